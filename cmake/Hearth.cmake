@@ -1,0 +1,84 @@
+# Helpers that keep each module's CMakeLists.txt to a line or two.
+
+# hearth_add_module_dirs(<top> ...): add every folder below the tops that has a
+# CMakeLists.txt, shallowest first.
+function(hearth_add_module_dirs)
+  foreach(top IN LISTS ARGN)
+    file(GLOB_RECURSE lists CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/${top}/*/CMakeLists.txt)
+    list(SORT lists)
+    foreach(list IN LISTS lists)
+      get_filename_component(dir ${list} DIRECTORY)
+      file(RELATIVE_PATH rel ${CMAKE_SOURCE_DIR} ${dir})
+      string(REPLACE "/" "_" bin ${rel})
+      if(rel MATCHES "^tests" AND NOT HEARTH_TESTS)
+        continue()
+      endif()
+      if(rel MATCHES "^bench" AND NOT HEARTH_BENCH)
+        continue()
+      endif()
+      if(rel MATCHES "^fuzz" AND NOT HEARTH_FUZZ)
+        continue()
+      endif()
+      add_subdirectory(${dir} ${CMAKE_BINARY_DIR}/modules/${bin})
+    endforeach()
+  endforeach()
+endfunction()
+
+# hearth_library(<name> [DEPS <targets...>]): a static library of every .cpp in
+# the current folder.
+function(hearth_library name)
+  cmake_parse_arguments(ARG "" "" "DEPS" ${ARGN})
+  file(GLOB sources CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/*.cpp)
+  if(sources)
+    add_library(${name} STATIC ${sources})
+    target_link_libraries(${name} PUBLIC ${ARG_DEPS} Threads::Threads)
+  else()
+    add_library(${name} INTERFACE)
+    target_link_libraries(${name} INTERFACE ${ARG_DEPS})
+  endif()
+endfunction()
+
+# hearth_test(<name> [DEPS <targets...>]): one GoogleTest program of every .cpp
+# in the current folder; each test case becomes its own ctest entry.
+function(hearth_test name)
+  cmake_parse_arguments(ARG "" "" "DEPS" ${ARGN})
+  file(GLOB sources CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/*.cpp)
+  add_executable(${name} ${sources})
+  target_link_libraries(${name} PRIVATE ${ARG_DEPS} hearth_testing GTest::gtest_main GTest::gmock Threads::Threads)
+  gtest_discover_tests(${name} DISCOVERY_MODE PRE_TEST DISCOVERY_TIMEOUT 60
+                       PROPERTIES TIMEOUT 120
+                       ENVIRONMENT "HEARTH_BIN_DIR=${CMAKE_BINARY_DIR}/bin;HEARTH_SOURCE_DIR=${CMAKE_SOURCE_DIR}")
+endfunction()
+
+# hearth_bench(<name> [DEPS <targets...>]): one Google Benchmark program.
+function(hearth_bench name)
+  cmake_parse_arguments(ARG "" "" "DEPS" ${ARGN})
+  file(GLOB sources CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/*.cpp)
+  add_executable(${name} ${sources})
+  set_target_properties(${name} PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/bench)
+  target_link_libraries(${name} PRIVATE ${ARG_DEPS} benchmark::benchmark Threads::Threads)
+endfunction()
+
+# hearth_fuzz(<name> SOURCE <file> [DEPS <targets...>]): a libFuzzer target when
+# built with clang, else the same entry point behind a driver that replays
+# files, so the targets always build.
+function(hearth_fuzz name)
+  cmake_parse_arguments(ARG "" "SOURCE" "DEPS" ${ARGN})
+  add_executable(${name} ${ARG_SOURCE})
+  set_target_properties(${name} PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/fuzz)
+  target_link_libraries(${name} PRIVATE ${ARG_DEPS} Threads::Threads)
+  if(CMAKE_CXX_COMPILER_ID STREQUAL "Clang")
+    target_compile_options(${name} PRIVATE -fsanitize=fuzzer)
+    target_link_options(${name} PRIVATE -fsanitize=fuzzer)
+  else()
+    target_link_libraries(${name} PRIVATE hearth_fuzz_driver)
+  endif()
+endfunction()
+
+# hearth_app(<name> [DEPS <targets...>]): a program of every .cpp in the folder.
+function(hearth_app name)
+  cmake_parse_arguments(ARG "" "" "DEPS" ${ARGN})
+  file(GLOB sources CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/*.cpp)
+  add_executable(${name} ${sources})
+  target_link_libraries(${name} PRIVATE ${ARG_DEPS} Threads::Threads)
+endfunction()
