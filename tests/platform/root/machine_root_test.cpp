@@ -1,0 +1,39 @@
+#include "platform/root/machine_root.h"
+
+#include <gtest/gtest.h>
+
+#include "testing/temp_root.h"
+
+namespace platform {
+namespace {
+
+TEST(MachineRootTest, ExplicitRootWinsOverTheEnvironment) {
+  testing_support::TempRoot root;
+  setenv("HEARTH_ROOT", "/nowhere", 1);
+  SetMachineRoot(root.path());
+  EXPECT_EQ(MachineRoot(), root.path());
+  SetMachineRoot({});
+  EXPECT_EQ(MachineRoot(), "/nowhere");
+  unsetenv("HEARTH_ROOT");
+  EXPECT_EQ(MachineRoot(), "/var/lib/hearth");
+}
+
+TEST(MachineRootTest, ConfigurationValuesByNameInAnyCase) {
+  testing_support::TempRoot root;
+  SetMachineRoot(root.path());
+  testing_support::WriteFileBytes(root / "machine.conf",
+                                  "# machine settings\n"
+                                  "CleanBoot = 1   # safe mode\n"
+                                  "conflict.av=Other Antivirus\n"
+                                  "broken line\n"
+                                  "number = 12x\n");
+  EXPECT_EQ(MachineConfigValue("cleanboot"), "1");
+  EXPECT_EQ(MachineConfigNumber("CLEANBOOT"), 1);
+  EXPECT_EQ(MachineConfigValue("conflict.av"), "Other Antivirus");
+  EXPECT_EQ(MachineConfigValue("missing", "dflt"), "dflt");
+  EXPECT_EQ(MachineConfigNumber("number", 7), 7);
+  SetMachineRoot({});
+}
+
+}  // namespace
+}  // namespace platform

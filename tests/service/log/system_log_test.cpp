@@ -1,0 +1,96 @@
+#include "service/log/system_log.h"
+
+#include <gtest/gtest.h>
+
+#include <regex>
+#include <thread>
+#include <vector>
+
+#include "platform/root/machine_root.h"
+#include "testing/temp_root.h"
+
+namespace service {
+namespace {
+
+using testing_support::ReadFileBytes;
+using testing_support::WriteFileBytes;
+
+class SystemLogTest : public ::testing::Test {
+ protected:
+  void SetUp() override { platform::SetMachineRoot(root_.path()); }
+  void TearDown() override { platform::SetMachineRoot({}); }
+  std::filesystem::path LogDir() const { return root_ / "commonfiles/Norvale/QORC/log"; }
+  testing_support::TempRoot root_;
+};
+
+TEST_F(SystemLogTest, LineHasStampTickMessageAndCrLf) {
+  WriteSystemLog("SvcInit::Init - loading system settings");
+  std::string text = ReadFileBytes(LogDir() / "hearth.log");
+  std::regex line(R"(\[\d{6} \d{2}:\d{2}:\d{2}\] \[-?\d+\] SvcInit::Init - loading system settings\r\n)");
+  EXPECT_TRUE(std::regex_match(text, line)) << text;
+}
+
+TEST_F(SystemLogTest, EmptyMessageStartsANewLogWithTheCreatedLine) {
+  WriteSystemLog("old run");
+  WriteSystemLog("");
+  std::string current = ReadFileBytes(LogDir() / "hearth.log");
+  EXPECT_NE(current.find("] System service log created, version 2.01.007\r\n"), std::string::npos) << current;
+  EXPECT_EQ(current.find("old run"), std::string::npos);
+  EXPECT_NE(ReadFileBytes(LogDir() / "hearth.lo1").find("old run"), std::string::npos);
+  EXPECT_EQ(LogCreatedMessage(), "System service log created, version 2.01.007");
+}
+
+TEST_F(SystemLogTest, ElevenStartsKeepTenFilesEachBeginningWithTheCreatedLine) {
+  for (int start = 1; start <= 11; ++start) {
+    WriteSystemLog("");
+    WriteSystemLog("run " + std::to_string(start));
+  }
+  std::vector<std::string> names;
+  for (const auto& entry : std::filesystem::directory_iterator(LogDir())) names.push_back(entry.path().filename());
+  std::sort(names.begin(), names.end());
+  EXPECT_EQ(names, (std::vector<std::string>{"hearth.lo1", "hearth.lo2", "hearth.lo3", "hearth.lo4", "hearth.lo5",
+                                             "hearth.lo6", "hearth.lo7", "hearth.lo8", "hearth.lo9", "hearth.log"}));
+  for (const auto& name : names) {
+    std::string text = ReadFileBytes(LogDir() / name);
+    EXPECT_NE(text.find("] System service log created"), std::string::npos) << name;
+    EXPECT_LT(text.find("] System service log created"), text.find("\r\n")) << name;
+  }
+  EXPECT_NE(ReadFileBytes(LogDir() / "hearth.log").find("run 11"), std::string::npos);
+  EXPECT_NE(ReadFileBytes(LogDir() / "hearth.lo9").find("run 2\r\n"), std::string::npos);
+}
+
+TEST_F(SystemLogTest, AGapInTheChainMovesUpByOne) {
+  WriteFileBytes(LogDir() / "hearth.lo1", "one");
+  WriteFileBytes(LogDir() / "hearth.lo3", "three");
+  WriteFileBytes(LogDir() / "hearth.log", "current");
+  RotateLogFiles("hearth.log", 9);
+  EXPECT_EQ(ReadFileBytes(LogDir() / "hearth.lo1"), "current");
+  EXPECT_EQ(ReadFileBytes(LogDir() / "hearth.lo2"), "one");
+  EXPECT_FALSE(std::filesystem::exists(LogDir() / "hearth.lo3"));
+  EXPECT_EQ(ReadFileBytes(LogDir() / "hearth.lo4"), "three");
+  EXPECT_FALSE(std::filesystem::exists(LogDir() / "hearth.log"));
+}
+
+TEST_F(SystemLogTest, AnUnwritableLogLosesTheLineQuietly) {
+  std::filesystem::create_directories(LogDir() / "hearth.log");  // a folder where the file should be
+  WriteSystemLog("lost");
+  EXPECT_TRUE(std::filesystem::is_directory(LogDir() / "hearth.log"));
+}
+
+TEST_F(SystemLogTest, LinesFromManyThreadsNeverInterleave) {
+  std::vector<std::thread> threads;
+  for (int t = 0; t < 4; ++t)
+    threads.emplace_back([t] {
+      for (int i = 0; i < 200; ++i) WriteSystemLog("thread " + std::to_string(t) + " line " + std::string(100, 'x'));
+    });
+  for (auto& th : threads) th.join();
+  std::string text = ReadFileBytes(LogDir() / "hearth.log");
+  std::regex line(R"(\[\d{6} \d{2}:\d{2}:\d{2}\] \[-?\d+\] thread \d line x{100}\r)");
+  size_t count = 0, start = 0;
+  for (size_t end; (end = text.find('\n', start)) != std::string::npos; start = end + 1, ++count)
+    ASSERT_TRUE(std::regex_match(text.substr(start, end - start), line)) << text.substr(start, end - start);
+  EXPECT_EQ(count, 800u);
+}
+
+}  // namespace
+}  // namespace service
