@@ -39,6 +39,7 @@ std::string DefaultErrorDescription(int32_t number) {
     case kErrPathFileAccess: return "Path/File access error";
     case kErrPathNotFound: return "Path not found";
     case kErrObjectNotSet: return "Object variable or With block variable not set";
+    case kErrInvalidUseOfNull: return "Invalid use of Null";
     case kErrObjectRequired: return "Object required";
     case kErrCannotCreateObject: return "ActiveX component can't create object";
     case kErrNoSuchMember: return "Object doesn't support this property or method";

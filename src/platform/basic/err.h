@@ -35,6 +35,7 @@ enum BasicErrorNumber : int32_t {
   kErrPathFileAccess = 75,
   kErrPathNotFound = 76,
   kErrObjectNotSet = 91,
+  kErrInvalidUseOfNull = 94,
   kErrObjectRequired = 424,
   kErrCannotCreateObject = 429,
   kErrNoSuchMember = 438,
