@@ -1,0 +1,270 @@
+#include "support/sock/cares_loop.h"
+
+#include <netdb.h>
+#include <netinet/in.h>
+#include <poll.h>
+#include <sys/eventfd.h>
+#include <unistd.h>
+
+#include <cstring>
+#include <deque>
+#include <memory>
+#include <mutex>
+
+namespace support {
+namespace {
+
+constexpr int32_t kWsaHostNotFound = 11001;
+constexpr int32_t kWsaTryAgain = 11002;
+constexpr int32_t kWsaNoRecovery = 11003;
+constexpr int32_t kWsaNoData = 11004;
+constexpr int kReceiveBuffer = 1 << 20;
+// Questions started per turn of the loop, so that answers are read while a
+// long burst is still being sent.
+constexpr size_t kStartsPerTurn = 64;
+
+void InitLibraryOnce() {
+  static std::once_flag once;
+  std::call_once(once, [] { ares_library_init(ARES_LIB_INIT_ALL); });
+}
+
+// DNS carries at most 253 characters in a name (255 octets on the wire) and
+// 63 in a label; anything longer, or empty, never leaves the machine.
+bool IsValidQueryName(std::string_view name) {
+  if (!name.empty() && name.back() == '.') name.remove_suffix(1);
+  if (name.empty() || name.size() > 253) return false;
+  size_t start = 0;
+  while (start <= name.size()) {
+    size_t dot = name.find('.', start);
+    if (dot == std::string_view::npos) dot = name.size();
+    size_t len = dot - start;
+    if (len == 0 || len > 63) return false;
+    start = dot + 1;
+  }
+  return true;
+}
+
+bool IsValidLookups(const std::string& lookups) {
+  if (lookups.empty()) return false;
+  for (char c : lookups) {
+    if (c != 'f' && c != 'b') return false;
+  }
+  return true;
+}
+
+LookupResult Failure(int status, std::string description) {
+  LookupResult result;
+  result.error = WinsockErrorOf(status);
+  result.description = std::move(description);
+  return result;
+}
+
+struct Pending {
+  CaresLoop::Done done;
+};
+
+}  // namespace
+
+int32_t WinsockErrorOf(int ares_status) {
+  switch (ares_status) {
+    case ARES_ENOTFOUND:
+    case ARES_EBADNAME:
+    case ARES_ENONAME:
+      return kWsaHostNotFound;
+    case ARES_ENODATA:
+      return kWsaNoData;
+    case ARES_ESERVFAIL:
+    case ARES_ETIMEOUT:
+    case ARES_ECONNREFUSED:
+      return kWsaTryAgain;
+    default:
+      return kWsaNoRecovery;
+  }
+}
+
+CaresLoop::CaresLoop(const SockConfig& config) {
+  InitLibraryOnce();
+  wake_ = ::eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK);
+
+  if (!IsValidLookups(config.lookups)) {
+    setup_error_ = "bad lookup order \"" + config.lookups + "\" (letters f and b)";
+  } else {
+    InitChannel(config);
+  }
+  thread_ = std::thread([this] { Run(); });
+}
+
+CaresLoop::~CaresLoop() {
+  {
+    std::lock_guard lock(mutex_);
+    stop_ = true;
+  }
+  uint64_t one = 1;
+  [[maybe_unused]] auto written = ::write(wake_, &one, sizeof(one));
+  thread_.join();
+  ::close(wake_);
+}
+
+void CaresLoop::InitChannel(const SockConfig& config) {
+  ares_options options{};
+  int mask = ARES_OPT_SOCK_STATE_CB | ARES_OPT_LOOKUPS | ARES_OPT_SOCK_RCVBUF;
+  // Room for the answers of a burst of questions that arrive together.
+  options.socket_receive_buffer_size = kReceiveBuffer;
+  options.sock_state_cb = &CaresLoop::OnSocketState;
+  options.sock_state_cb_data = this;
+  std::string lookups = config.lookups;
+  options.lookups = lookups.data();
+  if (config.timeout_ms > 0) {
+    options.timeout = config.timeout_ms;
+    mask |= ARES_OPT_TIMEOUTMS;
+  }
+  if (config.tries > 0) {
+    options.tries = config.tries;
+    mask |= ARES_OPT_TRIES;
+  }
+  if (!config.servers.empty()) {
+    // Servers of our own choosing: names are asked as given, never with the
+    // search domains of the system's resolv.conf appended.
+    options.ndomains = 0;
+    options.domains = nullptr;
+    mask |= ARES_OPT_DOMAINS;
+  }
+  int status = ares_init_options(&channel_, &options, mask);
+  if (status != ARES_SUCCESS) {
+    setup_error_ = std::string("c-ares initialisation failed: ") + ares_strerror(status);
+    channel_ = nullptr;
+    return;
+  }
+  if (config.servers.empty()) return;
+  status = ares_set_servers_ports_csv(channel_, config.servers.c_str());
+  if (status != ARES_SUCCESS) {
+    // Never fall back to servers other than the ones configured.
+    setup_error_ = "bad DNS server list \"" + config.servers + "\": " + ares_strerror(status);
+    ares_destroy(channel_);
+    channel_ = nullptr;
+  }
+}
+
+void CaresLoop::Forward(std::string name, Done done) {
+  Command command;
+  command.name = std::move(name);
+  command.done = std::move(done);
+  Queue(std::move(command));
+}
+
+void CaresLoop::Reverse(int32_t address, Done done) {
+  Command command;
+  command.reverse = true;
+  command.address = address;
+  command.done = std::move(done);
+  Queue(std::move(command));
+}
+
+void CaresLoop::Queue(Command command) {
+  bool was_empty;
+  {
+    std::lock_guard lock(mutex_);
+    was_empty = commands_.empty();
+    commands_.push_back(std::move(command));
+  }
+  // One wake-up per batch: the loop takes every queued command at once.
+  if (was_empty) {
+    uint64_t one = 1;
+    [[maybe_unused]] auto written = ::write(wake_, &one, sizeof(one));
+  }
+}
+
+void CaresLoop::Start(Command& command) {
+  if (!channel_) {
+    command.done(Failure(ARES_ENOTINITIALIZED, setup_error_));
+    return;
+  }
+  auto pending = std::make_unique<Pending>(Pending{std::move(command.done)});
+  if (command.reverse) {
+    in_addr addr{};
+    addr.s_addr = htonl(static_cast<uint32_t>(command.address));
+    ares_gethostbyaddr(channel_, &addr, sizeof(addr), AF_INET, &CaresLoop::OnHost, pending.release());
+  } else if (!IsValidQueryName(command.name)) {
+    pending->done(Failure(ARES_EBADNAME, "not a valid host name"));
+  } else {
+    ares_gethostbyname(channel_, command.name.c_str(), AF_INET, &CaresLoop::OnHost, pending.release());
+  }
+}
+
+void CaresLoop::OnSocketState(void* data, ares_socket_t fd, int readable, int writable) {
+  auto* self = static_cast<CaresLoop*>(data);
+  if (!readable && !writable) {
+    self->sockets_.erase(fd);
+  } else {
+    self->sockets_[fd] = static_cast<short>((readable ? POLLIN : 0) | (writable ? POLLOUT : 0));
+  }
+}
+
+void CaresLoop::OnHost(void* arg, int status, int /*timeouts*/, hostent* host) {
+  std::unique_ptr<Pending> pending(static_cast<Pending*>(arg));
+  if (status == ARES_EDESTRUCTION || status == ARES_ECANCELLED) return;
+  if (status != ARES_SUCCESS || host == nullptr) {
+    pending->done(Failure(status, ares_strerror(status)));
+    return;
+  }
+  LookupResult result;
+  result.ok = true;
+  if (host->h_name) result.name = host->h_name;
+  if (host->h_addrtype == AF_INET && host->h_length == 4) {
+    for (char** p = host->h_addr_list; p && *p; ++p) {
+      uint32_t network;
+      std::memcpy(&network, *p, sizeof(network));
+      result.addresses.push_back(static_cast<int32_t>(ntohl(network)));
+    }
+  }
+  pending->done(std::move(result));
+}
+
+void CaresLoop::Run() {
+  std::vector<pollfd> fds;
+  std::deque<Command> backlog;
+  for (;;) {
+    fds.clear();
+    fds.push_back({wake_, POLLIN, 0});
+    for (const auto& [fd, events] : sockets_) fds.push_back({fd, events, 0});
+    int timeout_ms = -1;
+    timeval tv{};
+    if (!backlog.empty()) {
+      timeout_ms = 0;
+    } else if (channel_ && ares_timeout(channel_, nullptr, &tv) != nullptr) {
+      timeout_ms = static_cast<int>(tv.tv_sec * 1000 + (tv.tv_usec + 999) / 1000);
+    }
+    ::poll(fds.data(), fds.size(), timeout_ms);
+
+    if (fds[0].revents & POLLIN) {
+      uint64_t count;
+      [[maybe_unused]] auto got = ::read(wake_, &count, sizeof(count));
+    }
+    {
+      std::lock_guard lock(mutex_);
+      if (stop_) break;
+      for (auto& command : commands_) backlog.push_back(std::move(command));
+      commands_.clear();
+    }
+    for (size_t started = 0; started < kStartsPerTurn && !backlog.empty(); ++started) {
+      Command command = std::move(backlog.front());
+      backlog.pop_front();
+      Start(command);
+    }
+
+    if (!channel_) continue;
+    for (size_t i = 1; i < fds.size(); ++i) {
+      short got = fds[i].revents;
+      if (!got) continue;
+      ares_socket_t read_fd = (got & (POLLIN | POLLERR | POLLHUP)) ? fds[i].fd : ARES_SOCKET_BAD;
+      ares_socket_t write_fd = (got & POLLOUT) ? fds[i].fd : ARES_SOCKET_BAD;
+      ares_process_fd(channel_, read_fd, write_fd);
+    }
+    // Retries and timeouts.
+    ares_process_fd(channel_, ARES_SOCKET_BAD, ARES_SOCKET_BAD);
+  }
+  if (channel_) ares_destroy(channel_);
+  channel_ = nullptr;
+}
+
+}  // namespace support

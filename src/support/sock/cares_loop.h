@@ -1,0 +1,71 @@
+// One c-ares channel driven on a thread of its own: lookups are queued from
+// any thread and their results handed to a callback on the loop's thread.
+#pragma once
+
+#include <ares.h>
+
+#include <cstdint>
+#include <functional>
+#include <map>
+#include <mutex>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "support/sock/sock_config.h"
+
+namespace support {
+
+struct LookupResult {
+  bool ok = false;
+  std::string name;                // official host name
+  std::vector<int32_t> addresses;  // as dotted_address.h numbers
+  int32_t error = 0;               // Winsock number when !ok
+  std::string description;         // what went wrong when !ok
+};
+
+class CaresLoop {
+ public:
+  using Done = std::function<void(LookupResult)>;
+
+  explicit CaresLoop(const SockConfig& config);
+  ~CaresLoop();  // drops lookups still running; their callbacks are not called
+  CaresLoop(const CaresLoop&) = delete;
+  CaresLoop& operator=(const CaresLoop&) = delete;
+
+  // Why the channel could not be set up (then every lookup fails); empty when
+  // it is fine.
+  const std::string& setup_error() const { return setup_error_; }
+
+  void Forward(std::string name, Done done);
+  void Reverse(int32_t address, Done done);
+
+ private:
+  struct Command {
+    bool reverse = false;
+    std::string name;
+    int32_t address = 0;
+    Done done;
+  };
+
+  void InitChannel(const SockConfig& config);
+  void Queue(Command command);
+  void Run();
+  void Start(Command& command);
+  static void OnSocketState(void* data, ares_socket_t fd, int readable, int writable);
+  static void OnHost(void* arg, int status, int timeouts, hostent* host);
+
+  ares_channel channel_ = nullptr;
+  std::string setup_error_;
+  int wake_ = -1;  // eventfd: commands queued or stop asked
+  std::mutex mutex_;
+  std::vector<Command> commands_;
+  bool stop_ = false;
+  std::map<ares_socket_t, short> sockets_;  // loop thread only: poll events wanted
+  std::thread thread_;
+};
+
+// The Winsock error number a c-ares status stands for.
+int32_t WinsockErrorOf(int ares_status);
+
+}  // namespace support

@@ -1,0 +1,39 @@
+// The socket component over c-ares: lookups run on the c-ares loop thread
+// and each answer is posted to the apartment of the thread that asked, where
+// it reaches the sink when that thread pumps.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <string_view>
+
+#include "support/sock/cares_loop.h"
+#include "support/sock/sock_component.h"
+
+namespace support {
+
+class CaresSock final : public SockComponent {
+ public:
+  explicit CaresSock(const SockConfig& config);
+  ~CaresSock() override;
+
+  void RegisterNotify(std::weak_ptr<dwSockNotify> sink) override;
+  int32_t StartForwardLookup(std::string_view host_name) override;
+  int32_t StartReverseLookup(int32_t address) override;
+  void CancelRequest(int32_t handle) override;
+
+  // Why lookups cannot run (bad configuration); empty when they can.
+  const std::string& setup_error() const { return loop_->setup_error(); }
+  // Requests started and neither reported nor cancelled.
+  size_t OutstandingCount() const;
+
+ private:
+  class Requests;  // shared with the answers in flight
+  // Records a new request and returns what its answer must be delivered with.
+  CaresLoop::Done Begin(int32_t& handle);
+
+  std::shared_ptr<Requests> requests_;
+  std::unique_ptr<CaresLoop> loop_;
+};
+
+}  // namespace support
