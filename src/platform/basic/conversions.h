@@ -9,8 +9,9 @@
 //
 // Numeric text is read with fixed en-US rules: blanks around, a sign, an
 // optional "$", digits with "," group separators, "." decimals, an exponent
-// ("1E5", "1D5"), and "&H"/"&O" hexadecimal and octal (16- or 32-bit, so
-// "&HFFFF" is -1 and "&HFFFFFFFF" is -1). Booleans are numbers (True is -1).
+// ("1E5", "1D5"), and "&H"/"&O" hexadecimal and octal of up to 32 bits read
+// as a signed Long ("&HFF" is 255, "&HFFFFFFFF" is -1). Booleans are numbers
+// (True is -1).
 #pragma once
 
 #include <cstdint>
