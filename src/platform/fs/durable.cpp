@@ -1,0 +1,82 @@
+#include "platform/fs/durable.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+
+#include "platform/fs/path_text.h"
+#include "platform/fs/sharing.h"
+#include "platform/fs/temp_sibling.h"
+
+namespace platform::fs {
+namespace {
+
+// True when the existing file at `path` keeps a new file from taking its
+// place: a folder, or a file held with sharing denied.
+bool TargetRefuses(const std::string& path, struct stat* st, bool* exists) {
+  *exists = ::stat(path.c_str(), st) == 0;
+  if (!*exists) return false;
+  if (S_ISDIR(st->st_mode)) return true;
+  return S_ISREG(st->st_mode) && IsHeldWithSharingDenied(path);
+}
+
+}  // namespace
+
+std::optional<std::string> ReadWholeFile(const std::string& path) {
+  int fd = OpenWithSharing(path, O_RDONLY, 0, Share::kShared, nullptr);
+  if (fd < 0) return std::nullopt;
+  std::string bytes;
+  char buffer[64 * 1024];
+  for (;;) {
+    ssize_t got = ::read(fd, buffer, sizeof buffer);
+    if (got == 0) break;
+    if (got < 0) {
+      if (errno == EINTR) continue;
+      ::close(fd);
+      return std::nullopt;
+    }
+    bytes.append(buffer, static_cast<size_t>(got));
+  }
+  ::close(fd);
+  return bytes;
+}
+
+bool WriteFileDurably(const std::string& path, std::string_view data) {
+  if (!IsUsablePath(path)) return false;
+  struct stat st {};
+  bool exists = false;
+  if (TargetRefuses(path, &st, &exists)) return false;
+  TempSibling sibling(path, exists ? static_cast<int>(st.st_mode & 07777) : -1);
+  return sibling.Write(data) && sibling.Commit(/*replace=*/true);
+}
+
+bool ReplaceFileDurably(const std::string& from, const std::string& to) {
+  if (!IsUsablePath(from) || !IsUsablePath(to)) return false;
+  struct stat st {};
+  bool exists = false;
+  if (TargetRefuses(to, &st, &exists)) return false;
+  if (!SyncPath(from)) return false;
+  if (::rename(from.c_str(), to.c_str()) != 0) return false;
+  SyncFolder(FolderOf(to));
+  return true;
+}
+
+bool SyncPath(const std::string& path) {
+  if (!IsUsablePath(path)) return false;
+  int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+  if (fd < 0) return false;
+  bool synced = ::fsync(fd) == 0;
+  ::close(fd);
+  return synced;
+}
+
+bool AppendToFile(const std::string& path, std::string_view data) {
+  int fd = OpenWithSharing(path, O_WRONLY | O_CREAT | O_APPEND, 0666, Share::kShared, nullptr);
+  if (fd < 0) return false;
+  bool written = WriteAll(fd, data);
+  return ::close(fd) == 0 && written;
+}
+
+}  // namespace platform::fs

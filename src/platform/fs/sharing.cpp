@@ -1,0 +1,59 @@
+#include "platform/fs/sharing.h"
+
+#include <fcntl.h>
+#include <sys/file.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+
+#include "platform/fs/path_text.h"
+
+namespace platform::fs {
+
+int OpenWithSharing(const std::string& path, int flags, mode_t mode, Share share, int* error) {
+  int ignored = 0;
+  int& reason = error != nullptr ? *error : ignored;
+  if (!IsUsablePath(path)) {
+    reason = ENOENT;
+    return -1;
+  }
+  const bool truncate = (flags & O_TRUNC) != 0;
+  // O_NONBLOCK keeps a FIFO or device from holding us up before we know
+  // what the path is.
+  int fd = ::open(path.c_str(), (flags & ~O_TRUNC) | O_CLOEXEC | O_NONBLOCK, mode);
+  if (fd < 0) {
+    reason = errno;
+    return -1;
+  }
+  auto fail = [&](int why) {
+    ::close(fd);
+    reason = why;
+    return -1;
+  };
+  struct stat st {};
+  if (::fstat(fd, &st) != 0) return fail(errno);
+  if (S_ISDIR(st.st_mode)) return fail(EISDIR);
+  if (!S_ISREG(st.st_mode)) return fail(EINVAL);
+  int status = ::fcntl(fd, F_GETFL);
+  if (status >= 0) ::fcntl(fd, F_SETFL, status & ~O_NONBLOCK);
+  int operation = (share == Share::kDenyAll ? LOCK_EX : LOCK_SH) | LOCK_NB;
+  while (::flock(fd, operation) != 0) {
+    if (errno == EINTR) continue;
+    return fail(errno == EWOULDBLOCK ? EWOULDBLOCK : errno);
+  }
+  if (truncate && ::ftruncate(fd, 0) != 0) return fail(errno);
+  return fd;
+}
+
+bool IsHeldWithSharingDenied(const std::string& path) {
+  int error = 0;
+  int fd = OpenWithSharing(path, O_RDONLY, 0, Share::kShared, &error);
+  if (fd >= 0) {
+    ::close(fd);
+    return false;
+  }
+  return error == EWOULDBLOCK;
+}
+
+}  // namespace platform::fs
