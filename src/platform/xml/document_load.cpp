@@ -1,0 +1,122 @@
+// Loading documents from text.
+#include <fstream>
+#include <iterator>
+
+#include "platform/xml/document.h"
+#include "platform/xml/document_state.h"
+
+namespace platform::xml {
+namespace {
+
+// Well-formedness rules pugixml leaves to its caller; numbered after
+// pugixml's own status codes.
+enum LoadCode : int {
+  kNulCharacter = 100,
+  kTopLevelText = 101,
+  kSecondDocumentElement = 102,
+  kDuplicateAttribute = 103,
+  kUnreadableFile = 104,
+};
+
+// Comments, processing instructions and the declaration stay in the tree;
+// line ends are kept as written, so that text values (CR LF included) come
+// back exactly as they were stored; whitespace between elements is dropped,
+// but a whitespace text that is all of an element's content is kept.
+constexpr unsigned int kParseOptions = pugi::parse_cdata | pugi::parse_escapes | pugi::parse_wconv_attribute |
+                                       pugi::parse_comments | pugi::parse_pi | pugi::parse_declaration |
+                                       pugi::parse_doctype | pugi::parse_ws_pcdata_single;
+
+std::size_t OffsetOf(pugi::xml_node node) {
+  std::ptrdiff_t offset = node.offset_debug();
+  return offset < 0 ? 0 : static_cast<std::size_t>(offset);
+}
+
+bool IsBlank(const char* text) {
+  for (; *text; ++text) {
+    if (*text != ' ' && *text != '\t' && *text != '\r' && *text != '\n') return false;
+  }
+  return true;
+}
+
+ParseError Check(pugi::xml_document& parsed) {
+  int elements = 0;
+  for (pugi::xml_node child = parsed.first_child(); child;) {
+    pugi::xml_node next = child.next_sibling();
+    if (child.type() == pugi::node_element && ++elements > 1) {
+      return {kSecondDocumentElement, "Only one top level element is allowed in an XML document", OffsetOf(child)};
+    }
+    if (child.type() == pugi::node_pcdata || child.type() == pugi::node_cdata) {
+      if (child.type() == pugi::node_cdata || !IsBlank(child.value())) {
+        return {kTopLevelText, "Text is not allowed at the top level of the document", OffsetOf(child)};
+      }
+      parsed.remove_child(child);
+    }
+    child = next;
+  }
+  if (elements == 0) return {pugi::status_no_document_element, "No document element found", 0};
+  ParseError error;
+  detail::ForEachInSubtree(parsed, [&](pugi::xml_node node) {
+    for (pugi::xml_attribute a = node.first_attribute(); a; a = a.next_attribute()) {
+      for (pugi::xml_attribute b = a.next_attribute(); b; b = b.next_attribute()) {
+        if (std::string_view(a.name()) == b.name()) {
+          error = {kDuplicateAttribute, std::string("Duplicate attribute '") + a.name() + "'", OffsetOf(node)};
+          return false;
+        }
+      }
+    }
+    return true;
+  });
+  return error;
+}
+
+ParseError Parse(pugi::xml_document& parsed, std::string_view text) {
+  if (std::size_t nul = text.find('\0'); nul != std::string_view::npos) {
+    return {kNulCharacter, "NUL character in the document", nul};
+  }
+  pugi::xml_parse_result result = parsed.load_buffer(text.data(), text.size(), kParseOptions, pugi::encoding_utf8);
+  if (!result) {
+    return {static_cast<int>(result.status), result.description(), static_cast<std::size_t>(result.offset)};
+  }
+  return Check(parsed);
+}
+
+}  // namespace
+
+bool Document::LoadXml(std::string_view text) {
+  if (!state_) return false;
+  auto guard = state_->Lock();
+  pugi::xml_document parsed;
+  ParseError error = Parse(parsed, text);
+  state_->parse_error() = error;
+  if (error.Failed()) {
+    state_->ClearContent();
+    return false;
+  }
+  if (!state_->HasContentHandles()) {
+    // Nobody holds a node of the old content: take the parsed tree over.
+    state_->doc() = std::move(parsed);
+    state_->ResetHolder();
+    return true;
+  }
+  state_->ClearContent();
+  for (pugi::xml_node child = parsed.first_child(); child; child = child.next_sibling()) {
+    state_->doc().insert_copy_before(child, state_->holder());
+  }
+  return true;
+}
+
+bool Document::LoadFile(const std::filesystem::path& path) {
+  if (!state_) return false;
+  std::ifstream in(path, std::ios::binary);
+  std::string text;
+  if (in) text.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+  if (!in && !in.eof()) {
+    auto guard = state_->Lock();
+    state_->parse_error() = {kUnreadableFile, "Unable to read the file '" + path.string() + "'", 0};
+    state_->ClearContent();
+    return false;
+  }
+  return LoadXml(text);
+}
+
+}  // namespace platform::xml
