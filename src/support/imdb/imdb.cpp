@@ -1,0 +1,151 @@
+#include "support/imdb/imdb.h"
+
+#include <system_error>
+
+#include "platform/basic/conversions.h"
+#include "support/imdb/imdb_connection.h"
+#include "support/imdb/imdb_error.h"
+
+namespace support {
+
+Imdb::Imdb() = default;
+
+Imdb::~Imdb() { Close(); }
+
+void Imdb::SetMaxSize(int64_t bytes) {
+  std::lock_guard lock(mutex_);
+  max_size_ = bytes < 0 ? 0 : bytes;
+}
+
+int64_t Imdb::MaxSize() const {
+  std::lock_guard lock(mutex_);
+  return max_size_;
+}
+
+ImdbConnection& Imdb::Connection() const {
+  if (!connection_) RaiseImdbError("no database is open");
+  return *connection_;
+}
+
+void Imdb::Open(const std::string& path) {
+  std::unique_ptr<ImdbConnection> old;
+  std::lock_guard lock(mutex_);
+  old.swap(connection_);
+  old.reset();
+  if (path.empty()) RaiseImdbError("no database file given");
+  connection_ = std::make_unique<ImdbConnection>(path, max_size_);
+  if (!connection_->broken_reason().empty()) RaiseImdbError(connection_->broken_reason());
+}
+
+void Imdb::Close() {
+  std::unique_ptr<ImdbConnection> old;
+  std::lock_guard lock(mutex_);
+  old.swap(connection_);
+  // The connection's destructor commits what is pending and never throws.
+}
+
+bool Imdb::IsOpen() const {
+  std::lock_guard lock(mutex_);
+  return connection_ != nullptr;
+}
+
+const std::string& Imdb::Path() const {
+  static const std::string kNone;
+  std::lock_guard lock(mutex_);
+  return connection_ ? connection_->path() : kNone;
+}
+
+bool Imdb::Execute(std::string_view sql, std::span<const platform::Variant> params) {
+  std::lock_guard lock(mutex_);
+  return Connection().Execute(sql, params);
+}
+
+bool Imdb::Check(std::string_view sql) {
+  std::lock_guard lock(mutex_);
+  return Connection().Check(sql);
+}
+
+int32_t Imdb::RowCount() const {
+  std::lock_guard lock(mutex_);
+  if (!connection_ || !connection_->result().open()) return 0;
+  return connection_->result().row_count();
+}
+
+bool Imdb::MoveFirst() {
+  std::lock_guard lock(mutex_);
+  return connection_ && connection_->result().MoveFirst();
+}
+
+bool Imdb::MoveNext() {
+  std::lock_guard lock(mutex_);
+  return connection_ && connection_->result().MoveNext();
+}
+
+platform::Variant Imdb::GetField(int column) const {
+  std::lock_guard lock(mutex_);
+  return Connection().result().Field(column);
+}
+
+int32_t Imdb::GetFieldLong(int column) const {
+  std::lock_guard lock(mutex_);
+  const ResultSet& result = Connection().result();
+  if (result.FieldIsNull(column)) return 0;
+  return platform::CLng(result.Field(column));
+}
+
+std::string Imdb::GetFieldText(int column) const {
+  std::lock_guard lock(mutex_);
+  const ResultSet& result = Connection().result();
+  if (result.FieldIsNull(column)) return {};
+  return platform::CStr(result.Field(column));
+}
+
+bool Imdb::GetFieldBool(int column) const {
+  std::lock_guard lock(mutex_);
+  const ResultSet& result = Connection().result();
+  if (result.FieldIsNull(column)) return false;
+  return platform::CBool(result.Field(column));
+}
+
+double Imdb::GetFieldDouble(int column) const {
+  std::lock_guard lock(mutex_);
+  const ResultSet& result = Connection().result();
+  if (result.FieldIsNull(column)) return 0;
+  return platform::CDbl(result.Field(column));
+}
+
+void Imdb::SetField(int column, const platform::Variant& value) {
+  std::lock_guard lock(mutex_);
+  Connection().SetField(column, value);
+}
+
+int32_t Imdb::InsertRow(std::string_view table) {
+  std::lock_guard lock(mutex_);
+  return Connection().InsertRow(table);
+}
+
+bool Imdb::UpdateRow() {
+  std::lock_guard lock(mutex_);
+  return Connection().UpdateRow();
+}
+
+void Imdb::CloseResult() {
+  std::lock_guard lock(mutex_);
+  if (connection_) connection_->CloseResult();
+}
+
+void Imdb::ExportTable(std::string_view table, const std::filesystem::path& path, char separator, char record_end) {
+  std::lock_guard lock(mutex_);
+  Connection().ExportTable(table, path, separator, record_end);
+}
+
+void Imdb::RemoveDatabaseFile(const std::filesystem::path& path) {
+  std::error_code ignored;
+  for (const char* suffix : {"", "-wal", "-shm", "-journal"}) {
+    std::filesystem::path file = path;
+    file += suffix;
+    std::filesystem::remove(file, ignored);
+  }
+}
+
+}  // namespace support

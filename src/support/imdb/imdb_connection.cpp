@@ -1,0 +1,391 @@
+#include "support/imdb/imdb_connection.h"
+
+#include <sqlite3.h>
+#include <sys/stat.h>
+
+#include <chrono>
+#include <system_error>
+
+#include "support/imdb/imdb_error.h"
+#include "support/imdb/value_binding.h"
+#include "support/imdb/write_gate.h"
+
+namespace support {
+namespace {
+
+// How long a writer waits for another (thread or process) before giving up
+// with "database is locked".
+constexpr int kBusyTimeoutMs = 10000;
+// Caches are small: the store uses a handful of statement texts.
+constexpr size_t kMaxCachedTranslations = 256;
+constexpr size_t kMaxCachedStatements = 128;
+
+bool OnlyBlanks(const char* text) {
+  for (; text && *text; ++text) {
+    if (!std::isspace(static_cast<unsigned char>(*text)) && *text != ';') return false;
+  }
+  return true;
+}
+
+// Resets a cached statement and drops its bound values whatever happens.
+struct StatementUse {
+  sqlite3_stmt* stmt;
+  ~StatementUse() {
+    sqlite3_reset(stmt);
+    sqlite3_clear_bindings(stmt);
+  }
+};
+
+}  // namespace
+
+// The write turn for the length of one call, unless the connection already
+// holds it for a FOR UPDATE result.
+class ImdbConnection::GateTurn {
+ public:
+  explicit GateTurn(ImdbConnection& connection) : connection_(connection), owned_(!connection.holds_gate_) {
+    if (owned_) connection_.AcquireGate();
+  }
+  ~GateTurn() {
+    if (owned_) connection_.ReleaseGate();
+  }
+  GateTurn(const GateTurn&) = delete;
+  GateTurn& operator=(const GateTurn&) = delete;
+
+ private:
+  ImdbConnection& connection_;
+  bool owned_;
+};
+
+ImdbConnection::ImdbConnection(std::string path, int64_t max_size) : path_(std::move(path)), max_size_(max_size) {
+  OpenFile();
+}
+
+ImdbConnection::~ImdbConnection() {
+  try {
+    CloseResult();
+  } catch (...) {
+  }
+  CloseFile();
+}
+
+void ImdbConnection::OpenFile() {
+  broken_.clear();
+  std::error_code error;
+  std::filesystem::path parent = std::filesystem::path(path_).parent_path();
+  if (!parent.empty()) std::filesystem::create_directories(parent, error);
+  gate_ = WriteGate::ForFile(path_);
+  int rc = sqlite3_open_v2(path_.c_str(), &db_, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE | SQLITE_OPEN_NOMUTEX,
+                           nullptr);
+  if (rc != SQLITE_OK) {
+    broken_ = db_ ? sqlite3_errmsg(db_) : sqlite3_errstr(rc);
+    return;
+  }
+  sqlite3_busy_timeout(db_, kBusyTimeoutMs);
+  try {
+    // Write-ahead log: readers never wait for the writer, and a commit needs
+    // no flush to be safe from a crash of the process.
+    Run("PRAGMA journal_mode=WAL");
+    Run("PRAGMA synchronous=NORMAL");
+    if (max_size_ > 0) {
+      sqlite3_stmt* stmt = Prepare("PRAGMA page_size");
+      StatementUse use{stmt};
+      int64_t page_size = sqlite3_step(stmt) == SQLITE_ROW ? sqlite3_column_int64(stmt, 0) : 4096;
+      int64_t pages = std::max<int64_t>(1, max_size_ / std::max<int64_t>(page_size, 512));
+      Run("PRAGMA max_page_count=" + std::to_string(pages));
+    }
+    // A damaged file is found here once, rather than row by row later.
+    sqlite3_stmt* stmt = Prepare("PRAGMA quick_check(1)");
+    StatementUse use{stmt};
+    rc = sqlite3_step(stmt);
+    if (rc != SQLITE_ROW) RaiseEngineError();
+    std::string verdict = reinterpret_cast<const char*>(sqlite3_column_text(stmt, 0));
+    if (verdict != "ok") RaiseImdbError("database disk image is malformed: " + verdict);
+  } catch (const platform::BasicError& e) {
+    broken_ = e.description();
+    return;
+  }
+  struct stat info {};
+  if (::stat(path_.c_str(), &info) == 0) {
+    device_ = info.st_dev;
+    inode_ = info.st_ino;
+  }
+}
+
+void ImdbConnection::CloseFile() {
+  for (auto& [text, stmt] : statements_) sqlite3_finalize(stmt);
+  statements_.clear();
+  tables_.clear();
+  if (db_) sqlite3_close_v2(db_);
+  db_ = nullptr;
+}
+
+void ImdbConnection::RaiseEngineError() const {
+  RaiseImdbError(db_ ? sqlite3_errmsg(db_) : "the database is not open");
+}
+
+void ImdbConnection::EnsureUsable() {
+  if (!broken_.empty()) RaiseImdbError(broken_);
+  if (holds_gate_) return;
+  struct stat info {};
+  if (::stat(path_.c_str(), &info) != 0) {
+    RaiseImdbError("the database file " + path_ + " no longer exists");
+  }
+  if (info.st_dev != device_ || info.st_ino != inode_) {
+    // Another connection deleted the file and built a new one: move over to
+    // it, so that every connection keeps seeing the same rows.
+    CloseFile();
+    OpenFile();
+    if (!broken_.empty()) RaiseImdbError(broken_);
+  }
+}
+
+const TranslatedSql& ImdbConnection::Translate(std::string_view sql) {
+  auto found = translations_.find(std::string(sql));
+  if (found != translations_.end()) return found->second;
+  if (translations_.size() >= kMaxCachedTranslations) translations_.clear();
+  TranslatedSql translated = TranslateSql(sql);
+  return translations_.emplace(std::string(sql), std::move(translated)).first->second;
+}
+
+sqlite3_stmt* ImdbConnection::Prepare(const std::string& sql) {
+  auto found = statements_.find(sql);
+  if (found != statements_.end()) return found->second;
+  if (statements_.size() >= kMaxCachedStatements) {
+    for (auto& [text, stmt] : statements_) sqlite3_finalize(stmt);
+    statements_.clear();
+  }
+  sqlite3_stmt* stmt = nullptr;
+  const char* tail = nullptr;
+  if (sqlite3_prepare_v3(db_, sql.c_str(), static_cast<int>(sql.size()), SQLITE_PREPARE_PERSISTENT, &stmt, &tail) !=
+      SQLITE_OK) {
+    RaiseEngineError();
+  }
+  if (stmt == nullptr) RaiseImdbError("empty SQL statement");
+  if (!OnlyBlanks(tail)) {
+    sqlite3_finalize(stmt);
+    RaiseImdbError("only one SQL statement may be given at a time");
+  }
+  statements_.emplace(sql, stmt);
+  return stmt;
+}
+
+void ImdbConnection::Run(const std::string& sql) {
+  sqlite3_stmt* stmt = Prepare(sql);
+  StatementUse use{stmt};
+  int rc;
+  while ((rc = sqlite3_step(stmt)) == SQLITE_ROW) {
+  }
+  if (rc != SQLITE_DONE) RaiseEngineError();
+}
+
+void ImdbConnection::StepToEnd(sqlite3_stmt* stmt) {
+  int rc;
+  while ((rc = sqlite3_step(stmt)) == SQLITE_ROW) {
+  }
+  if (rc != SQLITE_DONE) RaiseEngineError();
+}
+
+void ImdbConnection::AcquireGate() {
+  if (!gate_->Acquire(std::chrono::milliseconds(kBusyTimeoutMs))) RaiseImdbError("database is locked");
+  holds_gate_ = true;
+}
+
+void ImdbConnection::ReleaseGate() {
+  holds_gate_ = false;
+  gate_->Release();
+}
+
+bool ImdbConnection::Execute(std::string_view sql, std::span<const platform::Variant> params) {
+  CloseResult();
+  EnsureUsable();
+  const TranslatedSql& translated = Translate(sql);
+  switch (translated.kind) {
+    case SqlKind::kSelect: {
+      if (!translated.for_update) {
+        sqlite3_stmt* stmt = Prepare(translated.statements[0]);
+        StatementUse use{stmt};
+        BindValues(stmt, params);
+        result_.Fetch(stmt, false);
+        return true;
+      }
+      // The rows stay taken until the result is closed: the write turn of
+      // this process and the file's write lock against other processes.
+      AcquireGate();
+      try {
+        sqlite3_stmt* stmt = Prepare(translated.statements[0]);
+        Run("BEGIN IMMEDIATE");
+        in_transaction_ = true;
+        StatementUse use{stmt};
+        BindValues(stmt, params);
+        result_.Fetch(stmt, true);
+      } catch (...) {
+        if (in_transaction_) sqlite3_exec(db_, "ROLLBACK", nullptr, nullptr, nullptr);
+        in_transaction_ = false;
+        ReleaseGate();
+        throw;
+      }
+      for_update_ = true;
+      update_table_ = translated.table;
+      return true;
+    }
+    case SqlKind::kCreateTable:
+    case SqlKind::kDropTable: {
+      if (!params.empty()) RaiseImdbError("CREATE and DROP take no placeholders");
+      GateTurn turn(*this);
+      tables_.clear();
+      Run("BEGIN IMMEDIATE");
+      try {
+        for (const std::string& statement : translated.statements) {
+          // Schema statements run once; they are not worth a cache entry.
+          if (sqlite3_exec(db_, statement.c_str(), nullptr, nullptr, nullptr) != SQLITE_OK) RaiseEngineError();
+        }
+        Run("COMMIT");
+      } catch (...) {
+        sqlite3_exec(db_, "ROLLBACK", nullptr, nullptr, nullptr);
+        throw;
+      }
+      return true;
+    }
+    default: {
+      GateTurn turn(*this);
+      sqlite3_stmt* stmt = Prepare(translated.statements[0]);
+      StatementUse use{stmt};
+      BindValues(stmt, params);
+      StepToEnd(stmt);
+      return true;
+    }
+  }
+}
+
+bool ImdbConnection::Check(std::string_view sql) {
+  EnsureUsable();
+  const TranslatedSql& translated = Translate(sql);
+  if (translated.kind == SqlKind::kSelect) {
+    // Started but stopped before its first row: proves the file is readable
+    // and the statement fits the tables as they are now, reading no rows.
+    sqlite3_stmt* stmt = Prepare(translated.statements[0] + " LIMIT 0");
+    StatementUse use{stmt};
+    int rc = sqlite3_step(stmt);
+    if (rc != SQLITE_DONE && rc != SQLITE_ROW) RaiseEngineError();
+    return true;
+  }
+  sqlite3_stmt* stmt = nullptr;
+  int rc = sqlite3_prepare_v2(db_, translated.statements[0].c_str(), -1, &stmt, nullptr);
+  sqlite3_finalize(stmt);
+  if (rc != SQLITE_OK) RaiseEngineError();
+  return true;
+}
+
+void ImdbConnection::SetField(int column, const platform::Variant& value) {
+  if (for_update_ && result_.HasCurrentRow()) {
+    result_.SetField(column, value);
+    return;
+  }
+  if (column < 1) RaiseImdbError("column " + std::to_string(column) + " is out of range", platform::kErrSubscript);
+  staged_insert_[column] = value;
+}
+
+const ImdbConnection::TableInfo& ImdbConnection::Table(std::string_view table) {
+  auto found = tables_.find(std::string(table));
+  if (found != tables_.end()) return found->second;
+  TableInfo info;
+  sqlite3_stmt* stmt = nullptr;
+  std::string sql = "PRAGMA table_info(\"" + std::string(table) + "\")";
+  if (sqlite3_prepare_v2(db_, sql.c_str(), -1, &stmt, nullptr) != SQLITE_OK) RaiseEngineError();
+  int rc;
+  while ((rc = sqlite3_step(stmt)) == SQLITE_ROW) {
+    info.columns.emplace_back(reinterpret_cast<const char*>(sqlite3_column_text(stmt, 1)));
+    const char* type = reinterpret_cast<const char*>(sqlite3_column_text(stmt, 2));
+    if (sqlite3_column_int(stmt, 5) == 1 && type && std::string_view(type) == "INTEGER") info.has_counter = true;
+  }
+  sqlite3_finalize(stmt);
+  if (rc != SQLITE_DONE) RaiseEngineError();
+  if (info.columns.empty()) RaiseImdbError("no such table: " + std::string(table));
+  return tables_.emplace(std::string(table), std::move(info)).first->second;
+}
+
+int32_t ImdbConnection::InsertRow(std::string_view table) {
+  std::map<int, platform::Variant> staged;
+  staged.swap(staged_insert_);
+  if (!IsPlainIdentifier(table)) RaiseImdbError("not a table name: " + std::string(table));
+  EnsureUsable();
+  const TableInfo& info = Table(table);
+  std::string names;
+  std::string marks;
+  std::vector<platform::Variant> values;
+  values.reserve(staged.size());
+  for (auto& [column, value] : staged) {
+    if (column > static_cast<int>(info.columns.size())) {
+      RaiseImdbError("column " + std::to_string(column) + " is out of range (table " + std::string(table) + " has " +
+                         std::to_string(info.columns.size()) + ")",
+                     platform::kErrSubscript);
+    }
+    if (!names.empty()) {
+      names += ",";
+      marks += ",";
+    }
+    names += "\"" + info.columns[static_cast<size_t>(column - 1)] + "\"";
+    marks += "?";
+    values.push_back(std::move(value));
+  }
+  std::string sql = "INSERT INTO \"" + std::string(table) + "\"" +
+                    (names.empty() ? " DEFAULT VALUES" : " (" + names + ") VALUES (" + marks + ")");
+  bool has_counter = info.has_counter;
+  GateTurn turn(*this);
+  sqlite3_stmt* stmt = Prepare(sql);
+  StatementUse use{stmt};
+  BindValues(stmt, values);
+  StepToEnd(stmt);
+  return has_counter ? static_cast<int32_t>(sqlite3_last_insert_rowid(db_)) : 0;
+}
+
+bool ImdbConnection::UpdateRow() {
+  if (!for_update_ || !result_.HasCurrentRow()) {
+    RaiseImdbError("UpdateRow needs the current row of a SELECT ... FOR UPDATE result", kErrNoCurrentRecord);
+  }
+  std::vector<int> changed = result_.ChangedColumns();
+  if (changed.empty()) return true;
+  std::string sql = "UPDATE \"" + update_table_ + "\" SET ";
+  std::vector<platform::Variant> values;
+  for (size_t i = 0; i < changed.size(); ++i) {
+    if (i > 0) sql += ",";
+    sql += "\"" + result_.column(changed[i] - 1).name + "\"=?";
+    values.push_back(result_.Field(changed[i]));
+  }
+  sql += " WHERE rowid=?";
+  sqlite3_stmt* stmt = Prepare(sql);
+  {
+    StatementUse use{stmt};
+    for (size_t i = 0; i < values.size(); ++i) BindValue(stmt, static_cast<int>(i + 1), values[i]);
+    sqlite3_bind_int64(stmt, static_cast<int>(values.size() + 1), result_.CurrentRowid());
+    StepToEnd(stmt);
+  }
+  bool written = sqlite3_changes(db_) == 1;
+  // Committed at once, so that a True answer means the row is in the file.
+  if (in_transaction_) {
+    Run("COMMIT");
+    in_transaction_ = false;
+  }
+  result_.ClearChanged();
+  return written;
+}
+
+void ImdbConnection::CloseResult() {
+  result_.Clear();
+  for_update_ = false;
+  update_table_.clear();
+  std::string failure;
+  if (in_transaction_) {
+    in_transaction_ = false;
+    try {
+      Run("COMMIT");
+    } catch (const platform::BasicError& e) {
+      failure = e.description();
+      sqlite3_exec(db_, "ROLLBACK", nullptr, nullptr, nullptr);
+    }
+  }
+  if (holds_gate_) ReleaseGate();
+  if (!failure.empty()) RaiseImdbError(failure);
+}
+
+}  // namespace support

@@ -1,0 +1,95 @@
+// The engine side of one store connection: the SQLite handle, its caches of
+// translated and prepared statements, the open result and the write turn.
+// Not thread-safe: the Imdb object serialises calls.
+#pragma once
+
+#include <sys/types.h>
+
+#include <cstdint>
+#include <filesystem>
+#include <map>
+#include <memory>
+#include <span>
+#include <string>
+#include <string_view>
+#include <unordered_map>
+#include <vector>
+
+#include "platform/basic/variant.h"
+#include "support/imdb/result_set.h"
+#include "support/imdb/sql_dialect.h"
+
+struct sqlite3;
+struct sqlite3_stmt;
+
+namespace support {
+
+class WriteGate;
+
+class ImdbConnection {
+ public:
+  // Opens the file. A failure leaves the connection unusable, with the
+  // reason in broken_reason(); Close() still works.
+  ImdbConnection(std::string path, int64_t max_size);
+  ~ImdbConnection();
+  ImdbConnection(const ImdbConnection&) = delete;
+  ImdbConnection& operator=(const ImdbConnection&) = delete;
+
+  const std::string& path() const { return path_; }
+  const std::string& broken_reason() const { return broken_; }
+
+  bool Execute(std::string_view sql, std::span<const platform::Variant> params);
+  bool Check(std::string_view sql);
+  const ResultSet& result() const { return result_; }
+  ResultSet& result() { return result_; }
+  void SetField(int column, const platform::Variant& value);
+  int32_t InsertRow(std::string_view table);
+  bool UpdateRow();
+  // Commits a FOR UPDATE result and gives up the write turn. Raises when the
+  // commit failed (the result is closed all the same).
+  void CloseResult();
+  void ExportTable(std::string_view table, const std::filesystem::path& target, char separator, char record_end);
+
+ private:
+  struct TableInfo {
+    std::vector<std::string> columns;
+    bool has_counter = false;
+  };
+  class GateTurn;
+
+  void OpenFile();
+  void CloseFile();
+  // Raises when the connection is unusable; reopens when the file at the
+  // path was replaced (another connection rebuilt it).
+  void EnsureUsable();
+  [[noreturn]] void RaiseEngineError() const;
+  const TranslatedSql& Translate(std::string_view sql);
+  // A prepared statement from the cache (prepared on first use).
+  sqlite3_stmt* Prepare(const std::string& sql);
+  // Runs a statement without results or parameters.
+  void Run(const std::string& sql);
+  // Steps a bound statement to its end and resets it.
+  void StepToEnd(sqlite3_stmt* stmt);
+  const TableInfo& Table(std::string_view table);
+  void AcquireGate();
+  void ReleaseGate();
+
+  std::string path_;
+  int64_t max_size_ = 0;
+  sqlite3* db_ = nullptr;
+  std::string broken_;
+  dev_t device_ = 0;
+  ino_t inode_ = 0;
+  std::shared_ptr<WriteGate> gate_;
+  bool holds_gate_ = false;
+  bool in_transaction_ = false;
+  bool for_update_ = false;
+  std::string update_table_;
+  ResultSet result_;
+  std::map<int, platform::Variant> staged_insert_;
+  std::unordered_map<std::string, TranslatedSql> translations_;
+  std::unordered_map<std::string, sqlite3_stmt*> statements_;
+  std::unordered_map<std::string, TableInfo> tables_;
+};
+
+}  // namespace support
