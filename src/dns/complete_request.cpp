@@ -1,0 +1,87 @@
+// What happens when the socket component reports a lookup: the answer is
+// cached both ways and handed to every listener of the request.
+#include <algorithm>
+#include <sstream>
+
+#include "dns/dns_resolver.h"
+#include "platform/basic/err.h"
+#include "service/log/system_log.h"
+#include "support/sock/dotted_address.h"
+
+namespace dns {
+namespace {
+
+using platform::Quietly;
+
+bool IsDottedAddress(const std::string& text) { return support::TextToAddress(text) != support::kInvalidAddress; }
+
+std::vector<std::string> SplitSpaces(const std::string& list) {
+  std::vector<std::string> parts;
+  std::istringstream in(list);
+  for (std::string part; in >> part;) parts.push_back(part);
+  return parts;
+}
+
+}  // namespace
+
+void cDnsResolver::CompleteRequest(int32_t handle, const support::HostEntry* entry) {
+  const std::string handle_text = std::to_string(handle);
+  // An answer to a request this resolver does not know is not ours to cache.
+  if (!pending_keys_.Has(handle_text)) return;
+  std::string key = pending_keys_.Item(handle_text);
+
+  Quietly([&] {
+    service::WriteSystemLog("removing PendingLookupHandle " + std::to_string(pending_lookups_.Item(key)));
+  });
+  pending_lookups_.Remove(key);
+  pending_keys_.Remove(handle_text);
+  // A failure is remembered as empty text, but never replaces an answer
+  // another lookup already found for the same text.
+  resolved_cache_.Add(key, std::string());
+
+  if (entry && entry->AddressCount() > 0) Quietly([&] { StoreHostEntry(key, *entry); });
+  Dispatch(handle, key);
+}
+
+void cDnsResolver::StoreHostEntry(std::string& key, const support::HostEntry& entry) {
+  std::vector<std::string> addresses;
+  for (int32_t i = 1; i <= entry.AddressCount(); ++i) addresses.push_back(support::AddressToText(entry.Address(i)));
+
+  resolved_cache_.Remove(key);
+  if (IsDottedAddress(key)) {
+    // A reverse lookup: the answer is filed under the host's name, which may
+    // already list more of its addresses than this one.
+    key = entry.Name();
+    if (resolved_cache_.Has(key)) {
+      std::vector<std::string> known = SplitSpaces(resolved_cache_.Item(key));
+      for (const auto& a : addresses) {
+        if (std::find(known.begin(), known.end(), a) == known.end()) known.push_back(a);
+      }
+      addresses = std::move(known);
+    }
+  }
+  std::string list;
+  for (const auto& a : addresses) {
+    if (!list.empty()) list += ' ';
+    list += a;
+  }
+  resolved_cache_.Set(key, list);
+  for (int32_t i = 1; i <= entry.AddressCount(); ++i) {
+    const std::string dotted = support::AddressToText(entry.Address(i));
+    resolved_cache_.Remove(dotted);
+    resolved_cache_.Add(dotted, key);
+  }
+}
+
+void cDnsResolver::Dispatch(int32_t handle, std::string key) {
+  const std::vector<Listener> listeners = listeners_.Take(std::to_string(handle));
+  std::string other;
+  Quietly([&] { other = resolved_cache_.Item(key); });
+  // The name always comes first.
+  if (IsDottedAddress(key)) std::swap(key, other);
+  for (const Listener& listener : listeners) {
+    Quietly([&] { NotifyHostResolved(listener, key, other); });
+  }
+}
+
+}  // namespace dns

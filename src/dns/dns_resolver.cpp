@@ -1,0 +1,102 @@
+#include "dns/dns_resolver.h"
+
+#include <utility>
+
+#include "dns/dns_result.h"
+#include "platform/basic/err.h"
+#include "service/log/system_log.h"
+#include "support/sock/dotted_address.h"
+
+namespace dns {
+
+using platform::Quietly;
+
+// The socket component's events, passed on to the resolver while it lives.
+class cDnsResolver::SockEvents : public support::dwSockNotify {
+ public:
+  explicit SockEvents(cDnsResolver* owner) : owner_(owner) {}
+  void Detach() { owner_ = nullptr; }
+
+  void HostResolved(int32_t handle, const support::HostEntry* entry) override {
+    if (owner_) Quietly([&] { owner_->CompleteRequest(handle, entry); });
+  }
+  // A failed lookup completes like an answer without a host entry.
+  void AsyncError(int32_t handle, int32_t /*error*/, const std::string& /*description*/) override {
+    if (owner_) Quietly([&] { owner_->CompleteRequest(handle, nullptr); });
+  }
+
+ private:
+  cDnsResolver* owner_;
+};
+
+cDnsResolver::cDnsResolver() : cDnsResolver(support::CreateSockComponent()) {}
+
+cDnsResolver::cDnsResolver(std::unique_ptr<support::SockComponent> socket)
+    : events_(std::make_shared<SockEvents>(this)), socket_(std::move(socket)) {
+  if (socket_) socket_->RegisterNotify(events_);
+}
+
+cDnsResolver::~cDnsResolver() {
+  events_->Detach();
+  socket_.reset();
+  service::WriteSystemLog("In cDnsResolver.Terminate");
+}
+
+void cDnsResolver::BeforeTerminate() {
+  Quietly([&] {
+    service::WriteSystemLog("cDnsResolver - Cancelling all " + std::to_string(pending_lookups_.Count()) +
+                            " async socket requests");
+  });
+  std::vector<std::pair<std::string, int32_t>> cancelled(pending_lookups_.begin(), pending_lookups_.end());
+  for (const auto& [text, handle] : cancelled) {
+    Quietly([&] { socket_->CancelRequest(handle); });
+    Quietly([&] { service::WriteSystemLog("cDnsResolver -    Cancelled request " + std::to_string(handle)); });
+  }
+  // A cancelled lookup is forgotten: asking again starts a new one instead of
+  // joining a request that will never be answered, and the blocking lookups
+  // waiting on it give up.
+  for (const auto& [text, handle] : cancelled) {
+    Quietly([&] {
+      pending_lookups_.Remove(text);
+      pending_keys_.Remove(std::to_string(handle));
+      for (const Listener& listener : listeners_.Take(std::to_string(handle))) {
+        if (auto waiter = platform::com::QueryInterface<cDnsResult>(listener)) waiter->Abandon();
+      }
+    });
+  }
+  Quietly([&] { service::WriteSystemLog("cDnsResolver -  completed BeforeTerminate "); });
+}
+
+void cDnsResolver::Refresh(const std::string& hostname, const Listener& notify) {
+  Quietly([&] {
+    if (support::TextToAddress(hostname) != support::kInvalidAddress) return;
+    resolved_cache_.Remove(hostname);
+    std::string unused;
+    ResolveHostname(hostname, unused, notify);
+  });
+}
+
+std::string cDnsResolver::GetHostname(const std::string& ipaddress) {
+  auto result = std::make_shared<cDnsResult>();
+  std::string unused;
+  ResolveAddress(ipaddress, unused, result);
+  Quietly([&] { result->Wait(); });
+  return result->hostname();
+}
+
+std::string cDnsResolver::GetAddress(const std::string& hostname) {
+  auto result = std::make_shared<cDnsResult>();
+  std::string unused;
+  ResolveHostname(hostname, unused, result);
+  Quietly([&] { result->Wait(); });
+  return result->ipaddress();
+}
+
+void cDnsResolver::AddListener(int32_t handle, const Listener& notify) {
+  const std::string key = std::to_string(handle);
+  std::vector<Listener> listeners = listeners_.Take(key);
+  listeners.push_back(notify);  // even when empty: it is skipped at dispatch
+  listeners_.Add(key, std::move(listeners));
+}
+
+}  // namespace dns

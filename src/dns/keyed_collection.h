@@ -1,0 +1,92 @@
+// A keyed collection as the resolver's tables use it: text keys compared
+// without regard to case (as host names are), entries kept in the order they
+// were added.
+#pragma once
+
+#include <algorithm>
+#include <cctype>
+#include <cstddef>
+#include <list>
+#include <string>
+#include <string_view>
+#include <unordered_map>
+#include <utility>
+
+#include "platform/basic/err.h"
+
+namespace dns {
+
+template <class T>
+class KeyedCollection {
+ public:
+  using Entry = std::pair<std::string, T>;
+
+  bool Has(std::string_view key) const { return index_.count(Fold(key)) > 0; }
+
+  // The value under `key`; raises 5 (invalid procedure call) when missing.
+  const T& Item(std::string_view key) const {
+    auto it = index_.find(Fold(key));
+    if (it == index_.end()) platform::RaiseError(platform::kErrInvalidCall);
+    return it->second->second;
+  }
+  T& Item(std::string_view key) {
+    auto it = index_.find(Fold(key));
+    if (it == index_.end()) platform::RaiseError(platform::kErrInvalidCall);
+    return it->second->second;
+  }
+
+  // Adds `value` under `key` unless the key is taken; true when added.
+  bool Add(std::string_view key, T value) {
+    std::string folded = Fold(key);
+    if (index_.count(folded)) return false;
+    entries_.emplace_back(std::string(key), std::move(value));
+    index_.emplace(std::move(folded), std::prev(entries_.end()));
+    return true;
+  }
+
+  // Replaces the value under `key` (keeping its place), or adds it.
+  void Set(std::string_view key, T value) {
+    auto it = index_.find(Fold(key));
+    if (it == index_.end()) {
+      Add(key, std::move(value));
+    } else {
+      it->second->second = std::move(value);
+    }
+  }
+
+  // False when there was nothing under `key`.
+  bool Remove(std::string_view key) {
+    auto it = index_.find(Fold(key));
+    if (it == index_.end()) return false;
+    entries_.erase(it->second);
+    index_.erase(it);
+    return true;
+  }
+
+  // Removes and returns the value under `key` (T{} when missing).
+  T Take(std::string_view key) {
+    auto it = index_.find(Fold(key));
+    if (it == index_.end()) return T{};
+    T value = std::move(it->second->second);
+    entries_.erase(it->second);
+    index_.erase(it);
+    return value;
+  }
+
+  size_t Count() const { return entries_.size(); }
+  typename std::list<Entry>::const_iterator begin() const { return entries_.begin(); }
+  typename std::list<Entry>::const_iterator end() const { return entries_.end(); }
+
+ private:
+  static std::string Fold(std::string_view key) {
+    std::string folded(key);
+    std::transform(folded.begin(), folded.end(), folded.begin(),
+                   [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+    return folded;
+  }
+
+  std::list<Entry> entries_;
+  std::unordered_map<std::string, typename std::list<Entry>::iterator> index_;
+};
+
+}  // namespace dns
