@@ -1,0 +1,129 @@
+// The one place that hands out the core support library's objects.
+//
+// Each thread has its own object of each kind, created on first use and kept
+// until the thread ends (the objects are bound to the thread that made them):
+//
+//   contracts::Support().Branding()->LookupString("{%strings%}/guest", ".guest");
+//   if (contracts::Support().Environment()->EnvironmentFlag()) ...
+//
+// Objects come from process-wide factories, by default the real objects of
+// src/support. A test replaces a factory for a while; every thread then gets
+// an object from the new factory on its next request:
+//
+//   auto fake = std::make_shared<FakeBranding>();
+//   contracts::ScopedSupportOverride<contracts::BrandingResolver> use_fake(fake);
+#pragma once
+
+#include <functional>
+#include <memory>
+#include <utility>
+
+#include "service/contracts/account_names.h"
+#include "service/contracts/branding_resolver.h"
+#include "service/contracts/crypto_service.h"
+#include "service/contracts/environment_object.h"
+#include "service/contracts/file_service.h"
+#include "service/contracts/folder_component.h"
+#include "service/contracts/registry_object.h"
+#include "service/contracts/rights_component.h"
+#include "service/contracts/version_service.h"
+
+namespace contracts {
+
+using CryptoService = service::ICryptoService;
+
+// This thread's objects.
+class SupportObjects {
+ public:
+  std::shared_ptr<EnvironmentObject> Environment();
+  std::shared_ptr<VersionService> Version();
+  std::shared_ptr<BrandingResolver> Branding();
+  std::shared_ptr<RegistryObject> Registry();
+  std::shared_ptr<FileService> Files();
+  std::shared_ptr<FolderComponent> Folders();
+  std::shared_ptr<RightsComponent> Rights();
+  std::shared_ptr<CryptoService> Crypto();
+  std::shared_ptr<AccountNames> Accounts();
+
+  // Makes `resolver` this thread's branding resolver (a client's own, handed
+  // in through cIoNotify.ResClient); null goes back to the factory's.
+  void SetBranding(std::shared_ptr<BrandingResolver> resolver);
+
+  // Drops every object of this thread; the next request creates new ones.
+  void Reset();
+};
+
+// The calling thread's objects.
+SupportObjects& Support();
+
+// --- Factories -------------------------------------------------------------
+
+enum class SupportKind : int {
+  kEnvironment,
+  kVersion,
+  kBranding,
+  kRegistry,
+  kFiles,
+  kFolders,
+  kRights,
+  kCrypto,
+  kAccounts,
+};
+
+template <class T>
+struct SupportKindOf;
+template <> struct SupportKindOf<EnvironmentObject> { static constexpr SupportKind kKind = SupportKind::kEnvironment; };
+template <> struct SupportKindOf<VersionService> { static constexpr SupportKind kKind = SupportKind::kVersion; };
+template <> struct SupportKindOf<BrandingResolver> { static constexpr SupportKind kKind = SupportKind::kBranding; };
+template <> struct SupportKindOf<RegistryObject> { static constexpr SupportKind kKind = SupportKind::kRegistry; };
+template <> struct SupportKindOf<FileService> { static constexpr SupportKind kKind = SupportKind::kFiles; };
+template <> struct SupportKindOf<FolderComponent> { static constexpr SupportKind kKind = SupportKind::kFolders; };
+template <> struct SupportKindOf<RightsComponent> { static constexpr SupportKind kKind = SupportKind::kRights; };
+template <> struct SupportKindOf<CryptoService> { static constexpr SupportKind kKind = SupportKind::kCrypto; };
+template <> struct SupportKindOf<AccountNames> { static constexpr SupportKind kKind = SupportKind::kAccounts; };
+
+template <class T>
+using SupportFactory = std::function<std::shared_ptr<T>()>;
+
+// Type-erased form of the factories below.
+using ErasedSupportFactory = std::function<std::shared_ptr<void>()>;
+ErasedSupportFactory GetErasedSupportFactory(SupportKind kind);
+void SetErasedSupportFactory(SupportKind kind, ErasedSupportFactory factory);
+std::shared_ptr<void> CreateErasedSupportObject(SupportKind kind);
+
+// Replaces the process-wide factory of T; an empty factory puts back the real
+// object. Every thread's object of that kind is replaced on its next request.
+template <class T>
+void SetSupportFactory(SupportFactory<T> factory) {
+  ErasedSupportFactory erased;
+  if (factory) erased = [f = std::move(factory)]() -> std::shared_ptr<void> { return f(); };
+  SetErasedSupportFactory(SupportKindOf<T>::kKind, std::move(erased));
+}
+
+// A new object of T from the factory in force, not kept anywhere (for a
+// caller that needs one of its own, such as a second open registry key).
+template <class T>
+std::shared_ptr<T> CreateSupportObject() {
+  return std::static_pointer_cast<T>(CreateErasedSupportObject(SupportKindOf<T>::kKind));
+}
+
+// Replaces the factory of T while it lives, then puts the previous one back.
+template <class T>
+class ScopedSupportOverride {
+ public:
+  explicit ScopedSupportOverride(SupportFactory<T> factory)
+      : previous_(GetErasedSupportFactory(SupportKindOf<T>::kKind)) {
+    SetSupportFactory<T>(std::move(factory));
+  }
+  // Every thread gets this one object.
+  explicit ScopedSupportOverride(std::shared_ptr<T> object)
+      : ScopedSupportOverride(SupportFactory<T>([object] { return object; })) {}
+  ~ScopedSupportOverride() { SetErasedSupportFactory(SupportKindOf<T>::kKind, std::move(previous_)); }
+  ScopedSupportOverride(const ScopedSupportOverride&) = delete;
+  ScopedSupportOverride& operator=(const ScopedSupportOverride&) = delete;
+
+ private:
+  ErasedSupportFactory previous_;
+};
+
+}  // namespace contracts
