@@ -1,0 +1,138 @@
+// The per-thread objects of the core support library and the factories they
+// come from (see service/contracts/support_objects.h).
+#include "service/contracts/support_objects.h"
+
+#include <array>
+#include <atomic>
+#include <cstdint>
+#include <mutex>
+
+#include "platform/basic/err.h"
+#include "support/accounts/account_names.h"
+#include "support/branding/branding_resolver.h"
+#include "support/crypto/crypto_service.h"
+#include "support/environment/environment_object.h"
+#include "support/files/file_service.h"
+#include "support/folders/folder_component.h"
+#include "support/registry/registry_object.h"
+#include "support/rights/rights_component.h"
+#include "support/version/version_service.h"
+
+namespace contracts {
+namespace {
+
+constexpr size_t kKinds = static_cast<size_t>(SupportKind::kAccounts) + 1;
+
+size_t Index(SupportKind kind) { return static_cast<size_t>(kind); }
+
+// Process-wide: the factory of each kind and a generation number that grows
+// with every change of it, so threads notice that their object is stale.
+struct Factories {
+  std::mutex mutex;
+  std::array<ErasedSupportFactory, kKinds> factories;
+  std::array<std::atomic<uint64_t>, kKinds> generations{};
+};
+
+Factories& GlobalFactories() {
+  static Factories* factories = new Factories();  // never destroyed: threads may outlive static destruction
+  return *factories;
+}
+
+// The real object of a kind, as its interface (converted before it becomes
+// a void pointer, so the pointer always points at the interface).
+template <class Interface, class Implementation>
+std::shared_ptr<void> MakeReal() {
+  return std::shared_ptr<Interface>(std::make_shared<Implementation>());
+}
+
+std::shared_ptr<void> RealObject(SupportKind kind) {
+  switch (kind) {
+    case SupportKind::kEnvironment: return MakeReal<EnvironmentObject, support::EnvironmentObject>();
+    case SupportKind::kVersion: return MakeReal<VersionService, support::VersionService>();
+    case SupportKind::kBranding: return MakeReal<BrandingResolver, support::BrandingResolver>();
+    case SupportKind::kRegistry: return MakeReal<RegistryObject, support::RegistryObject>();
+    case SupportKind::kFiles: return MakeReal<FileService, support::FileService>();
+    case SupportKind::kFolders: return MakeReal<FolderComponent, support::FolderComponent>();
+    case SupportKind::kRights: return MakeReal<RightsComponent, support::RightsComponent>();
+    case SupportKind::kCrypto: return std::shared_ptr<CryptoService>(support::ThreadCryptoService());
+    case SupportKind::kAccounts: return MakeReal<AccountNames, support::AccountNames>();
+  }
+  return nullptr;
+}
+
+struct Slot {
+  uint64_t generation = 0;
+  std::shared_ptr<void> object;
+};
+
+thread_local std::array<Slot, kKinds> thread_slots;
+
+template <class T>
+std::shared_ptr<T> ThreadObject() {
+  const size_t index = Index(SupportKindOf<T>::kKind);
+  Slot& slot = thread_slots[index];
+  const uint64_t generation = GlobalFactories().generations[index].load(std::memory_order_acquire);
+  if (slot.object == nullptr || slot.generation != generation) {
+    slot.object = CreateErasedSupportObject(SupportKindOf<T>::kKind);
+    slot.generation = generation;
+  }
+  return std::static_pointer_cast<T>(slot.object);
+}
+
+}  // namespace
+
+ErasedSupportFactory GetErasedSupportFactory(SupportKind kind) {
+  Factories& all = GlobalFactories();
+  std::lock_guard lock(all.mutex);
+  return all.factories[Index(kind)];
+}
+
+void SetErasedSupportFactory(SupportKind kind, ErasedSupportFactory factory) {
+  Factories& all = GlobalFactories();
+  std::lock_guard lock(all.mutex);
+  all.factories[Index(kind)] = std::move(factory);
+  all.generations[Index(kind)].fetch_add(1, std::memory_order_release);
+}
+
+std::shared_ptr<void> CreateErasedSupportObject(SupportKind kind) {
+  ErasedSupportFactory factory = GetErasedSupportFactory(kind);
+  std::shared_ptr<void> object = factory ? factory() : RealObject(kind);
+  if (object == nullptr) {
+    platform::RaiseError(platform::kErrCannotCreateObject, {}, "contracts::Support");
+  }
+  return object;
+}
+
+SupportObjects& Support() {
+  thread_local SupportObjects objects;
+  return objects;
+}
+
+std::shared_ptr<EnvironmentObject> SupportObjects::Environment() { return ThreadObject<EnvironmentObject>(); }
+std::shared_ptr<VersionService> SupportObjects::Version() { return ThreadObject<VersionService>(); }
+std::shared_ptr<BrandingResolver> SupportObjects::Branding() { return ThreadObject<BrandingResolver>(); }
+std::shared_ptr<RegistryObject> SupportObjects::Registry() { return ThreadObject<RegistryObject>(); }
+std::shared_ptr<FileService> SupportObjects::Files() { return ThreadObject<FileService>(); }
+std::shared_ptr<FolderComponent> SupportObjects::Folders() { return ThreadObject<FolderComponent>(); }
+std::shared_ptr<RightsComponent> SupportObjects::Rights() { return ThreadObject<RightsComponent>(); }
+std::shared_ptr<AccountNames> SupportObjects::Accounts() { return ThreadObject<AccountNames>(); }
+
+std::shared_ptr<CryptoService> SupportObjects::Crypto() {
+  // Without an override the crypto library's own per-thread object is the
+  // one, so that both ways to reach it agree.
+  if (!GetErasedSupportFactory(SupportKind::kCrypto)) return support::ThreadCryptoService();
+  return ThreadObject<CryptoService>();
+}
+
+void SupportObjects::SetBranding(std::shared_ptr<BrandingResolver> resolver) {
+  const size_t index = Index(SupportKind::kBranding);
+  Slot& slot = thread_slots[index];
+  slot.object = std::move(resolver);
+  slot.generation = GlobalFactories().generations[index].load(std::memory_order_acquire);
+}
+
+void SupportObjects::Reset() {
+  for (Slot& slot : thread_slots) slot = Slot{};
+}
+
+}  // namespace contracts
