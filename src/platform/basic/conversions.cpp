@@ -48,7 +48,7 @@ T WholeNumber(const Variant& value, std::string_view source) {
 }
 
 double CheckedDate(double serial) {
-  if (!(serial >= kMinDateSerial && serial < kMaxDateSerial + 1.0 / 86400)) RaiseError(kErrOverflow, "", "CDate");
+  if (!IsValidDateSerial(serial)) RaiseError(kErrOverflow, "", "CDate");
   return serial;
 }
 

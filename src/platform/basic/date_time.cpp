@@ -38,8 +38,6 @@ void CivilFromDays(int64_t z, int* year, int* month, int* day) {
   *year = static_cast<int>(yoe + era * 400 + (*month <= 2));
 }
 
-bool IsValidSerial(double serial) { return serial >= kMinDateSerial && serial < kMaxDateSerial + 1.0 / 86400; }
-
 // A point in time as days and a fraction, counted linearly (so -0.75 is
 // 29 December 1899 6:00), from a serial and back.
 double SerialToLinear(double serial) {
@@ -76,14 +74,21 @@ std::string Padded(int value, size_t width) {
 
 }  // namespace
 
+bool IsValidDateSerial(double serial) { return serial > kMinDateSerial - 1 && serial < kMaxDateSerial + 1; }
+
 DateParts SplitDate(double serial) {
-  if (!IsValidSerial(serial)) RaiseError(kErrInvalidCall, "", "Date");
+  if (!IsValidDateSerial(serial)) RaiseError(kErrInvalidCall, "", "Date");
   double day = std::trunc(serial);
   int64_t days = static_cast<int64_t>(day);
   int64_t seconds = std::llround(std::fabs(serial - day) * kSecondsPerDay);
   if (seconds >= kSecondsPerDay) {
-    seconds -= kSecondsPerDay;
-    ++days;
+    // Rounding up to midnight moves to the next day, except past the last.
+    if (days < static_cast<int64_t>(kMaxDateSerial)) {
+      seconds -= kSecondsPerDay;
+      ++days;
+    } else {
+      seconds = kSecondsPerDay - 1;
+    }
   }
   DateParts parts;
   CivilFromDays(days + kEpochOffset, &parts.year, &parts.month, &parts.day);
@@ -102,7 +107,7 @@ double DateFromParts(int year, int month, int day, int hour, int minute, int sec
     RaiseError(kErrInvalidCall, "", "Date");
   }
   double serial = SerialOfParts(year, month, day, int64_t{hour} * 3600 + minute * 60 + second);
-  if (!IsValidSerial(serial)) RaiseError(kErrInvalidCall, "", "Date");
+  if (!IsValidDateSerial(serial)) RaiseError(kErrInvalidCall, "", "Date");
   return serial;
 }
 
@@ -127,20 +132,20 @@ double DateSerial(int year, int month, int day) {
   m -= (m >= 0 ? m / 12 : -((-m + 11) / 12)) * 12;
   if (y < -100000 || y > 100000) RaiseError(kErrInvalidCall, "", "DateSerial");
   double serial = static_cast<double>(DaysFromCivil(y, m + 1, 1) - kEpochOffset + (int64_t{day} - 1));
-  if (!IsValidSerial(serial)) RaiseError(kErrInvalidCall, "", "DateSerial");
+  if (!IsValidDateSerial(serial)) RaiseError(kErrInvalidCall, "", "DateSerial");
   return serial;
 }
 
 double TimeSerial(int hour, int minute, int second) {
   int64_t seconds = int64_t{hour} * 3600 + int64_t{minute} * 60 + second;
   double serial = LinearToSerial(static_cast<double>(seconds) / kSecondsPerDay);
-  if (!IsValidSerial(serial)) RaiseError(kErrInvalidCall, "", "TimeSerial");
+  if (!IsValidDateSerial(serial)) RaiseError(kErrInvalidCall, "", "TimeSerial");
   return serial;
 }
 
 double DateAddTime(double date, double time) {
   double serial = LinearToSerial(SerialToLinear(date) + SerialToLinear(time));
-  if (!IsValidSerial(serial)) RaiseError(kErrOverflow, "", "Date");
+  if (!IsValidDateSerial(serial)) RaiseError(kErrOverflow, "", "Date");
   return serial;
 }
 

@@ -5,8 +5,7 @@
 // 30 December 1899 and the fraction is the time of that day, so -1.25 is
 // 29 December 1899 6:00:00 AM (not 28 December 6:00 PM).
 //
-// Valid dates run from 1 January 100 (-657434) to 31 December 9999
-// (2958465). Times are shown rounded to the second.
+// Times are shown rounded to the second.
 #pragma once
 
 #include <optional>
@@ -15,8 +14,12 @@
 
 namespace platform {
 
+// The first and the last valid day: 1 January 100 and 31 December 9999.
 inline constexpr double kMinDateSerial = -657434.0;
-inline constexpr double kMaxDateSerial = 2958465.99998843;  // 31 Dec 9999 23:59:59
+inline constexpr double kMaxDateSerial = 2958465.0;
+
+// A serial whose day (its whole part) lies in the valid range; false for NaN.
+bool IsValidDateSerial(double serial);
 
 // The serial of a day. Months and days outside their range carry over as in
 // Basic (month 13 is January of the next year, day 0 the last of the month
