@@ -3,25 +3,12 @@
 #include <fcntl.h>
 #include <sys/stat.h>
 
-#include <cmath>
 #include <ctime>
 
+#include "platform/basic/date_time.h"
 #include "platform/fs/path_text.h"
 
 namespace platform::fs {
-namespace {
-
-// Days from 1 January 1970 to the given civil date (proleptic Gregorian).
-int64_t DaysFromCivil(int64_t year, unsigned month, unsigned day) {
-  year -= month <= 2;
-  const int64_t era = (year >= 0 ? year : year - 399) / 400;
-  const unsigned year_of_era = static_cast<unsigned>(year - era * 400);
-  const unsigned day_of_year = (153 * (month + (month > 2 ? -3 : 9)) + 2) / 5 + day - 1;
-  const unsigned day_of_era = year_of_era * 365 + year_of_era / 4 - year_of_era / 100 + day_of_year;
-  return era * 146097 + static_cast<int64_t>(day_of_era) - 719468;
-}
-
-}  // namespace
 
 std::optional<FileClock::time_point> LastWriteTime(const std::string& path) {
   struct stat st {};
@@ -47,13 +34,12 @@ double LocalDateSerial(FileClock::time_point when) {
       std::chrono::floor<std::chrono::seconds>(when.time_since_epoch()).count());
   struct tm local {};
   if (::localtime_r(&seconds, &local) == nullptr) return 0;
-  int64_t day = DaysFromCivil(local.tm_year + 1900LL, static_cast<unsigned>(local.tm_mon + 1),
-                              static_cast<unsigned>(local.tm_mday)) -
-                DaysFromCivil(1899, 12, 30);
-  double fraction = (local.tm_hour * 3600 + local.tm_min * 60 + local.tm_sec) / 86400.0;
-  // Before the epoch day the whole part counts backwards while the time of
-  // day still counts forwards: -1.25 is 29 December 1899, 06:00.
-  return day >= 0 ? static_cast<double>(day) + fraction : static_cast<double>(day) - fraction;
+  int year = local.tm_year + 1900;
+  // DateSerial reads years below 100 as two-digit years; such times have no
+  // serial of their own here.
+  if (year < 100 || year > 9999) return 0;
+  return DateAddTime(DateSerial(year, local.tm_mon + 1, local.tm_mday),
+                     TimeSerial(local.tm_hour, local.tm_min, local.tm_sec));
 }
 
 double FileDateTime(const std::string& path) {

@@ -21,7 +21,8 @@ bool SetLastWriteTime(const std::string& path, FileClock::time_point when);
 // second. 0 when the path does not exist.
 double FileDateTime(const std::string& path);
 
-// The local-time date serial of a point in time, to the second.
+// The local-time date serial of a point in time, to the second; 0 for times
+// outside the years 100 to 9999.
 double LocalDateSerial(FileClock::time_point when);
 
 }  // namespace platform::fs
