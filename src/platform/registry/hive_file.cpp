@@ -1,0 +1,189 @@
+#include "platform/registry/hive_file.h"
+
+#include <fcntl.h>
+#include <sys/file.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <ctime>
+#include <system_error>
+
+#include "platform/registry/sql_statement.h"
+
+namespace platform::registry {
+namespace {
+
+namespace fs = std::filesystem;
+
+// "HRGY": marks the file as a hive, so a foreign database is never taken for one.
+constexpr int64_t kApplicationId = 0x48524759;
+constexpr int64_t kLayoutVersion = 1;
+
+constexpr const char* kCreateLayout = R"sql(
+CREATE TABLE IF NOT EXISTS hive_keys(
+  id INTEGER PRIMARY KEY AUTOINCREMENT,
+  parent INTEGER NOT NULL,
+  name TEXT NOT NULL,
+  fold TEXT NOT NULL,
+  class TEXT NOT NULL DEFAULT '',
+  created INTEGER NOT NULL DEFAULT 0,
+  UNIQUE(parent, fold));
+CREATE TABLE IF NOT EXISTS hive_values(
+  key INTEGER NOT NULL,
+  fold TEXT NOT NULL,
+  name TEXT NOT NULL,
+  type INTEGER NOT NULL,
+  data BLOB NOT NULL,
+  PRIMARY KEY(key, fold)) WITHOUT ROWID;
+INSERT OR IGNORE INTO hive_keys(id, parent, name, fold) VALUES
+  (1, 0, 'HKEY_CLASSES_ROOT', 'HKEY_CLASSES_ROOT'),
+  (2, 0, 'HKEY_CURRENT_USER', 'HKEY_CURRENT_USER'),
+  (3, 0, 'HKEY_LOCAL_MACHINE', 'HKEY_LOCAL_MACHINE'),
+  (4, 0, 'HKEY_USERS', 'HKEY_USERS');
+PRAGMA application_id = 1213351769;
+PRAGMA user_version = 1;
+)sql";
+static_assert(kApplicationId == 1213351769);
+
+// The file opened but is not a usable hive; what() says why.
+struct Damaged {
+  std::string reason;
+};
+
+int64_t PragmaNumber(sqlite3* db, const char* sql) {
+  Statement statement(db, sql);
+  Statement::Use use(statement);
+  return statement.Step() ? statement.ColumnInt(0) : 0;
+}
+
+// Throws Damaged or SqlError; returns an open, checked connection.
+sqlite3* TryOpen(const fs::path& file) {
+  sqlite3* db = nullptr;
+  int rc = sqlite3_open_v2(file.c_str(), &db, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE | SQLITE_OPEN_NOMUTEX,
+                           nullptr);
+  try {
+    CheckSql(db, rc, "open " + file.string());
+    sqlite3_extended_result_codes(db, 1);
+    sqlite3_busy_timeout(db, kHiveBusyTimeoutMs);
+    ExecSql(db, "PRAGMA journal_mode=WAL");
+    // Survives a crash of any process; only a power loss may take the last
+    // writes, as with the lazy flushing of the Windows registry.
+    ExecSql(db, "PRAGMA synchronous=NORMAL");
+    {
+      Statement check(db, "PRAGMA quick_check(1)");
+      Statement::Use use(check);
+      std::string verdict = check.Step() ? std::string(check.ColumnText(0)) : std::string("no answer");
+      if (verdict != "ok") throw Damaged{"integrity check: " + verdict};
+    }
+    int64_t application_id = PragmaNumber(db, "PRAGMA application_id");
+    int64_t version = PragmaNumber(db, "PRAGMA user_version");
+    if (application_id != kApplicationId || version != kLayoutVersion) {
+      if (application_id != 0 && application_id != kApplicationId) throw Damaged{"not a registry hive"};
+      if (version > kLayoutVersion) throw Damaged{"layout version " + std::to_string(version) + " is newer"};
+      WriteTransaction transaction(db);
+      ExecSql(db, kCreateLayout);
+      transaction.Commit();
+    }
+    // A file that calls itself a hive but lacks the tables is as good as damaged.
+    try {
+      Statement probe(db, "SELECT k.id, k.parent, k.name, k.fold, k.class, k.created, v.key, v.fold, v.name, "
+                          "v.type, v.data FROM hive_keys k, hive_values v LIMIT 0");
+    } catch (const SqlError& error) {
+      if (error.primary_code() == SQLITE_ERROR) throw Damaged{std::string("unexpected layout: ") + error.what()};
+      throw;
+    }
+    return db;
+  } catch (const SqlError& error) {
+    sqlite3_close_v2(db);
+    if (error.IsDamage()) throw Damaged{error.what()};
+    throw;
+  } catch (...) {
+    sqlite3_close_v2(db);
+    throw;
+  }
+}
+
+std::string UtcStamp() {
+  std::time_t now = std::time(nullptr);
+  std::tm utc{};
+  gmtime_r(&now, &utc);
+  char text[32];
+  std::strftime(text, sizeof(text), "%Y%m%d-%H%M%S", &utc);
+  return text;
+}
+
+// registry.db.damaged-<stamp>, with ".2", ".3" ... when that name is taken.
+fs::path AsideName(const fs::path& file) {
+  std::string base = file.string() + ".damaged-" + UtcStamp();
+  fs::path aside = base;
+  for (int n = 2; fs::exists(aside) || fs::exists(aside.string() + "-wal"); ++n) {
+    aside = base + "." + std::to_string(n);
+  }
+  return aside;
+}
+
+// An exclusive lock on <root>/registry.db.lock while a damaged file is moved,
+// so two processes never both move files (the second would move a new hive).
+class RecoveryLock {
+ public:
+  explicit RecoveryLock(const fs::path& root) {
+    fd_ = ::open((root / "registry.db.lock").c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0644);
+    if (fd_ >= 0) {
+      while (::flock(fd_, LOCK_EX) != 0 && errno == EINTR) {
+      }
+    }
+  }
+  ~RecoveryLock() {
+    if (fd_ >= 0) ::close(fd_);
+  }
+  RecoveryLock(const RecoveryLock&) = delete;
+  RecoveryLock& operator=(const RecoveryLock&) = delete;
+
+ private:
+  int fd_ = -1;
+};
+
+}  // namespace
+
+sqlite3* OpenHiveFile(const fs::path& root, std::vector<std::string>* diagnostics) {
+  std::error_code ignored;
+  fs::create_directories(root, ignored);
+  fs::path file = root / kHiveFileName;
+  try {
+    return TryOpen(file);
+  } catch (const Damaged&) {
+    // Look again under the lock: another process may have replaced it already.
+  }
+  RecoveryLock lock(root);
+  std::string reason;
+  try {
+    return TryOpen(file);
+  } catch (const Damaged& damaged) {
+    reason = damaged.reason;
+  }
+  fs::path aside = AsideName(file);
+  std::error_code error;
+  fs::rename(file, aside, error);
+  if (error) {
+    throw SqlError(SQLITE_CANTOPEN, "registry hive " + file.string() + " is damaged (" + reason +
+                                        ") and cannot be moved aside: " + error.message());
+  }
+  // The old write-ahead log belongs to the old file: it must never be replayed
+  // into the new one.
+  fs::rename(file.string() + "-wal", aside.string() + "-wal", ignored);
+  fs::remove(file.string() + "-shm", ignored);
+  fs::remove(file.string() + "-journal", ignored);
+  diagnostics->push_back("Registry hive " + file.string() + " is damaged (" + reason + "); moved it to " +
+                         aside.string() + " and started a new hive");
+  try {
+    return TryOpen(file);
+  } catch (const Damaged& damaged) {
+    throw SqlError(SQLITE_CANTOPEN, "new registry hive " + file.string() + " unusable: " + damaged.reason);
+  }
+}
+
+void CloseHiveFile(sqlite3* db) {
+  if (db != nullptr) sqlite3_close_v2(db);
+}
+
+}  // namespace platform::registry

@@ -1,0 +1,19 @@
+#include "platform/registry/hive_access.h"
+#include "platform/registry/registry.h"
+#include "platform/registry/value_buffer.h"
+
+namespace platform::registry {
+
+LONG RegQueryValueExA(HKEY key, const char* value_name, DWORD* reserved, DWORD* type, BYTE* data,
+                      DWORD* data_size) {
+  if (reserved != nullptr || (data != nullptr && data_size == nullptr)) return kErrorInvalidParameter;
+  return WithHive("RegQueryValueExA", [&](Hive& hive) {
+    DWORD stored_type = 0;
+    std::string_view stored;
+    LONG result = hive.QueryValue(key, value_name == nullptr ? "" : value_name, &stored_type, &stored);
+    if (result != kErrorSuccess) return result;
+    return CopyValueOut(stored_type, stored, type, data, data_size);
+  });
+}
+
+}  // namespace platform::registry

@@ -1,0 +1,21 @@
+#include "platform/registry/value_buffer.h"
+
+#include <cstring>
+
+namespace platform::registry {
+
+LONG CopyValueOut(DWORD stored_type, std::string_view stored, DWORD* type, BYTE* data, DWORD* data_size) {
+  if (type != nullptr) *type = stored_type;
+  LONG result = kErrorSuccess;
+  if (data != nullptr) {
+    if (*data_size < stored.size()) {
+      result = kErrorMoreData;
+    } else if (!stored.empty()) {
+      std::memcpy(data, stored.data(), stored.size());
+    }
+  }
+  if (data_size != nullptr) *data_size = static_cast<DWORD>(stored.size());
+  return result;
+}
+
+}  // namespace platform::registry
