@@ -1,5 +1,6 @@
 #include "platform/basic/date_time.h"
 
+#include <charconv>
 #include <chrono>
 #include <cmath>
 #include <ctime>
@@ -61,15 +62,12 @@ double SerialOfTm(const std::tm& tm) {
                        int64_t{tm.tm_hour} * 3600 + tm.tm_min * 60 + tm.tm_sec);
 }
 
-std::string TwoDigits(int value) {
-  std::string text = std::to_string(value);
-  return text.size() < 2 ? "0" + text : text;
-}
-
-std::string Padded(int value, size_t width) {
-  std::string text = std::to_string(value);
-  if (text.size() < width) text.insert(0, width - text.size(), '0');
-  return text;
+// Appends a number of at least `width` digits (zero-padded).
+void AppendNumber(std::string& text, int value, int width) {
+  char buffer[16];
+  auto result = std::to_chars(buffer, buffer + sizeof buffer, value);
+  for (auto length = result.ptr - buffer; length < width; ++length) text.push_back('0');
+  text.append(buffer, result.ptr);
 }
 
 }  // namespace
@@ -210,7 +208,12 @@ std::vector<Piece> Tokenize(std::string_view pattern) {
   };
   std::vector<Piece> pieces;
   size_t at = 0;
+  pieces.reserve(pattern.size());
   while (at < pattern.size()) {
+    if (std::string_view("AaMmydHhns").find(pattern[at]) == std::string_view::npos) {
+      pieces.push_back({Token::kLiteral, pattern[at++]});
+      continue;
+    }
     bool matched = false;
     for (const auto& candidate : kTokens) {
       if (StartsWith(pattern, at, candidate.text)) {
@@ -258,29 +261,26 @@ std::string FormatDate(double serial, std::string_view pattern) {
   int hour12 = parts.hour % 12 == 0 ? 12 : parts.hour % 12;
   int clock_hour = twelve_hour ? hour12 : parts.hour;
   std::string text;
+  text.reserve(pattern.size() + 8);
   for (size_t i = 0; i < pieces.size(); ++i) {
     switch (pieces[i].token) {
       case Token::kLiteral: text.push_back(pieces[i].literal); break;
-      case Token::kYear4: text += Padded(parts.year, 4); break;
-      case Token::kYear2: text += TwoDigits(parts.year % 100); break;
-      case Token::kMonth2: text += TwoDigits(parts.month); break;
-      case Token::kMonth: text += std::to_string(parts.month); break;
-      case Token::kMinuteOrMonth2:
-        text += TwoDigits(MeansMinutes(pieces, i) ? parts.minute : parts.month);
-        break;
-      case Token::kMinuteOrMonth:
-        text += std::to_string(MeansMinutes(pieces, i) ? parts.minute : parts.month);
-        break;
-      case Token::kDay2: text += TwoDigits(parts.day); break;
-      case Token::kDay: text += std::to_string(parts.day); break;
-      case Token::kHour24_2: text += TwoDigits(parts.hour); break;
-      case Token::kHour24: text += std::to_string(parts.hour); break;
-      case Token::kHour2: text += TwoDigits(clock_hour); break;
-      case Token::kHour: text += std::to_string(clock_hour); break;
-      case Token::kMinute2: text += TwoDigits(parts.minute); break;
-      case Token::kMinute: text += std::to_string(parts.minute); break;
-      case Token::kSecond2: text += TwoDigits(parts.second); break;
-      case Token::kSecond: text += std::to_string(parts.second); break;
+      case Token::kYear4: AppendNumber(text, parts.year, 4); break;
+      case Token::kYear2: AppendNumber(text, parts.year % 100, 2); break;
+      case Token::kMonth2: AppendNumber(text, parts.month, 2); break;
+      case Token::kMonth: AppendNumber(text, parts.month, 1); break;
+      case Token::kMinuteOrMonth2: AppendNumber(text, MeansMinutes(pieces, i) ? parts.minute : parts.month, 2); break;
+      case Token::kMinuteOrMonth: AppendNumber(text, MeansMinutes(pieces, i) ? parts.minute : parts.month, 1); break;
+      case Token::kDay2: AppendNumber(text, parts.day, 2); break;
+      case Token::kDay: AppendNumber(text, parts.day, 1); break;
+      case Token::kHour24_2: AppendNumber(text, parts.hour, 2); break;
+      case Token::kHour24: AppendNumber(text, parts.hour, 1); break;
+      case Token::kHour2: AppendNumber(text, clock_hour, 2); break;
+      case Token::kHour: AppendNumber(text, clock_hour, 1); break;
+      case Token::kMinute2: AppendNumber(text, parts.minute, 2); break;
+      case Token::kMinute: AppendNumber(text, parts.minute, 1); break;
+      case Token::kSecond2: AppendNumber(text, parts.second, 2); break;
+      case Token::kSecond: AppendNumber(text, parts.second, 1); break;
       case Token::kAmPm: text += parts.hour < 12 ? "AM" : "PM"; break;
       case Token::kAmPmLower: text += parts.hour < 12 ? "am" : "pm"; break;
     }

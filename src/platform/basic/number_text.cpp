@@ -42,15 +42,18 @@ std::optional<double> ParseRadix(std::string_view digits, int radix) {
 // trailing zeros, and the decimal exponent of the first digit.
 void SignificantDigits(double value, int precision, std::string* digits, int* exponent) {
   char buffer[64];
-  std::snprintf(buffer, sizeof buffer, "%.*e", precision - 1, value);
-  std::string_view text(buffer);
+  auto result = std::to_chars(buffer, buffer + sizeof buffer, value, std::chars_format::scientific, precision - 1);
+  std::string_view text(buffer, static_cast<size_t>(result.ptr - buffer));
   size_t e = text.find('e');
   digits->clear();
   for (char c : text.substr(0, e)) {
     if (IsDigit(c)) digits->push_back(c);
   }
   while (digits->size() > 1 && digits->back() == '0') digits->pop_back();
-  *exponent = std::atoi(buffer + e + 1);
+  *exponent = 0;
+  std::string_view exponent_text = text.substr(e + 1);
+  if (!exponent_text.empty() && exponent_text.front() == '+') exponent_text.remove_prefix(1);
+  std::from_chars(exponent_text.data(), exponent_text.data() + exponent_text.size(), *exponent);
 }
 
 // Basic shows a number in fixed notation when that needs no more digits than
@@ -60,22 +63,22 @@ std::string FormatFloating(double value, int precision) {
   if (std::isinf(value)) return value < 0 ? "-Infinity" : "Infinity";
   if (value == 0) return "0";  // also -0
   std::string digits;
-  int exponent;
+  int exponent = 0;
   SignificantDigits(std::fabs(value), precision, &digits, &exponent);
   int count = static_cast<int>(digits.size());
   std::string text = value < 0 ? "-" : "";
   if (exponent >= 0 && exponent + 1 <= precision) {
     int whole = exponent + 1;
     if (count <= whole) {
-      text += digits + std::string(static_cast<size_t>(whole - count), '0');
+      text.append(digits).append(static_cast<size_t>(whole - count), '0');
     } else {
-      text += digits.substr(0, static_cast<size_t>(whole)) + "." + digits.substr(static_cast<size_t>(whole));
+      text.append(digits, 0, static_cast<size_t>(whole)).append(".").append(digits, static_cast<size_t>(whole));
     }
   } else if (exponent < 0 && -exponent - 1 + count <= precision) {
-    text += "0." + std::string(static_cast<size_t>(-exponent - 1), '0') + digits;
+    text.append("0.").append(static_cast<size_t>(-exponent - 1), '0').append(digits);
   } else {
-    text += digits.substr(0, 1);
-    if (count > 1) text += "." + digits.substr(1);
+    text.append(digits, 0, 1);
+    if (count > 1) text.append(".").append(digits, 1);
     char exp_text[16];
     std::snprintf(exp_text, sizeof exp_text, "E%c%02d", exponent < 0 ? '-' : '+', std::abs(exponent));
     text += exp_text;
