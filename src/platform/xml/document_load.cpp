@@ -16,18 +16,24 @@ enum LoadCode : int {
   kSecondDocumentElement = 102,
   kDuplicateAttribute = 103,
   kUnreadableFile = 104,
+  kMisplacedDeclaration = 105,
 };
 
 // Comments, processing instructions and the declaration stay in the tree;
 // line ends are kept as written, so that text values (CR LF included) come
 // back exactly as they were stored; whitespace between elements is dropped,
-// but a whitespace text that is all of an element's content is kept.
-constexpr unsigned int kParseOptions = pugi::parse_cdata | pugi::parse_escapes | pugi::parse_wconv_attribute |
+// but a whitespace text that is all of an element's content is kept. Parsed
+// as a fragment, so that text outside the document element is seen (pugixml
+// drops it otherwise) and refused by Check.
+constexpr unsigned int kParseOptions = pugi::parse_fragment | pugi::parse_cdata | pugi::parse_escapes | pugi::parse_wconv_attribute |
                                        pugi::parse_comments | pugi::parse_pi | pugi::parse_declaration |
                                        pugi::parse_doctype | pugi::parse_ws_pcdata_single;
 
+// Where the node starts in the text (its "<"; pugixml points at the name).
 std::size_t OffsetOf(pugi::xml_node node) {
   std::ptrdiff_t offset = node.offset_debug();
+  if (node.type() == pugi::node_element) offset -= 1;
+  if (node.type() == pugi::node_declaration || node.type() == pugi::node_pi) offset -= 2;
   return offset < 0 ? 0 : static_cast<std::size_t>(offset);
 }
 
@@ -38,10 +44,13 @@ bool IsBlank(const char* text) {
   return true;
 }
 
-ParseError Check(pugi::xml_document& parsed) {
+ParseError Check(pugi::xml_document& parsed, std::size_t size) {
   int elements = 0;
   for (pugi::xml_node child = parsed.first_child(); child;) {
     pugi::xml_node next = child.next_sibling();
+    if (child.type() == pugi::node_declaration && child != parsed.first_child()) {
+      return {kMisplacedDeclaration, "The XML declaration must stand at the start of the document", OffsetOf(child)};
+    }
     if (child.type() == pugi::node_element && ++elements > 1) {
       return {kSecondDocumentElement, "Only one top level element is allowed in an XML document", OffsetOf(child)};
     }
@@ -53,7 +62,7 @@ ParseError Check(pugi::xml_document& parsed) {
     }
     child = next;
   }
-  if (elements == 0) return {pugi::status_no_document_element, "No document element found", 0};
+  if (elements == 0) return {pugi::status_no_document_element, "No document element found", size};
   ParseError error;
   detail::ForEachInSubtree(parsed, [&](pugi::xml_node node) {
     for (pugi::xml_attribute a = node.first_attribute(); a; a = a.next_attribute()) {
@@ -77,7 +86,7 @@ ParseError Parse(pugi::xml_document& parsed, std::string_view text) {
   if (!result) {
     return {static_cast<int>(result.status), result.description(), static_cast<std::size_t>(result.offset)};
   }
-  return Check(parsed);
+  return Check(parsed, text.size());
 }
 
 }  // namespace

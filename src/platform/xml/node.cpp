@@ -90,6 +90,7 @@ void Node::Release() noexcept {
 
 NodeType Node::Type() const {
   if (!node_) return NodeType::kNull;
+  auto guard = state_->Lock();
   switch (pugi::xml_node(node_).type()) {
     case pugi::node_document: return NodeType::kDocument;
     case pugi::node_element: return NodeType::kElement;
