@@ -9,7 +9,7 @@ void NotifyHostResolved(const Listener& listener, const std::string& hostname, c
   if (auto typed = platform::com::QueryInterface<typelib::IHostResolved>(listener)) {
     typed->HostResolved(hostname, ipaddress);
   } else {
-    platform::com::Invoke(listener, "HostResolved", {platform::Variant(hostname), platform::Variant(ipaddress)});
+    listener->Invoke("HostResolved", {platform::Variant(hostname), platform::Variant(ipaddress)});
   }
 }
 

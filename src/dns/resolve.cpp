@@ -52,6 +52,15 @@ bool cDnsResolver::ResolveHostname(const std::string& hostname, std::string& ipa
 bool cDnsResolver::ResolveAddress(const std::string& ipaddress, std::string& hostname, const Listener& notify) {
   bool answered = false;
   Quietly([&] {
+    const int32_t address = TextToAddress(ipaddress);
+    if (address == kInvalidAddress) {
+      // Not an address: a host name, looked up the other way round. (Asked
+      // before the cache, which holds a name's addresses, not its name.)
+      hostname = ipaddress;
+      std::string unused;
+      answered = ResolveHostname(hostname, unused, notify);
+      return;
+    }
     if (resolved_cache_.Has(ipaddress)) {
       hostname = resolved_cache_.Item(ipaddress);
       Notify(notify, hostname, ipaddress);
@@ -59,16 +68,8 @@ bool cDnsResolver::ResolveAddress(const std::string& ipaddress, std::string& hos
       return;
     }
     hostname.clear();
-    const int32_t address = TextToAddress(ipaddress);
-    if (address != kInvalidAddress) {
-      if (!pending_lookups_.Has(ipaddress)) StartLookup(ipaddress, address);
-      AddListener(pending_lookups_.Item(ipaddress), notify);
-      return;
-    }
-    // Not an address: a host name to look up the other way round.
-    hostname = ipaddress;
-    std::string unused;
-    answered = ResolveHostname(hostname, unused, notify);
+    if (!pending_lookups_.Has(ipaddress)) StartLookup(ipaddress, address);
+    AddListener(pending_lookups_.Item(ipaddress), notify);
   });
   return answered;
 }

@@ -122,6 +122,8 @@ std::string LoopbackDnsResponder::ServerCsv() const { return "127.0.0.1:" + std:
 void LoopbackDnsResponder::AddHost(std::string_view name, const std::vector<std::string>& addresses) {
   std::lock_guard lock(mutex_);
   Entry& entry = table_[Key(name)];
+  entry.has_rcode = false;
+  entry.silent = false;
   for (const auto& a : addresses) {
     entry.addresses.push_back(ParseAddress(a));
     Entry& reverse = table_[Key(a)];

@@ -39,7 +39,8 @@ class LoopbackDnsResponder {
   // "127.0.0.1:<port>", the form the resolver's server list takes.
   std::string ServerCsv() const;
 
-  // A records for `name`, in this order, and a PTR record from each address
+  // A records for `name`, in this order (after any it has already; a failure
+  // or silence set for it ends), and a PTR record from each address
   // back to `name` unless one was already set. Names are matched without
   // regard to case, with or without a trailing dot.
   void AddHost(std::string_view name, const std::vector<std::string>& addresses);
