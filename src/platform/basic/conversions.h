@@ -24,7 +24,8 @@
 namespace platform {
 
 // Text form: numbers as Basic prints them, Booleans "True"/"False", dates in
-// the general date form (see date_time.h), errors "Error N".
+// the general date form (see date_time.h), errors "Error N", a byte array
+// its bytes as they are (texts are byte strings here).
 std::string CStr(const Variant& value);
 // Whole numbers round half to even ("5.5" -> 6, "6.5" -> 6).
 int32_t CLng(const Variant& value);
@@ -42,9 +43,10 @@ bool CBool(const Variant& value);
 // to 31 December 9999 raises 6.
 double CDate(const Variant& value);
 
-// The value converted to the given type (CVar for kVariant: unchanged).
-// Arrays, Empty and Null targets raise 13; Null input passes through only
-// for kVariant.
+// The value converted to the given type (kVariant: unchanged), as Basic
+// assigns it to a variable of that type. A text converts to a byte array
+// (ArrayOf(kByte)) byte for byte; other array, Empty and Null targets raise
+// 13, kObject raises 424 for a non-object. Null converts only to kVariant.
 Variant ConvertTo(const Variant& value, VarType type);
 
 // IsNumeric: numbers, Booleans, Empty, and texts that read as numbers.

@@ -3,6 +3,9 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <random>
+
+#include "platform/basic/date_time.h"
 
 #include "raises.h"
 
@@ -238,6 +241,51 @@ TEST(ConversionsTest, AFailedConversionLeavesThePendingErrorAlone) {
   EXPECT_FALSE(IsNumeric(Variant::Nothing()));
   EXPECT_EQ(Err::Number(), 53);
   Err::Clear();
+}
+
+}  // namespace
+}  // namespace platform
+
+namespace platform {
+namespace {
+
+TEST(ConversionsTest, DoubleTextReadsBackWithinFifteenDigits) {
+  std::mt19937_64 random(20240305);
+  std::uniform_real_distribution<double> mantissa(1.0, 10.0);
+  std::uniform_int_distribution<int> exponent(-30, 30);
+  for (int i = 0; i < 3000; ++i) {
+    double value = mantissa(random) * std::pow(10.0, exponent(random)) * (i % 2 ? -1 : 1);
+    std::string text = FormatDouble(value);
+    SCOPED_TRACE(text);
+    std::optional<double> back = ParseNumber(text);
+    ASSERT_TRUE(back.has_value());
+    EXPECT_NEAR(*back, value, std::fabs(value) * 1e-14);
+    size_t digits = 0;
+    for (char c : text.substr(0, text.find('E'))) digits += (c >= '1' && c <= '9') || c == '0';
+    EXPECT_LE(digits, 16u);  // 15 significant digits, plus a leading "0." at most
+  }
+}
+
+TEST(ConversionsTest, ArbitraryTextNeverBreaksTheReaders) {
+  std::mt19937 random(7);
+  const std::string alphabet = "0123456789+-.,$&HhOoEeDd/: APMapm\t";
+  for (int i = 0; i < 20000; ++i) {
+    std::string text;
+    size_t length = random() % 24;
+    for (size_t j = 0; j < length; ++j) {
+      text.push_back(i % 4 == 0 ? static_cast<char>(random()) : alphabet[random() % alphabet.size()]);
+    }
+    ParseNumber(text);
+    ParseDate(text);
+    (void)IsNumeric(text);
+    Variant value(text);
+    try {
+      CDate(value);
+      CLng(value);
+      CBool(value);
+    } catch (const BasicError&) {
+    }
+  }
 }
 
 }  // namespace
