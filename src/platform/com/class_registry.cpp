@@ -1,23 +1,18 @@
 #include "platform/com/class_registry.h"
 
 #include <algorithm>
-#include <map>
+#include <cctype>
 #include <mutex>
 
 #include "platform/basic/err.h"
-#include "platform/basic/string_functions.h"
+#include "platform/com/names.h"
 
 namespace platform::com {
 namespace {
 
-struct ClassEntry {
-  std::string progid;  // as registered
-  Factory factory;
-};
-
 struct Registry {
   std::mutex mutex;
-  std::map<std::string, ClassEntry> classes;  // key: lower-case ProgID
+  NameMap<Factory> classes;  // key: the ProgID as registered
   ClassLookupHook hook;
 };
 
@@ -33,27 +28,34 @@ bool RegisterClass(std::string_view progid, Factory factory) {
   if (progid.empty() || !factory) return false;
   Registry& registry = TheRegistry();
   std::lock_guard lock(registry.mutex);
-  registry.classes[LCase(progid)] = ClassEntry{std::string(progid), std::move(factory)};
+  // Erased first so that the ProgID is kept as last written.
+  registry.classes.erase(std::string(progid));
+  registry.classes.emplace(std::string(progid), std::move(factory));
   return true;
 }
 
 bool UnregisterClass(std::string_view progid) {
   Registry& registry = TheRegistry();
   std::lock_guard lock(registry.mutex);
-  return registry.classes.erase(LCase(progid)) > 0;
+  return registry.classes.erase(std::string(progid)) > 0;
 }
 
 bool IsClassRegistered(std::string_view progid) {
   Registry& registry = TheRegistry();
   std::lock_guard lock(registry.mutex);
-  return registry.classes.count(LCase(progid)) > 0;
+  return registry.classes.find(progid) != registry.classes.end();
 }
 
 std::vector<std::string> RegisteredClasses() {
   Registry& registry = TheRegistry();
   std::lock_guard lock(registry.mutex);
   std::vector<std::string> progids;
-  for (const auto& [key, entry] : registry.classes) progids.push_back(entry.progid);
+  for (const auto& [progid, factory] : registry.classes) progids.push_back(progid);
+  std::sort(progids.begin(), progids.end(), [](const std::string& a, const std::string& b) {
+    return std::lexicographical_compare(a.begin(), a.end(), b.begin(), b.end(), [](char x, char y) {
+      return std::tolower(static_cast<unsigned char>(x)) < std::tolower(static_cast<unsigned char>(y));
+    });
+  });
   return progids;
 }
 
@@ -73,8 +75,8 @@ ObjectPtr CreateObject(std::string_view progid, std::string_view server) {
   {
     Registry& registry = TheRegistry();
     std::lock_guard lock(registry.mutex);
-    if (auto it = registry.classes.find(LCase(progid)); it != registry.classes.end()) {
-      factory = it->second.factory;
+    if (auto it = registry.classes.find(progid); it != registry.classes.end()) {
+      factory = it->second;
     } else {
       hook = registry.hook;
     }

@@ -1,22 +1,14 @@
 #include "platform/com/dispatch_table.h"
 
 #include <stdexcept>
-#include <unordered_set>
 
 #include "platform/basic/err.h"
-#include "platform/basic/string_functions.h"
 
 namespace platform::com {
 
 DispId AutoDispId(std::string_view name) {
-  // FNV-1a over the lower-case name, kept positive and clear of the small
-  // ids classes give by hand.
-  uint32_t hash = 2166136261u;
-  for (char c : name) {
-    const char lower = (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
-    hash ^= static_cast<uint8_t>(lower);
-    hash *= 16777619u;
-  }
+  // Kept positive and clear of the small ids classes give by hand.
+  const auto hash = static_cast<uint32_t>(NameHash()(name));
   return static_cast<DispId>(0x40000000u | (hash & 0x3FFFFFFFu));
 }
 
@@ -24,11 +16,11 @@ DispatchTable::DispatchTable(std::vector<MemberEntry> members, std::vector<const
     : members_(std::move(members)), bases_(std::move(bases)) {
   std::erase(bases_, nullptr);
   // Every entry of one name shares one id: the one given by hand, if any.
-  std::unordered_map<std::string, DispId> id_of_name;
+  NameMap<DispId> id_of_name;
   std::unordered_map<DispId, std::string> name_of_id;
   auto claim = [&](const std::string& key, DispId id) {
     auto [it, fresh] = name_of_id.emplace(id, key);
-    if (!fresh && it->second != key) {
+    if (!fresh && !NameEqual()(it->second, key)) {
       throw std::logic_error("dispatch table: id " + std::to_string(id) + " given to both '" + it->second +
                              "' and '" + key + "'");
     }
@@ -36,7 +28,7 @@ DispatchTable::DispatchTable(std::vector<MemberEntry> members, std::vector<const
   };
   for (const MemberEntry& member : members_) {
     if (member.id == kDispIdUnknown) continue;
-    const std::string key = LCase(member.name);
+    const std::string& key = member.name;
     auto known = id_of_name.find(key);
     if (known != id_of_name.end() && known->second != member.id) {
       throw std::logic_error("dispatch table: '" + member.name + "' given two ids");
@@ -45,7 +37,7 @@ DispatchTable::DispatchTable(std::vector<MemberEntry> members, std::vector<const
   }
   for (std::size_t i = 0; i < members_.size(); ++i) {
     MemberEntry& member = members_[i];
-    const std::string key = LCase(member.name);
+    const std::string& key = member.name;
     if (!member.call) throw std::logic_error("dispatch table: '" + member.name + "' has no body");
     if (auto known = id_of_name.find(key); known != id_of_name.end()) {
       member.id = known->second;
@@ -68,7 +60,7 @@ const MemberEntry* DispatchTable::Pick(const Slots& slots, bool put) const {
 }
 
 const MemberEntry* DispatchTable::Find(std::string_view name, bool put) const {
-  if (auto it = by_name_.find(LCase(name)); it != by_name_.end()) {
+  if (auto it = by_name_.find(name); it != by_name_.end()) {
     if (const MemberEntry* member = Pick(it->second, put)) return member;
   }
   for (const DispatchTable* base : bases_) {
@@ -123,13 +115,13 @@ bool DispatchTable::Put(Object& self, std::string_view name, Variant& value) con
 
 std::vector<std::string> DispatchTable::Names() const {
   std::vector<std::string> names;
-  std::unordered_set<std::string> seen;
+  NameMap<bool> seen;
   for (const MemberEntry& member : members_) {
-    if (seen.insert(LCase(member.name)).second) names.push_back(member.name);
+    if (seen.emplace(member.name, true).second) names.push_back(member.name);
   }
   for (const DispatchTable* base : bases_) {
     for (std::string& name : base->Names()) {
-      if (seen.insert(LCase(name)).second) names.push_back(std::move(name));
+      if (seen.emplace(name, true).second) names.push_back(std::move(name));
     }
   }
   return names;

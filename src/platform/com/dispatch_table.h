@@ -40,6 +40,7 @@
 #include <vector>
 
 #include "platform/basic/variant.h"
+#include "platform/com/names.h"
 #include "platform/com/object.h"
 
 namespace platform::com {
@@ -196,7 +197,7 @@ class DispatchTable {
 
   std::vector<MemberEntry> members_;
   std::vector<const DispatchTable*> bases_;
-  std::unordered_map<std::string, Slots> by_name_;  // key: lower-case name
+  NameMap<Slots> by_name_;
   std::unordered_map<DispId, Slots> by_id_;
 };
 

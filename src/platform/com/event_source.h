@@ -14,7 +14,9 @@
 // sink that fails does not stop the others: its error is recorded as the
 // raising thread's pending error. Sinks may connect and disconnect (also
 // themselves) while an event is being raised: one disconnected before its
-// turn is not called, one connected during the raise gets the next event.
+// turn is not called, one connected during the raise gets the next event. A
+// sink may even release the object that raises: the source then goes away
+// with its connections, and the sinks not yet called are not called.
 // Connected sinks are held (counted references) until Unadvise.
 #pragma once
 

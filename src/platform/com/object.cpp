@@ -104,17 +104,17 @@ void Object::PutProperty(std::string_view name, Variant value) {
   if (!TryPutProperty(name, value)) RaiseError(kErrNoSuchMember);
 }
 
-Variant Invoke(const ObjectPtr& object, std::string_view name, Args args) {
+Variant CallByName(const ObjectPtr& object, std::string_view name, Args args) {
   if (!object) RaiseError(kErrObjectNotSet);
   return object->Invoke(name, args);
 }
 
-Variant Invoke(const ObjectPtr& object, std::string_view name, std::initializer_list<Variant> args) {
+Variant CallByName(const ObjectPtr& object, std::string_view name, std::initializer_list<Variant> args) {
   if (!object) RaiseError(kErrObjectNotSet);
   return object->Invoke(name, args);
 }
 
-void PutProperty(const ObjectPtr& object, std::string_view name, Variant value) {
+void LetProperty(const ObjectPtr& object, std::string_view name, Variant value) {
   if (!object) RaiseError(kErrObjectNotSet);
   object->PutProperty(name, std::move(value));
 }

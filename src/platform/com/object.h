@@ -3,7 +3,7 @@
 //
 //   ObjectPtr calc = CreateObject("Sample.Calculator");
 //   std::vector<Variant> args{Variant(2), Variant()};
-//   Variant sum = Invoke(calc, "Add", args);   // args[1] may come back written
+//   Variant sum = CallByName(calc, "Add", args);   // args[1] may come back written
 //
 // A class declares its members in a dispatch table (dispatch_table.h); an
 // interface is a C++ class deriving (virtually, when a class implements
@@ -79,9 +79,10 @@ class Object : public std::enable_shared_from_this<Object> {
 };
 
 // Late-bound calls on a reference, as Basic makes them: Nothing raises 91.
-Variant Invoke(const ObjectPtr& object, std::string_view name, Args args = {});
-Variant Invoke(const ObjectPtr& object, std::string_view name, std::initializer_list<Variant> args);
-void PutProperty(const ObjectPtr& object, std::string_view name, Variant value);
+// (Named apart from the members so that code inside a class finds them.)
+Variant CallByName(const ObjectPtr& object, std::string_view name, Args args = {});
+Variant CallByName(const ObjectPtr& object, std::string_view name, std::initializer_list<Variant> args);
+void LetProperty(const ObjectPtr& object, std::string_view name, Variant value);
 
 // The object a Variant holds: raises 424 "Object required" for a value that
 // is not an object, 91 for Nothing.
