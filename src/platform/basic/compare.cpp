@@ -24,20 +24,6 @@ Kind KindOf(const Variant& value) {
   }
 }
 
-double NumberOf(const Variant& value) {
-  switch (value.vt()) {
-    case VarType::kBoolean: return value.BoolValue() ? -1 : 0;
-    case VarType::kByte: return value.ByteValue();
-    case VarType::kInteger: return value.IntegerValue();
-    case VarType::kLong: return value.LongValue();
-    case VarType::kSingle: return value.SingleValue();
-    case VarType::kDouble: return value.DoubleValue();
-    case VarType::kDate: return value.DateValue();
-    case VarType::kCurrency: return static_cast<double>(value.CurrencyValue()) / 10000.0;
-    default: return 0;  // Empty
-  }
-}
-
 template <class T>
 CompareResult Order(T a, T b) {
   if (a < b) return CompareResult::kLess;
@@ -50,8 +36,8 @@ CompareResult CompareNumbers(const Variant& a, const Variant& b) {
   if (a.vt() == VarType::kCurrency && b.vt() == VarType::kCurrency) {
     return Order(a.CurrencyValue(), b.CurrencyValue());
   }
-  double x = NumberOf(a);
-  double y = NumberOf(b);
+  double x = a.NumericValue();
+  double y = b.NumericValue();
   // NaN cannot come from Basic code; it equals nothing and sorts last.
   if (std::isnan(x) || std::isnan(y)) {
     if (std::isnan(x) && std::isnan(y)) return CompareResult::kGreater;

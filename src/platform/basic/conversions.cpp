@@ -17,22 +17,19 @@ double NumberOf(const Variant& input, std::string_view source) {
   Variant storage;
   const Variant& value = ResolveObjectValue(input, storage);
   switch (value.vt()) {
-    case VarType::kEmpty: return 0;
     case VarType::kNull: RaiseError(kErrInvalidUseOfNull, "", source);
-    case VarType::kBoolean: return value.BoolValue() ? -1 : 0;
-    case VarType::kByte: return value.ByteValue();
-    case VarType::kInteger: return value.IntegerValue();
-    case VarType::kLong: return value.LongValue();
-    case VarType::kSingle: return value.SingleValue();
-    case VarType::kDouble: return value.DoubleValue();
-    case VarType::kCurrency: return static_cast<double>(value.CurrencyValue()) / 10000.0;
-    case VarType::kDate: return value.DateValue();
     case VarType::kString: {
       std::optional<double> number = ParseNumber(value.StringValue());
       if (!number) RaiseError(kErrTypeMismatch, "", source);
       return *number;
     }
-    default: RaiseError(kErrTypeMismatch, "", source);
+    case VarType::kEmpty:
+    case VarType::kBoolean:
+    case VarType::kDate:
+      return value.NumericValue();
+    default:
+      if (!value.IsNumber()) RaiseError(kErrTypeMismatch, "", source);
+      return value.NumericValue();
   }
 }
 

@@ -145,6 +145,21 @@ bool Variant::IsNumber() const {
   }
 }
 
+double Variant::NumericValue() const {
+  switch (vt_) {
+    case VarType::kEmpty: return 0;
+    case VarType::kBoolean: return BoolValue() ? -1 : 0;
+    case VarType::kByte: return ByteValue();
+    case VarType::kInteger: return IntegerValue();
+    case VarType::kLong: return LongValue();
+    case VarType::kSingle: return SingleValue();
+    case VarType::kDouble: return DoubleValue();
+    case VarType::kCurrency: return static_cast<double>(CurrencyValue()) / 10000.0;
+    case VarType::kDate: return DateValue();
+    default: Mismatch();
+  }
+}
+
 void Variant::Mismatch() const { RaiseError(kErrTypeMismatch); }
 
 // Each typed accessor checks the type code first: several codes share a

@@ -128,6 +128,9 @@ class Variant {
   bool IsByteArray() const { return vt_ == ArrayOf(VarType::kByte); }
   // Integer, Long, Single, Double, Currency or Byte (not Boolean, not Date).
   bool IsNumber() const;
+  // The number a number, Boolean (True is -1), date (its serial) or Empty (0)
+  // stands for. Texts are not read (that is CDbl); anything else raises 13.
+  double NumericValue() const;
 
   // Typed accessors: the value as stored. A different type raises 13; use the
   // conversions (CLng, CStr, ...) to convert.
