@@ -11,16 +11,6 @@ namespace {
 
 using BasicFileOpsTest = FsTest;
 
-// The Basic error number a step raised, 0 when it raised none.
-template <class F>
-int32_t ErrorOf(F&& step) {
-  Err::Clear();
-  Step(step);
-  int32_t number = Err::Number();
-  Err::Clear();
-  return number;
-}
-
 TEST_F(BasicFileOpsTest, KillDeletesWhatTheMaskMatches) {
   Write("tmp/a.tmp", "1");
   Write("tmp/b.tmp", "2");

@@ -15,15 +15,6 @@ namespace {
 
 using FileNumbersTest = FsTest;
 
-template <class F>
-int32_t ErrorOf(F&& step) {
-  Err::Clear();
-  Step(step);
-  int32_t number = Err::Number();
-  Err::Clear();
-  return number;
-}
-
 TEST_F(FileNumbersTest, NumbersAreHandedOutLowestFirstAndReused) {
   EXPECT_EQ(FreeFile(), 1);
   EXPECT_EQ(FreeFile(), 1);  // not opened yet: the same number again

@@ -5,6 +5,7 @@
 
 #include <string>
 
+#include "platform/basic/err.h"
 #include "platform/fs/file_numbers.h"
 #include "platform/root/machine_root.h"
 #include "testing/temp_root.h"
@@ -25,5 +26,15 @@ class FsTest : public ::testing::Test {
 
   testing_support::TempRoot root_;
 };
+
+// The Basic error number a step raised, 0 when it raised none.
+template <class F>
+int32_t ErrorOf(F&& step) {
+  Err::Clear();
+  Step(step);
+  int32_t number = Err::Number();
+  Err::Clear();
+  return number;
+}
 
 }  // namespace platform::fs
