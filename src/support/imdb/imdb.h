@@ -99,8 +99,9 @@ class Imdb : public platform::com::Object {
   std::string GetFieldText(int column) const;
   bool GetFieldBool(int column) const;
   double GetFieldDouble(int column) const;
-  // Stages a field: for the current row of a FOR UPDATE result (read back by
-  // GetField at once, written by UpdateRow), else for the next InsertRow.
+  // Stages a field: while a FOR UPDATE result is open, for its current row
+  // (read back by GetField at once, written by UpdateRow; without a current
+  // row it raises 3021); otherwise for the next InsertRow.
   void SetField(int column, const platform::Variant& value);
   void SetFieldLong(int column, int32_t value) { SetField(column, platform::Variant(value)); }
   void SetFieldText(int column, std::string_view value) { SetField(column, platform::Variant(value)); }

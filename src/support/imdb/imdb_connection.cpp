@@ -277,7 +277,8 @@ bool ImdbConnection::Check(std::string_view sql) {
 }
 
 void ImdbConnection::SetField(int column, const platform::Variant& value) {
-  if (for_update_ && result_.HasCurrentRow()) {
+  if (for_update_) {
+    // Raises without a current row rather than staging for an insert.
     result_.SetField(column, value);
     return;
   }

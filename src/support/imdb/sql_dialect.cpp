@@ -2,6 +2,7 @@
 
 #include <cctype>
 
+#include "platform/basic/conversions.h"
 #include "support/imdb/imdb_error.h"
 
 namespace support {
@@ -213,6 +214,39 @@ std::string QuoteSqlText(std::string_view text) {
     out += c;
   }
   out += '\'';
+  return out;
+}
+
+std::string SqlWithValues(std::string_view sql, std::span<const platform::Variant> values) {
+  std::string out;
+  size_t next = 0;
+  char quote = 0;
+  for (char c : sql) {
+    if (quote != 0) {
+      if (c == quote) quote = 0;  // a doubled quote closes and reopens: same text
+      out += c;
+      continue;
+    }
+    if (c == '\'' || c == '"') quote = c;
+    if (c != '?' || next >= values.size()) {
+      out += c;
+      continue;
+    }
+    const platform::Variant& value = values[next++];
+    if (value.IsNull() || value.IsEmpty()) {
+      out += "NULL";
+    } else if (value.IsString()) {
+      out += QuoteSqlText(value.StringValue());
+    } else if (value.IsBoolean()) {
+      out += value.BoolValue() ? "1" : "0";
+    } else {
+      try {
+        out += platform::CStr(value);
+      } catch (...) {
+        out += "?";
+      }
+    }
+  }
   return out;
 }
 

@@ -23,9 +23,12 @@
 //                       also fetches the rowid of each row
 #pragma once
 
+#include <span>
 #include <string>
 #include <string_view>
 #include <vector>
+
+#include "platform/basic/variant.h"
 
 namespace support {
 
@@ -47,6 +50,11 @@ TranslatedSql TranslateSql(std::string_view sql);
 
 // A text as an SQL string literal: 'it''s'.
 std::string QuoteSqlText(std::string_view text);
+
+// The statement with each "?" placeholder (outside quotes) replaced by its
+// value written as an SQL literal (texts quoted, Null as NULL): for log lines
+// that show what ran. Placeholders without a value stay "?".
+std::string SqlWithValues(std::string_view sql, std::span<const platform::Variant> values);
 
 // True when `name` is a plain identifier (letter or '_', then letters, digits
 // or '_'), the only table and column names the dialect takes.

@@ -1,0 +1,70 @@
+// GetAlertIndicesAll and GetAlertIndices: the AlertIndex values of a store.
+#include <vector>
+
+#include "alerts/alert_state.h"
+#include "alerts/alert_statements.h"
+#include "alerts/mod_alert.h"
+#include "platform/basic/err.h"
+#include "support/imdb/sql_dialect.h"
+
+namespace alerts {
+namespace {
+
+using platform::Err;
+using platform::Step;
+using platform::Variant;
+
+int32_t ListIndices(const std::string& sql, const std::vector<Variant>& params, Variant& alert_index) {
+  support::Imdb& db = Connection();
+  auto log_failure = [&] {
+    if (Err::IsSet()) {
+      Log("GetAlertIndices: query failed -- " + support::SqlWithValues(sql, params) + ": " + Err::Description());
+    }
+  };
+  bool ran = false;
+  Step([&] { ran = db.Execute(sql, params); });
+  if (!ran) {
+    log_failure();
+    return 0;
+  }
+  int32_t count = 0;
+  Step([&] { count = db.RowCount(); });
+  if (count > 0) {
+    std::vector<Variant> items(static_cast<size_t>(count), Variant(int32_t{0}));
+    Step([&] { db.MoveFirst(); });
+    for (int32_t i = 0; i < count; ++i) {
+      Step([&] { items[static_cast<size_t>(i)] = Variant(db.GetFieldLong(kColAlertIndex)); });
+      Step([&] { db.MoveNext(); });
+    }
+    Step([&] { alert_index = Variant::Array(std::move(items), 1, platform::VarType::kLong); });
+  }
+  Step([&] { db.CloseResult(); });
+  log_failure();
+  return count;
+}
+
+}  // namespace
+
+int32_t GetAlertIndicesAll(const std::string& store_name, Variant& alert_index) {
+  if (!CheckIMDBObject()) return 0;
+  return ListIndices("SELECT * FROM Alerts WHERE Store=? order by EventDateTime desc", {Variant(store_name)},
+                     alert_index);
+}
+
+int32_t GetAlertIndices(const std::string& store_name, Variant& alert_index, bool no_sys_proc_only,
+                        const std::string& event_id) {
+  if (!CheckIMDBObject()) return 0;
+  std::string sql = "SELECT * FROM Alerts WHERE Store=?";
+  std::vector<Variant> params{Variant(store_name)};
+  sql += no_sys_proc_only ? " AND SysProc=0" : " AND UserProc=0";
+  if (!event_id.empty()) {
+    sql += " AND AlertKey=?";
+    params.emplace_back(event_id);
+  }
+  sql += " order by EventDateTime desc";
+  if (StoreGateClosed(store_name)) return 0;
+  Err::Clear();
+  return ListIndices(sql, params, alert_index);
+}
+
+}  // namespace alerts

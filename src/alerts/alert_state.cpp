@@ -1,0 +1,31 @@
+#include "alerts/alert_state.h"
+
+#include <filesystem>
+
+#include "alerts/mod_alert.h"
+#include "platform/basic/err.h"
+#include "platform/root/machine_root.h"
+#include "service/log/system_log.h"
+
+namespace alerts {
+
+AlertState& State() {
+  thread_local AlertState state;
+  return state;
+}
+
+support::Imdb& Connection() {
+  AlertState& state = State();
+  if (!state.connection) platform::RaiseError(platform::kErrObjectNotSet);
+  return *state.connection;
+}
+
+std::string ProfileFolder() {
+  return (platform::MachineRoot() / "commonfiles" / "Norvale" / "QORC" / "prf").string();
+}
+
+std::string AlertDatabasePath() { return ProfileFolder() + "/imdb.bin"; }
+
+void Log(std::string_view message) { service::WriteSystemLog(message); }
+
+}  // namespace alerts

@@ -1,0 +1,62 @@
+// The report logs: WriteLogEntry with its repeat test, and the Privacy
+// report.
+#include "alerts/alert_state.h"
+#include "alerts/alert_statements.h"
+#include "alerts/mod_alert.h"
+#include "platform/basic/conversions.h"
+#include "platform/basic/date_time.h"
+#include "platform/basic/err.h"
+
+namespace alerts {
+
+using platform::Err;
+using platform::Step;
+using platform::Variant;
+
+void WriteLogEntry(const std::string& log_name, uint8_t severity, const std::string& message) {
+  AlertState& state = State();
+  // Only the text counts: the same message under another name or severity
+  // right after it is dropped too.
+  if (message == state.last_log_message) return;
+  state.last_log_message = message;
+  if (!CheckIMDBObject()) return;
+  support::Imdb& db = Connection();
+  Step([&] { db.SetFieldText(kColLogName, log_name); });
+  // Through the text form and back: the stamp keeps whole seconds.
+  Step([&] {
+    double now = platform::CDate(Variant(platform::CStr(Variant::Date(platform::Now()))));
+    db.SetFieldDouble(kColLogDateTime, now);
+  });
+  Step([&] { db.SetFieldLong(kColLogSeverity, severity); });
+  Step([&] { db.SetFieldText(kColLogMessage, message); });
+  Step([&] { db.InsertRow(kLogEntriesTable); });
+}
+
+std::string GetPrivacyReport() {
+  if (!CheckIMDBObject()) return {};
+  support::Imdb& db = Connection();
+  bool ran = false;
+  Step([&] { ran = db.Execute(kSelectPrivacyLog); });
+  if (!ran) return {};
+  std::string report;
+  int32_t count = 0;
+  Step([&] { count = db.RowCount(); });
+  if (count > 0) {
+    Step([&] { db.MoveFirst(); });
+    for (int32_t i = 0; i < count; ++i) {
+      Step([&] {
+        double when = db.GetFieldDouble(kColLogDateTime);
+        std::string entry = platform::FormatShortDate(when) + " " + platform::FormatLongTime(when) + "\t" +
+                            std::to_string(db.GetFieldLong(kColLogSeverity)) + "\t" +
+                            db.GetFieldText(kColLogMessage);
+        if (i > 0) report += '\x01';
+        report += entry;
+      });
+      Step([&] { db.MoveNext(); });
+    }
+  }
+  Step([&] { db.CloseResult(); });
+  return report;
+}
+
+}  // namespace alerts
