@@ -10,7 +10,9 @@
 #include "platform/basic/err.h"
 #include "support/accounts/account_names.h"
 #include "support/branding/branding_resolver.h"
+#include "support/branding/late_bound_branding_resolver.h"
 #include "support/crypto/crypto_service.h"
+#include "support/diagnostics/diagnostics.h"
 #include "support/environment/environment_object.h"
 #include "support/files/file_service.h"
 #include "support/folders/folder_component.h"
@@ -129,6 +131,22 @@ void SupportObjects::SetBranding(std::shared_ptr<BrandingResolver> resolver) {
   Slot& slot = thread_slots[index];
   slot.object = std::move(resolver);
   slot.generation = GlobalFactories().generations[index].load(std::memory_order_acquire);
+}
+
+void SupportObjects::SetBrandingObject(const platform::com::ObjectPtr& object) {
+  if (object == nullptr) return SetBranding(nullptr);
+  if (auto resolver = platform::com::QueryInterface<BrandingResolver>(object)) return SetBranding(resolver);
+  SetBranding(std::make_shared<support::LateBoundBrandingResolver>(object));
+}
+
+platform::com::ObjectPtr SupportObjects::BrandingObject() {
+  std::shared_ptr<BrandingResolver> resolver = Branding();
+  if (auto wrapper = std::dynamic_pointer_cast<support::LateBoundBrandingResolver>(resolver)) return wrapper->target();
+  return resolver;
+}
+
+void SetSupportDiagnosticSink(std::function<void(const std::string& line)> sink) {
+  support::SetDiagnosticSink(std::move(sink));
 }
 
 void SupportObjects::Reset() {

@@ -16,6 +16,7 @@
 
 #include <functional>
 #include <memory>
+#include <string>
 #include <utility>
 
 #include "service/contracts/account_names.h"
@@ -48,6 +49,13 @@ class SupportObjects {
   // Makes `resolver` this thread's branding resolver (a client's own, handed
   // in through cIoNotify.ResClient); null goes back to the factory's.
   void SetBranding(std::shared_ptr<BrandingResolver> resolver);
+  // The same for any object: one that is not a BrandingResolver is reached
+  // by late-bound calls of the members of the same names. Nothing goes back
+  // to the factory's resolver.
+  void SetBrandingObject(const platform::com::ObjectPtr& object);
+  // This thread's branding resolver as an object (cIoNotify.ResClient read):
+  // the object that was handed in, else the resolver.
+  platform::com::ObjectPtr BrandingObject();
 
   // Drops every object of this thread; the next request creates new ones.
   void Reset();
@@ -55,6 +63,11 @@ class SupportObjects {
 
 // The calling thread's objects.
 SupportObjects& Support();
+
+// Where the support objects report what callers cannot see in results (a
+// damaged branding configuration replaced by the shipped one, ...). The
+// service points it at its system log; an empty sink drops the lines.
+void SetSupportDiagnosticSink(std::function<void(const std::string& line)> sink);
 
 // --- Factories -------------------------------------------------------------
 
