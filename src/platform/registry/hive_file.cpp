@@ -65,10 +65,8 @@ sqlite3* TryOpen(const fs::path& file) {
     CheckSql(db, rc, "open " + file.string());
     sqlite3_extended_result_codes(db, 1);
     sqlite3_busy_timeout(db, kHiveBusyTimeoutMs);
-    ExecSql(db, "PRAGMA journal_mode=WAL");
-    // Survives a crash of any process; only a power loss may take the last
-    // writes, as with the lazy flushing of the Windows registry.
-    ExecSql(db, "PRAGMA synchronous=NORMAL");
+    // Look before changing anything: a file that is no hive is moved aside as
+    // it was found.
     {
       Statement check(db, "PRAGMA quick_check(1)");
       Statement::Use use(check);
@@ -77,9 +75,20 @@ sqlite3* TryOpen(const fs::path& file) {
     }
     int64_t application_id = PragmaNumber(db, "PRAGMA application_id");
     int64_t version = PragmaNumber(db, "PRAGMA user_version");
+    bool foreign = application_id != 0 && application_id != kApplicationId;
+    if (application_id == 0) {
+      // Unmarked: only an empty file or a hive cut short while being laid out.
+      foreign = PragmaNumber(db,
+                             "SELECT count(*) FROM sqlite_master WHERE name NOT IN "
+                             "('hive_keys', 'hive_values', 'sqlite_sequence') AND name NOT LIKE 'sqlite_autoindex_%'") != 0;
+    }
+    if (foreign) throw Damaged{"not a registry hive"};
+    if (version > kLayoutVersion) throw Damaged{"layout version " + std::to_string(version) + " is newer"};
+    ExecSql(db, "PRAGMA journal_mode=WAL");
+    // Survives a crash of any process; only a power loss may take the last
+    // writes, as with the lazy flushing of the Windows registry.
+    ExecSql(db, "PRAGMA synchronous=NORMAL");
     if (application_id != kApplicationId || version != kLayoutVersion) {
-      if (application_id != 0 && application_id != kApplicationId) throw Damaged{"not a registry hive"};
-      if (version > kLayoutVersion) throw Damaged{"layout version " + std::to_string(version) + " is newer"};
       WriteTransaction transaction(db);
       ExecSql(db, kCreateLayout);
       transaction.Commit();

@@ -26,8 +26,9 @@ void Statement::Bind(int index, int64_t value) {
 }
 
 void Statement::BindText(int index, std::string_view text) {
-  CheckSql(db_, sqlite3_bind_text(statement_, index, text.data(), static_cast<int>(text.size()), SQLITE_STATIC),
-           "bind");
+  // Never a null pointer: SQLite would bind NULL rather than "".
+  const char* data = text.data() == nullptr ? "" : text.data();
+  CheckSql(db_, sqlite3_bind_text(statement_, index, data, static_cast<int>(text.size()), SQLITE_STATIC), "bind");
 }
 
 void Statement::BindBlob(int index, const void* data, size_t size) {
