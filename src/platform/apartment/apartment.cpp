@@ -119,7 +119,9 @@ std::size_t Apartment::PumpPending() {
 void Apartment::Sleep(std::chrono::milliseconds duration) {
   std::unique_lock lock(mutex_);
   const std::uint64_t seen = signals_;
-  auto woken = [&] { return signals_ != seen || closed_; };
+  // Not woken by being closed: a waiter on a closed apartment still sleeps
+  // its slices rather than spinning.
+  auto woken = [&] { return signals_ != seen; };
   if (duration == kInfinite) {
     changed_.wait(lock, woken);
   } else {

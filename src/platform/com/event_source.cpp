@@ -112,4 +112,19 @@ std::size_t EventSource::Raise(std::string_view name, std::initializer_list<Vari
   return Raise(EventCall{kDispIdUnknown, name}, Args(copies));
 }
 
+Cookie ConnectEvents(const ObjectPtr& source, ObjectPtr sink) {
+  EventSource* events = source ? source->Events() : nullptr;
+  return events ? events->Advise(std::move(sink)) : 0;
+}
+
+Cookie ConnectEvents(const ObjectPtr& source, EventHandler handler) {
+  EventSource* events = source ? source->Events() : nullptr;
+  return events ? events->Advise(std::move(handler)) : 0;
+}
+
+bool DisconnectEvents(const ObjectPtr& source, Cookie cookie) {
+  EventSource* events = source ? source->Events() : nullptr;
+  return events && events->Unadvise(cookie);
+}
+
 }  // namespace platform::com

@@ -77,4 +77,13 @@ class EventSource {
   Cookie next_cookie_ = 1;
 };
 
+// Connects a sink to the events an object raises (Object::Events): Basic's
+// WithEvents for code that holds only the reference. 0 when the object is
+// Nothing or raises no events. (A cross-apartment proxy offers none: connect
+// on the object's own thread.)
+Cookie ConnectEvents(const ObjectPtr& source, ObjectPtr sink);
+Cookie ConnectEvents(const ObjectPtr& source, EventHandler handler);
+// False when the object raises no events or the cookie is not connected.
+bool DisconnectEvents(const ObjectPtr& source, Cookie cookie);
+
 }  // namespace platform::com

@@ -53,6 +53,8 @@ Object::~Object() = default;
 
 const DispatchTable* Object::Dispatch() const { return nullptr; }
 
+EventSource* Object::Events() { return nullptr; }
+
 std::string Object::TypeName() const { return ClassNameOf(typeid(*this)); }
 
 DispId Object::GetIdOfName(std::string_view name) const {

@@ -40,6 +40,7 @@ inline constexpr int32_t kErrWrongArgumentCount = 450;
 inline constexpr int32_t kErrRemoteServerUnavailable = 462;
 
 class DispatchTable;
+class EventSource;
 
 class Object : public std::enable_shared_from_this<Object> {
  public:
@@ -72,6 +73,11 @@ class Object : public std::enable_shared_from_this<Object> {
   virtual std::optional<Variant> TryInvoke(std::string_view name, Args args);
   virtual std::optional<Variant> TryInvoke(DispId id, Args args);
   virtual bool TryPutProperty(std::string_view name, Variant& value);
+
+  // The events this object raises (its connection point), so that code
+  // holding only an ObjectPtr can connect to them (ConnectEvents in
+  // event_source.h); nullptr for an object that raises none.
+  virtual EventSource* Events();
 
  protected:
   // The class's members (dispatch_table.h); an object without one has none.

@@ -40,6 +40,7 @@ class ChangeSink : public Object {
 class Publisher : public Object {
  public:
   EventSource events;
+  EventSource* Events() override { return &events; }
 };
 
 TEST(EventSourceTest, SinksAreCalledInConnectionOrderWithArgumentsByReference) {
@@ -156,6 +157,26 @@ TEST(EventSourceTest, CookiesAreDistinctAndNothingCannotConnect) {
   events.UnadviseAll();
   EXPECT_EQ(events.SinkCount(), 0u);
   EXPECT_EQ(events.Raise("Anything"), 0u);
+}
+
+TEST(EventSourceTest, ConnectingThroughTheObjectReference) {
+  auto publisher = std::make_shared<Publisher>();
+  ObjectPtr source = publisher;
+  Log log;
+  const Cookie object_cookie = ConnectEvents(source, std::make_shared<ChangeSink>(&log, "sink"));
+  const Cookie handler_cookie = ConnectEvents(source, [&](const EventCall& e, Args) { log.push_back(std::string(e.name)); });
+  EXPECT_NE(object_cookie, 0u);
+  EXPECT_NE(handler_cookie, 0u);
+  publisher->events.Raise("SettingChanged", {Variant("a"), Variant(0)});
+  EXPECT_EQ(log, (Log{"sink:a", "SettingChanged"}));
+  EXPECT_TRUE(DisconnectEvents(source, object_cookie));
+  EXPECT_FALSE(DisconnectEvents(source, object_cookie));
+  EXPECT_EQ(publisher->events.SinkCount(), 1u);
+  // Objects that raise no events, and Nothing.
+  ObjectPtr silent = std::make_shared<ChangeSink>(&log, "silent");
+  EXPECT_EQ(ConnectEvents(silent, [](const EventCall&, Args) {}), 0u);
+  EXPECT_EQ(ConnectEvents(nullptr, silent), 0u);
+  EXPECT_FALSE(DisconnectEvents(nullptr, handler_cookie));
 }
 
 }  // namespace
