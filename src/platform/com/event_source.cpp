@@ -36,22 +36,22 @@ Cookie EventSource::Advise(ObjectPtr sink) {
   if (!sink) return 0;
   auto connection = std::make_shared<Connection>();
   connection->sink = std::move(sink);
-  std::lock_guard lock(mutex_);
-  connection->cookie = next_cookie_++;
-  if (next_cookie_ == 0) next_cookie_ = 1;
-  connections_.push_back(connection);
-  return connection->cookie;
+  return Connect(std::move(connection));
 }
 
 Cookie EventSource::Advise(EventHandler handler) {
   if (!handler) return 0;
   auto connection = std::make_shared<Connection>();
   connection->handler = std::move(handler);
+  return Connect(std::move(connection));
+}
+
+Cookie EventSource::Connect(std::shared_ptr<Connection> connection) {
   std::lock_guard lock(mutex_);
   connection->cookie = next_cookie_++;
   if (next_cookie_ == 0) next_cookie_ = 1;
-  connections_.push_back(connection);
-  return connection->cookie;
+  connections_.push_back(std::move(connection));
+  return connections_.back()->cookie;
 }
 
 bool EventSource::Unadvise(Cookie cookie) {

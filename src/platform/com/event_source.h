@@ -72,6 +72,8 @@ class EventSource {
 
  private:
   struct Connection;
+  Cookie Connect(std::shared_ptr<Connection> connection);
+
   mutable std::mutex mutex_;
   std::vector<std::shared_ptr<Connection>> connections_;
   Cookie next_cookie_ = 1;
