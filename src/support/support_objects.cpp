@@ -49,15 +49,24 @@ std::shared_ptr<void> MakeReal() {
 
 std::shared_ptr<void> RealObject(SupportKind kind) {
   switch (kind) {
-    case SupportKind::kEnvironment: return MakeReal<EnvironmentObject, support::EnvironmentObject>();
-    case SupportKind::kVersion: return MakeReal<VersionService, support::VersionService>();
-    case SupportKind::kBranding: return MakeReal<BrandingResolver, support::BrandingResolver>();
-    case SupportKind::kRegistry: return MakeReal<RegistryObject, support::RegistryObject>();
-    case SupportKind::kFiles: return MakeReal<FileService, support::FileService>();
-    case SupportKind::kFolders: return MakeReal<FolderComponent, support::FolderComponent>();
-    case SupportKind::kRights: return MakeReal<RightsComponent, support::RightsComponent>();
-    case SupportKind::kCrypto: return std::shared_ptr<CryptoService>(support::ThreadCryptoService());
-    case SupportKind::kAccounts: return MakeReal<AccountNames, support::AccountNames>();
+    case SupportKind::kEnvironment:
+      return MakeReal<EnvironmentObject, support::EnvironmentObject>();
+    case SupportKind::kVersion:
+      return MakeReal<VersionService, support::VersionService>();
+    case SupportKind::kBranding:
+      return MakeReal<BrandingResolver, support::BrandingResolver>();
+    case SupportKind::kRegistry:
+      return MakeReal<RegistryObject, support::RegistryObject>();
+    case SupportKind::kFiles:
+      return MakeReal<FileService, support::FileService>();
+    case SupportKind::kFolders:
+      return MakeReal<FolderComponent, support::FolderComponent>();
+    case SupportKind::kRights:
+      return MakeReal<RightsComponent, support::RightsComponent>();
+    case SupportKind::kCrypto:
+      return std::shared_ptr<CryptoService>(support::ThreadCryptoService());
+    case SupportKind::kAccounts:
+      return MakeReal<AccountNames, support::AccountNames>();
   }
   return nullptr;
 }

@@ -42,11 +42,11 @@ class cNotifier : public virtual platform::com::Object {
   // pending error).
   virtual void Notify(std::string& name, platform::Variant& param1, platform::Variant& param2) = 0;
 
-  // The OnNotify event: connect object sinks (called as "OnNotify" with the
-  // three arguments) or C++ handlers here.
-  virtual platform::com::EventSource& Events() = 0;
+  // The OnNotify event (never null): connect object sinks (called as
+  // "OnNotify" with the three arguments) or C++ handlers here.
+  platform::com::EventSource* Events() override = 0;
 
-  // Connects a C++ handler to OnNotify; Events().Unadvise(cookie) ends it.
+  // Connects a C++ handler to OnNotify; Events()->Unadvise(cookie) ends it.
   platform::com::Cookie OnNotify(NotifyHandler handler);
 };
 

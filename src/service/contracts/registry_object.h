@@ -13,7 +13,7 @@ using platform::registry::HKEY;
 using platform::registry::REGSAM;
 
 // The access masks the callers use.
-inline constexpr REGSAM kRegistryRead = platform::registry::kKeyRead;            // 0x20019
+inline constexpr REGSAM kRegistryRead = platform::registry::kKeyRead;             // 0x20019
 inline constexpr REGSAM kRegistryFullAccess = platform::registry::kKeyAllAccess;  // 0xF003F
 
 class RegistryObject {

@@ -21,8 +21,7 @@ class RightsComponent {
 
   // Grants `trustee` (kTrusteeUsers) the rights of `access_mask` on `path`;
   // `flags` is reserved and 0. Answers "OK", or the reason it failed.
-  virtual std::string Grant(int32_t trustee, const std::string& path, uint32_t access_mask,
-                            int32_t flags) = 0;
+  virtual std::string Grant(int32_t trustee, const std::string& path, uint32_t access_mask, int32_t flags) = 0;
 };
 
 }  // namespace contracts

@@ -85,15 +85,42 @@ enum class SupportKind : int {
 
 template <class T>
 struct SupportKindOf;
-template <> struct SupportKindOf<EnvironmentObject> { static constexpr SupportKind kKind = SupportKind::kEnvironment; };
-template <> struct SupportKindOf<VersionService> { static constexpr SupportKind kKind = SupportKind::kVersion; };
-template <> struct SupportKindOf<BrandingResolver> { static constexpr SupportKind kKind = SupportKind::kBranding; };
-template <> struct SupportKindOf<RegistryObject> { static constexpr SupportKind kKind = SupportKind::kRegistry; };
-template <> struct SupportKindOf<FileService> { static constexpr SupportKind kKind = SupportKind::kFiles; };
-template <> struct SupportKindOf<FolderComponent> { static constexpr SupportKind kKind = SupportKind::kFolders; };
-template <> struct SupportKindOf<RightsComponent> { static constexpr SupportKind kKind = SupportKind::kRights; };
-template <> struct SupportKindOf<CryptoService> { static constexpr SupportKind kKind = SupportKind::kCrypto; };
-template <> struct SupportKindOf<AccountNames> { static constexpr SupportKind kKind = SupportKind::kAccounts; };
+template <>
+struct SupportKindOf<EnvironmentObject> {
+  static constexpr SupportKind kKind = SupportKind::kEnvironment;
+};
+template <>
+struct SupportKindOf<VersionService> {
+  static constexpr SupportKind kKind = SupportKind::kVersion;
+};
+template <>
+struct SupportKindOf<BrandingResolver> {
+  static constexpr SupportKind kKind = SupportKind::kBranding;
+};
+template <>
+struct SupportKindOf<RegistryObject> {
+  static constexpr SupportKind kKind = SupportKind::kRegistry;
+};
+template <>
+struct SupportKindOf<FileService> {
+  static constexpr SupportKind kKind = SupportKind::kFiles;
+};
+template <>
+struct SupportKindOf<FolderComponent> {
+  static constexpr SupportKind kKind = SupportKind::kFolders;
+};
+template <>
+struct SupportKindOf<RightsComponent> {
+  static constexpr SupportKind kKind = SupportKind::kRights;
+};
+template <>
+struct SupportKindOf<CryptoService> {
+  static constexpr SupportKind kKind = SupportKind::kCrypto;
+};
+template <>
+struct SupportKindOf<AccountNames> {
+  static constexpr SupportKind kKind = SupportKind::kAccounts;
+};
 
 template <class T>
 using SupportFactory = std::function<std::shared_ptr<T>()>;

@@ -40,8 +40,8 @@ bool EnsureBrandingFile() {
   // Write a private file completely, then give it the final name with link(),
   // which never replaces a file that appeared meanwhile.
   static std::atomic<unsigned> counter{0};
-  const std::string temp = target.string() + ".new-" + std::to_string(::getpid()) + "-" +
-                           std::to_string(counter.fetch_add(1));
+  const std::string temp =
+      target.string() + ".new-" + std::to_string(::getpid()) + "-" + std::to_string(counter.fetch_add(1));
   int fd = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644);
   if (fd < 0) {
     ReportDiagnostic("Could not write " + target.string() + ": " + std::strerror(errno));

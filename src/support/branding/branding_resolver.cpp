@@ -1,9 +1,9 @@
 #include "support/branding/branding_resolver.h"
 
-#include <algorithm>
 #include <optional>
 
 #include "platform/basic/conversions.h"
+#include "platform/basic/string_functions.h"
 #include "platform/com/dispatch_table.h"
 #include "platform/registry/registry_helpers.h"
 #include "platform/root/machine_root.h"
@@ -19,12 +19,6 @@ using platform::xml::Node;
 using platform::xml::NodeList;
 
 constexpr char kProductKey[] = "SOFTWARE\\Norvale\\Veltris\\v1.5";
-
-std::string Lower(std::string text) {
-  std::transform(text.begin(), text.end(), text.begin(),
-                 [](unsigned char c) { return static_cast<char>(c >= 'A' && c <= 'Z' ? c - 'A' + 'a' : c); });
-  return text;
-}
 
 std::string OptionalText(platform::com::Args args, size_t index) {
   return platform::com::HasArg(args, index) ? platform::CStr(args[index]) : std::string();
@@ -62,7 +56,8 @@ void BrandingResolver::SwitchBrand(const std::string& brand) {
   active_brand_ = chosen_brand_;
   if (active_brand_.empty()) active_brand_ = platform::MachineConfigValue("Brand");
   if (active_brand_.empty()) active_brand_ = default_brand;
-  if (!active_brand_.empty() && Lower(active_brand_) != Lower(default_brand) && !BrandElement(active_brand_)) {
+  if (!active_brand_.empty() && platform::LCase(active_brand_) != platform::LCase(default_brand) &&
+      !BrandElement(active_brand_)) {
     ReportDiagnostic("Brand '" + active_brand_ + "' is not in " + BrandingFilePath().string() +
                      "; using the shared configuration");
   }
@@ -75,10 +70,10 @@ std::string BrandingResolver::ActiveBrand() {
 
 Node BrandingResolver::BrandElement(const std::string& brand) const {
   if (brand.empty()) return {};
-  const std::string wanted = Lower(brand);
+  const std::string wanted = platform::LCase(brand);
   for (Node child = document_.DocumentElement().FirstChild(); child; child = child.NextSibling()) {
     if (child.Type() == platform::xml::NodeType::kElement && child.NodeName() == "brand" &&
-        Lower(child.GetAttribute("name")) == wanted) {
+        platform::LCase(child.GetAttribute("name")) == wanted) {
       return child;
     }
   }
@@ -104,7 +99,7 @@ Node BrandingResolver::FindNode(const std::string& path, const std::string& bran
 
 const MacroTable& BrandingResolver::Macros(const std::string& brand) {
   EnsureLoaded();
-  const std::string key = Lower(brand.empty() ? active_brand_ : brand);
+  const std::string key = platform::LCase(brand.empty() ? active_brand_ : brand);
   if (auto cached = macros_.find(key); cached != macros_.end()) return cached->second;
 
   MacroTable table;
@@ -165,23 +160,22 @@ std::string BrandingResolver::ConfigurationXml(const std::string& path, const st
 }
 
 const platform::com::DispatchTable* BrandingResolver::Dispatch() const {
-  using platform::com::Args;
   using platform::com::ArgRange;
+  using platform::com::Args;
   static const platform::com::DispatchTable table = platform::com::DispatchTable::Of<BrandingResolver>({
       {"Initialise", [](BrandingResolver& self) { self.Initialise(); }},
       {"Reset", [](BrandingResolver& self) { self.Reset(); }},
-      {"SwitchBrand", ArgRange{0, 1}, [](BrandingResolver& self, Args args) { self.SwitchBrand(OptionalText(args, 0)); }},
+      {"SwitchBrand", ArgRange{0, 1},
+       [](BrandingResolver& self, Args args) { self.SwitchBrand(OptionalText(args, 0)); }},
       {"ActiveBrand", [](BrandingResolver& self) { return self.ActiveBrand(); }},
       {"Expand", ArgRange{1, 2},
        [](BrandingResolver& self, Args args) { return self.Expand(platform::CStr(args[0]), OptionalText(args, 1)); }},
       {"LookupString", ArgRange{1, 2},
-       [](BrandingResolver& self, Args args) {
-         return self.LookupString(platform::CStr(args[0]), OptionalText(args, 1));
-       }},
+       [](BrandingResolver& self,
+          Args args) { return self.LookupString(platform::CStr(args[0]), OptionalText(args, 1)); }},
       {"ConfigurationXml", ArgRange{1, 2},
-       [](BrandingResolver& self, Args args) {
-         return self.ConfigurationXml(platform::CStr(args[0]), OptionalText(args, 1));
-       }},
+       [](BrandingResolver& self,
+          Args args) { return self.ConfigurationXml(platform::CStr(args[0]), OptionalText(args, 1)); }},
   });
   return &table;
 }

@@ -51,8 +51,7 @@ platform::xml::NodeList LateBoundBrandingResolver::LookupNodes(const std::string
   return platform::xml::NodeList(std::move(nodes));
 }
 
-std::optional<platform::Variant> LateBoundBrandingResolver::TryInvoke(std::string_view name,
-                                                                      platform::com::Args args) {
+std::optional<platform::Variant> LateBoundBrandingResolver::TryInvoke(std::string_view name, platform::com::Args args) {
   if (target_ == nullptr) return std::nullopt;
   return target_->TryInvoke(name, args);
 }

@@ -8,9 +8,8 @@ namespace {
 char Lower(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; }
 
 bool SameText(std::string_view a, std::string_view b) {
-  return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
-           return Lower(x) == Lower(y);
-         });
+  return a.size() == b.size() &&
+         std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) { return Lower(x) == Lower(y); });
 }
 
 }  // namespace
@@ -23,8 +22,8 @@ void MacroTable::Set(std::string_view name, std::string value) {
       return;
     }
   }
-  auto place = std::find_if(macros_.begin(), macros_.end(),
-                            [&](const Macro& macro) { return macro.name.size() < name.size(); });
+  auto place =
+      std::find_if(macros_.begin(), macros_.end(), [&](const Macro& macro) { return macro.name.size() < name.size(); });
   macros_.insert(place, Macro{std::string(name), std::move(value)});
 }
 

@@ -1,9 +1,8 @@
 #include "support/environment/environment_object.h"
 
-#include <algorithm>
 #include <atomic>
-#include <cctype>
 
+#include "platform/basic/string_functions.h"
 #include "platform/root/machine_root.h"
 #include "support/environment/guid_text.h"
 
@@ -16,9 +15,7 @@ std::atomic<int> environment_flag_override{-1};
 }  // namespace
 
 bool MachineConfigFlag(const char* name) {
-  std::string value = platform::MachineConfigValue(name);
-  std::transform(value.begin(), value.end(), value.begin(),
-                 [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+  const std::string value = platform::LCase(platform::MachineConfigValue(name));
   return value == "1" || value == "true" || value == "yes" || value == "on";
 }
 

@@ -38,13 +38,13 @@ namespace contracts {
 
 platform::com::Cookie cNotifier::OnNotify(NotifyHandler handler) {
   if (!handler) return 0;
-  return Events().Advise([handler = std::move(handler)](const platform::com::EventCall& event,
-                                                         platform::com::Args args) {
-    if (!event.Is("OnNotify") || args.size() < 3) return;
-    std::string name = args[0].IsString() ? args[0].StringValue() : platform::CStr(args[0]);
-    handler(name, args[1], args[2]);
-    args[0] = platform::Variant(name);
-  });
+  return Events()->Advise(
+      [handler = std::move(handler)](const platform::com::EventCall& event, platform::com::Args args) {
+        if (!event.Is("OnNotify") || args.size() < 3) return;
+        std::string name = args[0].IsString() ? args[0].StringValue() : platform::CStr(args[0]);
+        handler(name, args[1], args[2]);
+        args[0] = platform::Variant(name);
+      });
 }
 
 std::shared_ptr<cNotifier> NewNotifier() { return std::make_shared<support::Notifier>(); }

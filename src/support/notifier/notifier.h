@@ -11,7 +11,7 @@ namespace support {
 class Notifier : public contracts::cNotifier {
  public:
   void Notify(std::string& name, platform::Variant& param1, platform::Variant& param2) override;
-  platform::com::EventSource& Events() override { return events_; }
+  platform::com::EventSource* Events() override { return &events_; }
   std::string TypeName() const override { return "cNotifier"; }
 
  protected:

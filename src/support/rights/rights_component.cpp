@@ -51,15 +51,15 @@ bool FindGroup(const std::string& name, gid_t& gid, std::string& problem) {
 }  // namespace
 
 std::string RightsComponent::Grant(int32_t trustee, const std::string& path, uint32_t access_mask, int32_t) {
-  constexpr uint32_t kKnown = contracts::kGenericAll | contracts::kGenericRead | contracts::kGenericWrite |
-                              contracts::kGenericExecute;
+  constexpr uint32_t kKnown =
+      contracts::kGenericAll | contracts::kGenericRead | contracts::kGenericWrite | contracts::kGenericExecute;
   if (trustee != contracts::kTrusteeUsers || path.empty() || (access_mask & kKnown) == 0) return kInvalidParameter;
 
   gid_t gid = 0;
   std::string problem;
   if (!FindGroup(platform::MachineConfigValue("UsersGroup", "users"), gid, problem)) return problem;
 
-  struct stat info{};
+  struct stat info {};
   if (::stat(path.c_str(), &info) != 0) return std::strerror(errno);
   const bool is_folder = S_ISDIR(info.st_mode);
   if (info.st_gid != gid && ::chown(path.c_str(), static_cast<uid_t>(-1), gid) != 0) return std::strerror(errno);

@@ -136,7 +136,8 @@ TEST_F(SupportBranding, ExpandsTheFourMacros) {
       {"%%PRODUCTNAMEFULL", "Norvale Veltris Security Suite"},
       {"{%instdir%}", root + "/program files/Norvale/Veltris"},
       {"{%cfdir%}", root + "/commonfiles"},
-      {"\"{%instdir%}/app/repair.exe\" -modify", "\"" + root + "/program files/Norvale/Veltris/app/repair.exe\" -modify"},
+      {"\"{%instdir%}/app/repair.exe\" -modify",
+       "\"" + root + "/program files/Norvale/Veltris/app/repair.exe\" -modify"},
       {"\"{%cfdir%}/Norvale Shared/\"", "\"" + root + "/commonfiles/Norvale Shared/\""},
       {"Welcome to %%PRODUCTNAMESHORT!", "Welcome to Veltris!"},
       {"", ""},
@@ -224,13 +225,18 @@ TEST_F(SupportBranding, UnknownBrandUsesTheSharedConfigurationAndSaysSo) {
 TEST_F(SupportBranding, ResetReadsTheConfigurationAnew) {
   BrandingResolver resolver;
   EXPECT_EQ(resolver.LookupString("{%strings%}/guest", ""), "Guest");
-  WriteConfiguration(kTwoBrands);
+  const std::string default_install = resolver.Expand("{%instdir%}", "");
+
+  std::string edited = kTwoBrands;
+  edited.replace(edited.find("<guest>Guest"), 12, "<guest>Visitor");
+  WriteConfiguration(edited);
   ASSERT_EQ(platform::registry::WriteStringValue(platform::registry::kHkeyLocalMachine, kProductKey, "installdir",
                                                  "/opt/new"),
             0);
-  resolver.Expand("{%instdir%}", "");  // answers from what was read before
-  WriteConfiguration(std::string(kTwoBrands).replace(std::string(kTwoBrands).find("<guest>Guest"), 12, "<guest>Visitor"));
+  // Answers come from what was read before...
   EXPECT_EQ(resolver.LookupString("{%strings%}/guest", ""), "Guest");
+  EXPECT_EQ(resolver.Expand("{%instdir%}", ""), default_install);
+  // ...until a reset.
   resolver.Reset();
   resolver.Initialise();
   EXPECT_EQ(resolver.LookupString("{%strings%}/guest", ""), "Visitor");
@@ -240,7 +246,8 @@ TEST_F(SupportBranding, ResetReadsTheConfigurationAnew) {
 TEST_F(SupportBranding, MembersAreReachableByLateBoundCalls) {
   auto resolver = std::make_shared<BrandingResolver>();
   platform::com::ObjectPtr object = resolver;
-  EXPECT_EQ(platform::CStr(platform::com::CallByName(object, "lookupstring", {"{%strings%}/guest", ".guest"})), "Guest");
+  EXPECT_EQ(platform::CStr(platform::com::CallByName(object, "lookupstring", {"{%strings%}/guest", ".guest"})),
+            "Guest");
   EXPECT_EQ(platform::CStr(platform::com::CallByName(object, "LookupString", {"{%strings%}/nosuch"})), "");
   EXPECT_EQ(platform::CStr(platform::com::CallByName(object, "Expand", {"%%PRODUCTNAMESHORT"})), "Veltris");
   EXPECT_EQ(platform::CStr(platform::com::CallByName(object, "ConfigurationXml", {"plugins/system", ""})), "<system/>");

@@ -10,8 +10,8 @@ namespace support {
 namespace {
 
 using platform::Variant;
-using platform::com::Args;
 using platform::com::ArgRange;
+using platform::com::Args;
 
 // A client's resolver that knows only two of the members.
 class ClientResolver : public platform::com::Object {

@@ -18,8 +18,8 @@ TEST_F(SupportComponents, EnvironmentFlagsComeFromTheMachineConfiguration) {
   struct Case {
     const char* value;
     bool expected;
-  } cases[] = {{"1", true}, {"true", true}, {"TRUE", true}, {"Yes", true}, {"on", true},
-               {"0", false}, {"false", false}, {"no", false}, {"", false}, {"maybe", false}};
+  } cases[] = {{"1", true},  {"true", true},   {"TRUE", true}, {"Yes", true}, {"on", true},
+               {"0", false}, {"false", false}, {"no", false},  {"", false},   {"maybe", false}};
   for (const Case& c : cases) {
     WriteMachineConfig(std::string("EnvironmentFlag = ") + c.value + "\nShortNameFlag = " + c.value + "\n");
     EXPECT_EQ(environment.EnvironmentFlag(), c.expected) << c.value;

@@ -1,10 +1,9 @@
 #include "support/rights/rights_component.h"
 
 #include <grp.h>
+#include <gtest/gtest.h>
 #include <sys/stat.h>
 #include <unistd.h>
-
-#include <gtest/gtest.h>
 
 #include "components_fixture.h"
 
@@ -18,7 +17,7 @@ std::string OwnGroupName() {
 }
 
 struct stat StatOf(const std::filesystem::path& path) {
-  struct stat info{};
+  struct stat info {};
   ::stat(path.c_str(), &info);
   return info;
 }

@@ -22,8 +22,8 @@ TEST(SupportVersion, ReportsWhatTheBuildCompiledIn) {
   EXPECT_EQ(version.Major(), HEARTH_VERSION_MAJOR);
   EXPECT_EQ(version.Minor(), HEARTH_VERSION_MINOR);
   EXPECT_EQ(version.Revision(), HEARTH_VERSION_REVISION);
-  EXPECT_EQ(version.NumbersText(), contracts::VersionService::FormatNumbers(
-                                       HEARTH_VERSION_MAJOR, HEARTH_VERSION_MINOR, HEARTH_VERSION_REVISION));
+  EXPECT_EQ(version.NumbersText(), contracts::VersionService::FormatNumbers(HEARTH_VERSION_MAJOR, HEARTH_VERSION_MINOR,
+                                                                            HEARTH_VERSION_REVISION));
 }
 
 }  // namespace

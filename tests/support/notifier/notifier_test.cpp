@@ -37,7 +37,7 @@ class SettingsSink : public platform::com::Object {
 TEST(SupportNotifier, NotifyReachesEverySinkAndAnswersTravelBack) {
   auto channel = contracts::NewNotifier();
   auto sink = std::make_shared<SettingsSink>();
-  channel->Events().Advise(sink);
+  channel->Events()->Advise(sink);
   std::vector<std::string> order;
   channel->OnNotify([&](std::string& name, Variant& param1, Variant& param2) {
     order.push_back(name);
@@ -82,7 +82,7 @@ TEST(SupportNotifier, AFailingSinkDoesNotStopTheOthers) {
   platform::Err::Clear();
 
   reached = false;
-  EXPECT_TRUE(channel->Events().Unadvise(cookie));
+  EXPECT_TRUE(channel->Events()->Unadvise(cookie));
   channel->Notify(name, a, b);
   EXPECT_FALSE(reached);
   platform::Err::Clear();
