@@ -1,0 +1,114 @@
+#include "command.h"
+
+#include <algorithm>
+#include <map>
+
+namespace hearthctl {
+namespace {
+
+// Function-local statics: registrations run from other files' static
+// initialisers, in no fixed order.
+std::vector<Command>& CommandTable() {
+  static std::vector<Command> table;
+  return table;
+}
+std::map<std::string, Group>& GroupTable() {
+  static std::map<std::string, Group> table;
+  return table;
+}
+
+}  // namespace
+
+void RegisterCommand(Command command) { CommandTable().push_back(std::move(command)); }
+
+void RegisterGroup(Group group) {
+  std::string name = group.name;
+  GroupTable()[name] = std::move(group);
+}
+
+std::vector<const Command*> Commands() {
+  std::vector<const Command*> commands;
+  for (const Command& command : CommandTable()) commands.push_back(&command);
+  std::stable_sort(commands.begin(), commands.end(),
+                   [](const Command* a, const Command* b) { return a->group < b->group; });
+  return commands;
+}
+
+const Group* FindGroup(const std::string& name) {
+  auto found = GroupTable().find(name);
+  if (found != GroupTable().end()) return &found->second;
+  // A group that registered commands but no description still exists.
+  for (const Command& command : CommandTable()) {
+    if (command.group == name) {
+      GroupTable()[name] = Group{name, "", ""};
+      return &GroupTable()[name];
+    }
+  }
+  return nullptr;
+}
+
+const Command* FindCommand(const std::string& group, const std::string& name) {
+  for (const Command& command : CommandTable()) {
+    if (command.group == group && command.name == name) return &command;
+  }
+  return nullptr;
+}
+
+std::string UsageLine(const Command& command) {
+  std::string line = "usage: hearthctl " + command.group + " " + command.name;
+  if (!command.arguments.empty()) line += " " + command.arguments;
+  return line;
+}
+
+int Report(Io& io, const Command& command, const std::string& message, int exit_code) {
+  io.err << "hearthctl " << command.group << " " << command.name << ": " << message << "\n";
+  return exit_code;
+}
+
+int UsageError(Io& io, const Command& command, const std::string& message) {
+  Report(io, command, message, kExitUsage);
+  io.err << UsageLine(command) << "\n";
+  return kExitUsage;
+}
+
+std::string ParsedArguments::Option(const std::string& name, const std::string& fallback) const {
+  std::string value = fallback;
+  for (const auto& [option, option_value] : options) {
+    if (option == name) value = option_value;
+  }
+  return value;
+}
+
+bool ParsedArguments::Has(const std::string& name) const {
+  return std::any_of(options.begin(), options.end(), [&](const auto& option) { return option.first == name; });
+}
+
+bool ParseArguments(const Arguments& args, const std::vector<std::string>& flags,
+                    const std::vector<std::string>& with_value, ParsedArguments* parsed, std::string* error) {
+  auto listed = [](const std::vector<std::string>& names, const std::string& name) {
+    return std::find(names.begin(), names.end(), name) != names.end();
+  };
+  bool options_done = false;
+  for (size_t i = 0; i < args.size(); ++i) {
+    const std::string& arg = args[i];
+    if (options_done || arg.rfind("--", 0) != 0) {
+      parsed->positional.push_back(arg);
+    } else if (arg == "--") {
+      options_done = true;
+    } else if (listed(flags, arg)) {
+      parsed->options.emplace_back(arg, "");
+    } else if (listed(with_value, arg)) {
+      if (i + 1 >= args.size()) {
+        *error = arg + " needs a value";
+        return false;
+      }
+      parsed->options.emplace_back(arg, args[++i]);
+    } else {
+      *error = "unknown option " + arg;
+      return false;
+    }
+  }
+  return true;
+}
+
+}  // namespace hearthctl

@@ -1,0 +1,194 @@
+// The "reg" commands: get, set, delete and list on the registry hive.
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "command.h"
+#include "platform/registry/key_path.h"
+#include "platform/registry/registry_helpers.h"
+#include "reg_value_text.h"
+
+namespace hearthctl {
+namespace {
+
+namespace reg = platform::registry;
+
+std::string ResultText(reg::LONG result) {
+  switch (result) {
+    case reg::kErrorFileNotFound: return "not found";
+    case reg::kErrorAccessDenied: return "access denied";
+    case reg::kErrorInvalidParameter: return "invalid name";
+    case reg::kErrorBusy: return "the registry hive is busy in another process";
+    case reg::kErrorDiskFull: return "the disk is full";
+    case reg::kErrorRegistryIoFailed: return "the registry hive cannot be read or written";
+    case reg::kErrorRegistryCorrupt: return "the registry hive is damaged";
+    default: return "registry error " + std::to_string(result);
+  }
+}
+
+// Parses the options and checks the count of positional arguments; on
+// failure reports and leaves the exit code in `*exit_code`.
+bool Prepare(const Command& command, const Arguments& args, size_t min, size_t max,
+             const std::vector<std::string>& with_value, Io& io, ParsedArguments* parsed, int* exit_code) {
+  std::string error;
+  if (!ParseArguments(args, {}, with_value, parsed, &error)) {
+    *exit_code = UsageError(io, command, error);
+    return false;
+  }
+  size_t count = parsed->positional.size();
+  if (count < min || count > max) {
+    *exit_code = UsageError(io, command, count < min ? "too few arguments" : "too many arguments");
+    return false;
+  }
+  return true;
+}
+
+std::optional<reg::RootedKeyPath> ParseKey(const Command& command, const std::string& text, Io& io,
+                                           int* exit_code) {
+  std::optional<reg::RootedKeyPath> key = reg::ParseRootedKeyPath(text);
+  if (!key) {
+    *exit_code = UsageError(io, command, "not a key: \"" + EscapeText(text) +
+                                             "\" (write it like HKLM\\SOFTWARE\\Norvale; roots HKCR, HKCU, "
+                                             "HKLM, HKU or their HKEY_ names)");
+  }
+  return key;
+}
+
+// The message for a failed call on `key` as the user wrote it (and NAME
+// when given).
+int Failure(const Command& command, Io& io, reg::LONG result, const reg::RootedKeyPath& parsed,
+            const std::string& key, const std::string* name = nullptr) {
+  if (result == reg::kErrorFileNotFound && !reg::KeyExists(parsed.root, parsed.sub_key)) {
+    return Report(io, command, "key not found: " + EscapeText(key), kExitFailure);
+  }
+  if (result == reg::kErrorFileNotFound && name != nullptr) {
+    return Report(io, command, "value not found: \"" + EscapeText(*name) + "\" in " + EscapeText(key), kExitFailure);
+  }
+  return Report(io, command, ResultText(result) + ": " + EscapeText(key), kExitFailure);
+}
+
+std::string ShownName(const std::string& name) { return name.empty() ? "(Default)" : EscapeText(name); }
+
+const GroupRegistration kGroup{
+    "reg", "read and write the registry hive",
+    "KEY is a root and a path: HKLM\\SOFTWARE\\Norvale\\Veltris\\v1.5; the roots are HKCR, HKCU, HKLM, HKU\n"
+    "or HKEY_CLASSES_ROOT, HKEY_CURRENT_USER, HKEY_LOCAL_MACHINE, HKEY_USERS. Names compare without\n"
+    "regard to case. NAME \"\" is the key's default value."};
+
+int RegGet(const Command& self, const Arguments& args, Io& io) {
+  ParsedArguments parsed;
+  int code = kExitOk;
+  if (!Prepare(self, args, 2, 2, {}, io, &parsed, &code)) return code;
+  std::optional<reg::RootedKeyPath> key = ParseKey(self, parsed.positional[0], io, &code);
+  if (!key) return code;
+  const std::string& name = parsed.positional[1];
+  reg::RegValue value;
+  reg::LONG result = reg::ReadValue(key->root, key->sub_key, name, &value);
+  if (result != reg::kErrorSuccess) return Failure(self, io, result, *key, parsed.positional[0], &name);
+  io.out << FormatValueData(value.type, value.data) << "\n";
+  return kExitOk;
+}
+
+int RegSet(const Command& self, const Arguments& args, Io& io) {
+  ParsedArguments parsed;
+  int code = kExitOk;
+  if (!Prepare(self, args, 3, 3, {"--type"}, io, &parsed, &code)) return code;
+  std::optional<reg::RootedKeyPath> key = ParseKey(self, parsed.positional[0], io, &code);
+  if (!key) return code;
+  reg::DWORD type = reg::kRegSz;
+  if (parsed.Has("--type") && !ParseValueType(parsed.Option("--type"), &type)) {
+    return UsageError(io, self, "unknown type " + parsed.Option("--type"));
+  }
+  std::string data, error;
+  if (!ParseValueData(type, parsed.positional[2], &data, &error)) return UsageError(io, self, error);
+  reg::LONG result = reg::WriteValue(key->root, key->sub_key, parsed.positional[1], type, data);
+  if (result != reg::kErrorSuccess) return Failure(self, io, result, *key, parsed.positional[0]);
+  return kExitOk;
+}
+
+int RegDelete(const Command& self, const Arguments& args, Io& io) {
+  ParsedArguments parsed;
+  int code = kExitOk;
+  if (!Prepare(self, args, 1, 2, {}, io, &parsed, &code)) return code;
+  std::optional<reg::RootedKeyPath> key = ParseKey(self, parsed.positional[0], io, &code);
+  if (!key) return code;
+  if (parsed.positional.size() == 2) {
+    const std::string& name = parsed.positional[1];
+    reg::LONG result = reg::DeleteValue(key->root, key->sub_key, name);
+    if (result != reg::kErrorSuccess) return Failure(self, io, result, *key, parsed.positional[0], &name);
+    return kExitOk;
+  }
+  if (key->sub_key.empty()) return Report(io, self, "a root key is never deleted", kExitFailure);
+  reg::LONG result = reg::DeleteKeyTree(key->root, key->sub_key);
+  if (result != reg::kErrorSuccess) return Failure(self, io, result, *key, parsed.positional[0]);
+  return kExitOk;
+}
+
+int RegList(const Command& self, const Arguments& args, Io& io) {
+  ParsedArguments parsed;
+  int code = kExitOk;
+  if (!Prepare(self, args, 1, 1, {}, io, &parsed, &code)) return code;
+  std::optional<reg::RootedKeyPath> key = ParseKey(self, parsed.positional[0], io, &code);
+  if (!key) return code;
+  std::vector<std::string> subkeys;
+  std::vector<reg::RegValue> values;
+  reg::LONG result = reg::ListSubkeys(key->root, key->sub_key, &subkeys);
+  if (result == reg::kErrorSuccess) result = reg::ListValues(key->root, key->sub_key, &values);
+  if (result != reg::kErrorSuccess) return Failure(self, io, result, *key, parsed.positional[0]);
+  for (const std::string& name : subkeys) io.out << EscapeText(name) << "\\\n";
+  for (const reg::RegValue& value : values) {
+    std::string_view type_name = reg::ValueTypeName(value.type);
+    io.out << ShownName(value.name) << "\t"
+           << (type_name.empty() ? "REG_" + std::to_string(value.type) : std::string(type_name)) << "\t"
+           << FormatValueData(value.type, value.data) << "\n";
+  }
+  return kExitOk;
+}
+
+// Each command's run needs its own table entry to report under its name.
+template <int (*Body)(const Command&, const Arguments&, Io&)>
+int RunAs(const char* name, const Arguments& args, Io& io) {
+  return Body(*FindCommand("reg", name), args, io);
+}
+
+const CommandRegistration kGet{{
+    .group = "reg",
+    .name = "get",
+    .arguments = "KEY NAME",
+    .summary = "print the data of a value",
+    .details = "Texts print as they are (control characters as \\xNN), numbers in decimal, multi-strings\n"
+               "joined by \\0, other data as hexadecimal bytes.",
+    .run = [](const Arguments& args, Io& io) { return RunAs<RegGet>("get", args, io); },
+}};
+
+const CommandRegistration kSet{{
+    .group = "reg",
+    .name = "set",
+    .arguments = "[--type TYPE] KEY NAME VALUE",
+    .summary = "write a value (a string unless --type says otherwise), creating the key",
+    .details = "TYPE is REG_SZ (the default), REG_EXPAND_SZ, REG_MULTI_SZ (VALUE split at \\0), REG_DWORD or\n"
+               "REG_QWORD (decimal or 0x-hexadecimal), REG_BINARY or REG_NONE (hexadecimal bytes).\n"
+               "Texts are stored with their terminating NUL.",
+    .run = [](const Arguments& args, Io& io) { return RunAs<RegSet>("set", args, io); },
+}};
+
+const CommandRegistration kDelete{{
+    .group = "reg",
+    .name = "delete",
+    .arguments = "KEY [NAME]",
+    .summary = "delete a value, or a key with every key and value below it",
+    .details = {},
+    .run = [](const Arguments& args, Io& io) { return RunAs<RegDelete>("delete", args, io); },
+}};
+
+const CommandRegistration kList{{
+    .group = "reg",
+    .name = "list",
+    .arguments = "KEY",
+    .summary = "list the subkeys, then the values with their type and data",
+    .details = "One line each: a subkey as NAME\\, a value as NAME<tab>TYPE<tab>DATA, sorted by name.",
+    .run = [](const Arguments& args, Io& io) { return RunAs<RegList>("list", args, io); },
+}};
+
+}  // namespace
+}  // namespace hearthctl
