@@ -116,17 +116,16 @@ std::size_t Apartment::PumpPending() {
   return ran;
 }
 
-void Apartment::Sleep(std::chrono::milliseconds duration) {
+std::uint64_t Apartment::Signals() const {
+  std::lock_guard lock(mutex_);
+  return signals_;
+}
+
+void Apartment::Sleep(std::chrono::milliseconds duration, std::uint64_t seen) {
   std::unique_lock lock(mutex_);
-  const std::uint64_t seen = signals_;
   // Not woken by being closed: a waiter on a closed apartment still sleeps
   // its slices rather than spinning.
-  auto woken = [&] { return signals_ != seen; };
-  if (duration == kInfinite) {
-    changed_.wait(lock, woken);
-  } else {
-    changed_.wait_for(lock, duration, woken);
-  }
+  changed_.wait_for(lock, duration, [&] { return signals_ != seen; });
 }
 
 bool Apartment::Run() {
@@ -146,7 +145,8 @@ bool Apartment::WaitPumping(const std::function<bool()>& condition,
                             std::chrono::milliseconds timeout,
                             std::chrono::milliseconds slice) {
   using Clock = std::chrono::steady_clock;
-  if (slice <= std::chrono::milliseconds::zero()) slice = std::chrono::milliseconds(1);
+  // Between a millisecond and a day: longer naps would overflow the clock.
+  slice = std::clamp<std::chrono::milliseconds>(slice, std::chrono::milliseconds(1), std::chrono::hours(24));
   const Clock::time_point start = Clock::now();
   // Anything too long to add to the clock is a wait without limit.
   const bool forever =
@@ -154,6 +154,9 @@ bool Apartment::WaitPumping(const std::function<bool()>& condition,
   const Clock::time_point deadline =
       forever ? Clock::time_point::max() : start + std::max(timeout, std::chrono::milliseconds::zero());
   for (;;) {
+    // Taken before the condition is tested, so that a post or Wake coming
+    // in between cuts the following sleep short instead of being missed.
+    const std::uint64_t seen = Signals();
     if (condition()) return true;
     PumpPending();
     if (condition()) return true;
@@ -163,7 +166,7 @@ bool Apartment::WaitPumping(const std::function<bool()>& condition,
       if (left <= std::chrono::milliseconds::zero()) return false;
       nap = std::min(nap, left + std::chrono::milliseconds(1));
     }
-    Sleep(nap);
+    Sleep(nap, seen);
   }
 }
 

@@ -100,8 +100,11 @@ class Apartment {
   bool Enqueue(Task task, bool quit);
   // Pops the next entry numbered no later than `limit`; false when none.
   bool PopUpTo(std::uint64_t limit, Entry& entry);
-  // Sleeps up to `duration` or until something is posted or woken.
-  void Sleep(std::chrono::milliseconds duration);
+  // The count of posts and wakes so far.
+  std::uint64_t Signals() const;
+  // Sleeps up to `duration` unless something was posted or woken since the
+  // count was `seen`.
+  void Sleep(std::chrono::milliseconds duration, std::uint64_t seen);
   // Owner thread ended: refuse posts and drop what is queued.
   void Close();
 
