@@ -38,7 +38,8 @@ Node Document::DocumentElement() const {
 
 Node Document::SetDocumentElement(const Node& element) {
   if (!state_ || element.Type() != NodeType::kElement) return {};
-  auto guard = state_->Lock();
+  // No lock held across the change: ReplaceChild takes this document's lock
+  // together with the element's document's, in a deadlock-free order.
   Node existing = DocumentElement();
   if (!existing) return AppendChild(element);
   if (!ReplaceChild(element, existing)) return {};
@@ -48,6 +49,7 @@ Node Document::SetDocumentElement(const Node& element) {
 Node Document::CreateElement(std::string_view name) const {
   if (!state_ || !IsValidXmlName(name)) return {};
   auto guard = state_->Lock();
+  state_->SweepOrphans();
   return NodeAccess::Make(state_, state_->holder().append_child(std::string(name).c_str()));
 }
 
@@ -56,6 +58,7 @@ namespace {
 Node CreateValueNode(const std::shared_ptr<DocumentState>& state, pugi::xml_node_type type, std::string_view text) {
   if (!state) return {};
   auto guard = state->Lock();
+  state->SweepOrphans();
   pugi::xml_node node = state->holder().append_child(type);
   if (!node) return {};
   node.set_value(std::string(text).c_str());

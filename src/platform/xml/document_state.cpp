@@ -37,9 +37,23 @@ void DocumentState::DropHandle(pugi::xml_node_struct* node) noexcept {
   if (node != doc_.internal_object()) --content_handles_;
   if (--it->second > 0) return;
   handles_.erase(it);
-  if (!holder_.first_child()) return;
-  pugi::xml_node orphan = OrphanRoot(pugi::xml_node(node));
-  if (orphan) CollectIfUnreferenced(orphan);
+  if (!HasOrphans()) return;
+  pugi::xml_node dropped(node);
+  if (dropped.parent() == holder_) {
+    CollectIfUnreferenced(dropped);
+  } else {
+    sweep_due_ = true;
+  }
+}
+
+void DocumentState::SweepOrphans() noexcept {
+  if (!sweep_due_) return;
+  sweep_due_ = false;
+  for (pugi::xml_node orphan = holder_.first_child(); orphan;) {
+    pugi::xml_node next = orphan.next_sibling();
+    CollectIfUnreferenced(orphan);
+    orphan = next;
+  }
 }
 
 pugi::xml_node DocumentState::OrphanRoot(pugi::xml_node node) const {
@@ -61,6 +75,7 @@ bool DocumentState::Referenced(pugi::xml_node subtree) const {
 
 void DocumentState::Orphan(pugi::xml_node node) {
   if (!node || node.parent() == holder_) return;
+  SweepOrphans();
   pugi::xml_node moved = holder_.append_move(node);
   if (moved) CollectIfUnreferenced(moved);
 }

@@ -83,11 +83,17 @@ class DocumentState {
   bool IsHolder(pugi::xml_node node) const { return node == holder_; }
   // The child of the holder that holds node, or null when node is in the tree.
   pugi::xml_node OrphanRoot(pugi::xml_node node) const;
+  bool HasOrphans() const { return holder_.first_child(); }
   // Takes node out of the tree into the holder; frees it when no handle
   // refers to it or below it.
   void Orphan(pugi::xml_node node);
   // Frees an orphan subtree nobody refers to any more.
   void CollectIfUnreferenced(pugi::xml_node orphan_root) noexcept;
+  // Frees every orphan subtree nobody refers to, when a handle below an
+  // orphan's top may have gone since the last sweep. Finding the top of a
+  // node means walking up the whole depth, so handle drops only note that a
+  // sweep is due and the next change does it.
+  void SweepOrphans() noexcept;
 
   // Empties the document (nodes still held become orphans) and restores the
   // holder; used before loading new content.
@@ -105,6 +111,7 @@ class DocumentState {
   pugi::xml_node holder_;
   std::unordered_map<pugi::xml_node_struct*, std::uint32_t> handles_;
   std::size_t content_handles_ = 0;
+  bool sweep_due_ = false;
   ParseError parse_error_;
 };
 

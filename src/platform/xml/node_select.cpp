@@ -1,4 +1,6 @@
 // XPath selection.
+#include <unordered_set>
+
 #include "platform/xml/document_state.h"
 #include "platform/xml/node.h"
 
@@ -15,11 +17,20 @@ NodeList Node::SelectNodes(std::string_view xpath) const {
     found.sort();
     // Nodes out of the tree answer only for selections made inside them, and
     // the tree's selections never see them.
-    const pugi::xml_node scope = state_->OrphanRoot(pugi::xml_node(node_));
+    std::unordered_set<pugi::xml_node_struct*> out_of_scope;
+    std::unordered_set<pugi::xml_node_struct*> in_scope;
+    const pugi::xml_node scope = state_->HasOrphans() ? state_->OrphanRoot(pugi::xml_node(node_)) : pugi::xml_node();
+    if (scope) {
+      detail::ForEachInSubtree(scope, [&](pugi::xml_node at) { return in_scope.insert(at.internal_object()).second; });
+    } else if (state_->HasOrphans()) {
+      detail::ForEachInSubtree(state_->holder(), [&](pugi::xml_node at) {
+        return out_of_scope.insert(at.internal_object()).second;
+      });
+    }
     for (const pugi::xpath_node& hit : found) {
       pugi::xml_node node = hit.node();
       if (!node || hit.attribute() || state_->IsHolder(node)) continue;
-      if (state_->OrphanRoot(node) != scope) continue;
+      if (scope ? !in_scope.count(node.internal_object()) : out_of_scope.count(node.internal_object()) > 0) continue;
       nodes.push_back(detail::NodeAccess::Make(state_, node));
     }
   } catch (const std::exception&) {

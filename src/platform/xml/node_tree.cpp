@@ -108,6 +108,7 @@ Node Node::CloneNode(bool deep) const {
     }
     return NodeAccess::MakeDocument(copy);
   }
+  state_->SweepOrphans();
   pugi::xml_node holder = state_->holder();
   if (deep || node.type() != pugi::node_element) return NodeAccess::Make(state_, holder.append_copy(node));
   pugi::xml_node copy = holder.append_child(node.name());

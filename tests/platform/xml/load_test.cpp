@@ -111,6 +111,32 @@ TEST(DocumentLoadTest, ReloadReplacesContentWhileOldNodesStayUsable) {
   EXPECT_EQ(same.SelectNodes("//x").Length(), 1u);
 }
 
+TEST(DocumentLoadTest, BytesThatAreNotUtf8PassThroughUnchanged) {
+  // The system's text is its bytes; a value in another code page survives.
+  Document doc;
+  ASSERT_TRUE(doc.LoadXml("<a v=\"caf\xE9\">na\xEFve \xFF</a>"));
+  EXPECT_EQ(doc.DocumentElement().Text(), "na\xEFve \xFF");
+  EXPECT_EQ(doc.DocumentElement().GetAttribute("v"), "caf\xE9");
+  EXPECT_EQ(doc.Xml(), "<a v=\"caf\xE9\">na\xEFve \xFF</a>");
+}
+
+TEST(DocumentLoadTest, DeeplyNestedDocument) {
+  constexpr int kDepth = 100000;
+  std::string text;
+  for (int i = 0; i < kDepth; ++i) text += "<e>";
+  text += "x";
+  for (int i = 0; i < kDepth; ++i) text += "</e>";
+  Document doc;
+  ASSERT_TRUE(doc.LoadXml(text));
+  EXPECT_EQ(doc.Text(), "x");
+  EXPECT_EQ(doc.Xml(), text);
+  Node deepest = doc.SelectNodes("//e").Item(kDepth - 1);
+  EXPECT_EQ(deepest.Text(), "x");
+  doc.RemoveChild(doc.DocumentElement());
+  EXPECT_EQ(deepest.Text(), "x");
+  EXPECT_EQ(doc.Xml(), "");
+}
+
 TEST(DocumentLoadTest, LoadFile) {
   testing_support::TempRoot root;
   testing_support::WriteFileBytes(root / "branding.xml", "<branding><strings guest=\"Guest\"/></branding>");
