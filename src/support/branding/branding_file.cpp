@@ -1,33 +1,15 @@
 #include "support/branding/branding_file.h"
 
-#include <fcntl.h>
-#include <unistd.h>
-
-#include <atomic>
 #include <cerrno>
 #include <cstring>
 #include <string>
 #include <system_error>
 
+#include "platform/fs/temp_sibling.h"
 #include "platform/root/machine_root.h"
 #include "support/diagnostics/diagnostics.h"
 
 namespace support {
-namespace {
-
-bool WriteAll(int fd, std::string_view bytes) {
-  while (!bytes.empty()) {
-    ssize_t written = ::write(fd, bytes.data(), bytes.size());
-    if (written < 0) {
-      if (errno == EINTR) continue;
-      return false;
-    }
-    bytes.remove_prefix(static_cast<size_t>(written));
-  }
-  return true;
-}
-
-}  // namespace
 
 std::filesystem::path BrandingFilePath() { return platform::MachineRoot() / "config" / "branding.xml"; }
 
@@ -37,24 +19,12 @@ bool EnsureBrandingFile() {
   if (std::filesystem::exists(target, error)) return true;
   std::filesystem::create_directories(target.parent_path(), error);
 
-  // Write a private file completely, then give it the final name with link(),
-  // which never replaces a file that appeared meanwhile.
-  static std::atomic<unsigned> counter{0};
-  const std::string temp =
-      target.string() + ".new-" + std::to_string(::getpid()) + "-" + std::to_string(counter.fetch_add(1));
-  int fd = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644);
-  if (fd < 0) {
-    ReportDiagnostic("Could not write " + target.string() + ": " + std::strerror(errno));
-    return false;
-  }
-  bool written = WriteAll(fd, ShippedBrandingXml()) && ::fsync(fd) == 0;
-  int saved_errno = errno;
-  ::close(fd);
-  bool placed = written && (::link(temp.c_str(), target.c_str()) == 0 || errno == EEXIST);
-  if (written && !placed) saved_errno = errno;
-  ::unlink(temp.c_str());
-  if (!placed) ReportDiagnostic("Could not write " + target.string() + ": " + std::strerror(saved_errno));
-  return placed;
+  // Written completely beside the target, then given its name without ever
+  // replacing a file that appeared meanwhile.
+  platform::fs::TempSibling copy(target.string(), 0644);
+  if (copy.ok() && copy.Write(ShippedBrandingXml()) && (copy.Commit(false) || errno == EEXIST)) return true;
+  ReportDiagnostic("Could not write " + target.string() + ": " + std::strerror(errno));
+  return false;
 }
 
 platform::xml::Document LoadBrandingDocument() {

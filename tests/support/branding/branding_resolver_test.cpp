@@ -2,9 +2,12 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <cstdlib>
 #include <filesystem>
 #include <string>
+#include <thread>
+#include <vector>
 
 #include "branding_fixture.h"
 #include "platform/basic/conversions.h"
@@ -254,6 +257,39 @@ TEST_F(SupportBranding, MembersAreReachableByLateBoundCalls) {
   platform::com::CallByName(object, "Reset", {});
   platform::com::CallByName(object, "Initialise", {});
   EXPECT_EQ(platform::CStr(platform::com::CallByName(object, "ActiveBrand", {})), "veltris");
+}
+
+}  // namespace
+}  // namespace support
+
+namespace support {
+namespace {
+
+TEST_F(SupportBranding, ThreadsCopyingAtOnceLeaveOneWholeFile) {
+  std::vector<std::thread> threads;
+  std::atomic<int> answered{0};
+  for (int i = 0; i < 8; ++i) {
+    threads.emplace_back([&] {
+      BrandingResolver resolver;
+      if (resolver.LookupString("{%strings%}/guest", "") == "Guest") ++answered;
+    });
+  }
+  for (auto& thread : threads) thread.join();
+  EXPECT_EQ(answered.load(), 8);
+  EXPECT_EQ(testing_support::ReadFileBytes(BrandingFilePath()), std::string(ShippedBrandingXml()));
+  std::vector<std::string> names;
+  for (const auto& entry : std::filesystem::directory_iterator(root_ / "config")) {
+    names.push_back(entry.path().filename().string());
+  }
+  EXPECT_EQ(names, std::vector<std::string>{"branding.xml"});
+}
+
+TEST_F(SupportBranding, UnwritableRootStillAnswersFromTheShippedConfiguration) {
+  testing_support::WriteFileBytes(root_ / "config", "a file where the folder should be");
+  BrandingResolver resolver;
+  EXPECT_EQ(resolver.LookupString("{%strings%}/guest", ".guest"), "Guest");
+  ASSERT_EQ(diagnostics_.size(), 1u);
+  EXPECT_NE(diagnostics_[0].find("Could not write"), std::string::npos) << diagnostics_[0];
 }
 
 }  // namespace
