@@ -27,6 +27,12 @@ TEST(SelectTest, PathsAndPredicatesInDocumentOrder) {
   NodeList f = doc.SelectNodes("//item[@feature=\"F\"]");
   EXPECT_EQ(Attributes(f, "inittpl"), (std::vector<std::string>{"fw"}));
   EXPECT_EQ(doc.SelectNodes("//item[@feature='W']").Length(), 0u);
+  // A union comes back in document order too.
+  NodeList both = doc.SelectNodes("//av.level | //item[@feature='F'] | //packages");
+  ASSERT_EQ(both.Length(), 3u);
+  EXPECT_EQ(both.Item(0).NodeName(), "packages");
+  EXPECT_EQ(both.Item(1).GetAttribute("feature"), "F");
+  EXPECT_EQ(both.Item(2).NodeName(), "av.level");
   NodeList defaults = doc.DocumentElement().SelectNodes("defaults/av/*");
   ASSERT_EQ(defaults.Length(), 2u);
   EXPECT_EQ(defaults.Item(0).NodeName(), "av.enabled");
