@@ -44,6 +44,9 @@ std::string DefaultErrorDescription(int32_t number) {
     case kErrCannotCreateObject: return "ActiveX component can't create object";
     case kErrNoSuchMember: return "Object doesn't support this property or method";
     case kErrAutomation: return "Automation error";
+    case kErrArgumentNotOptional: return "Argument not optional";
+    case kErrWrongArgumentCount: return "Wrong number of arguments or invalid property assignment";
+    case kErrRemoteServerUnavailable: return "The remote server machine does not exist or is unavailable";
     default: return "Application-defined or object-defined error";
   }
 }

@@ -40,6 +40,9 @@ enum BasicErrorNumber : int32_t {
   kErrCannotCreateObject = 429,
   kErrNoSuchMember = 438,
   kErrAutomation = 440,
+  kErrArgumentNotOptional = 449,
+  kErrWrongArgumentCount = 450,
+  kErrRemoteServerUnavailable = 462,
 };
 
 // The text Basic gives an error number when the raiser names none.
