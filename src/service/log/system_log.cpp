@@ -3,14 +3,13 @@
 #include <fcntl.h>
 #include <unistd.h>
 
-#include <cerrno>
-#include <chrono>
 #include <cstdio>
 #include <ctime>
-#include <filesystem>
-#include <system_error>
 
-#include "service/log/log_folder.h"
+#include "platform/fs/file_ops.h"
+#include "platform/win32/tick_count.h"
+#include "service/contracts/support_objects.h"
+#include "settings/folders/folders.h"
 
 namespace service {
 namespace {
@@ -18,48 +17,52 @@ namespace {
 constexpr std::string_view kLogFileName = "hearth.log";
 constexpr int kLogGenerations = 9;
 
-// Milliseconds since the system started, as the signed 32-bit number the
-// log shows (negative after about 24.8 days).
-int32_t TickCount() {
-  timespec ts{};
-  clock_gettime(CLOCK_BOOTTIME, &ts);
-  uint64_t ms = static_cast<uint64_t>(ts.tv_sec) * 1000u + static_cast<uint64_t>(ts.tv_nsec) / 1000000u;
-  return static_cast<int32_t>(static_cast<uint32_t>(ms));
-}
-
-// One write(2) of a file opened for appending, so that lines written at once
-// by many threads or processes never interleave within a line.
+// One write(2) to a file opened for appending: lines that many threads or
+// processes write at once never interleave within a line. Any failure (no
+// folder, no space, a folder in the file's place) loses the line.
 void AppendWhole(const std::string& path, const std::string& bytes) {
-  int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0644);
+  const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0644);
   if (fd < 0) return;
-  ssize_t ignored = ::write(fd, bytes.data(), bytes.size());
+  const ssize_t ignored = ::write(fd, bytes.data(), bytes.size());
   (void)ignored;
   ::close(fd);
 }
 
+void PreparePath(const std::string& path) { contracts::Support().Files()->PreparePath(path); }
+
+// Each step of the rotation may fail on its own (a missing generation, a file
+// in use); the next one runs regardless.
+template <class F>
+void IgnoreFailure(F&& step) {
+  try {
+    step();
+  } catch (...) {
+  }
+}
+
 }  // namespace
 
-std::string SystemLogPath() { return LogFolder() + "/" + std::string(kLogFileName); }
+std::string SystemLogPath() { return settings::GetLogFolder() + "/" + std::string(kLogFileName); }
 
 std::string LogCreatedMessage() {
-  char version[32];
-  std::snprintf(version, sizeof version, "%d.%02d.%03d", HEARTH_VERSION_MAJOR, HEARTH_VERSION_MINOR,
-                HEARTH_VERSION_REVISION);
-  return std::string("System service log created, version ") + version;
+  return "System service log created, version " +
+         contracts::VersionService::FormatNumbers(HEARTH_VERSION_MAJOR, HEARTH_VERSION_MINOR, HEARTH_VERSION_REVISION);
 }
 
 std::string FormatLogLine(std::string_view message) {
-  std::time_t now = std::time(nullptr);
+  const std::time_t now = std::time(nullptr);
   std::tm local{};
   localtime_r(&now, &local);
   char stamp[40];
   std::strftime(stamp, sizeof stamp, "%y%m%d %H:%M:%S", &local);
+  char tick[16];
+  std::snprintf(tick, sizeof tick, "%d", static_cast<int>(platform::win32::GetTickCount()));
   std::string line;
   line.reserve(message.size() + 40);
   line += '[';
   line += stamp;
   line += "] [";
-  line += std::to_string(TickCount());
+  line += tick;
   line += "] ";
   line += message;
   return line;
@@ -67,25 +70,34 @@ std::string FormatLogLine(std::string_view message) {
 
 void RotateLogFiles(std::string_view file_name, int generations) {
   try {
-    const std::string path = LogFolder() + "/" + std::string(file_name);
+    const std::string path = settings::GetLogFolder() + "/" + std::string(file_name);
+    if (path.empty() || generations < 1) return;
     const std::string stem = path.substr(0, path.size() - 1);
-    std::error_code ignored;
-    PrepareLogPath(stem + std::to_string(generations));
-    std::filesystem::remove(stem + std::to_string(generations), ignored);
+    auto generation = [&stem](int n) { return stem + std::to_string(n); };
+
+    IgnoreFailure([&] {
+      PreparePath(generation(generations));
+      platform::fs::DeleteFileQuietly(generation(generations));
+    });
     for (int n = generations; n >= 2; --n) {
-      PrepareLogPath(stem + std::to_string(n));
-      std::filesystem::rename(stem + std::to_string(n - 1), stem + std::to_string(n), ignored);
+      IgnoreFailure([&] {
+        PreparePath(generation(n));
+        platform::fs::RenameReplacing(generation(n - 1), generation(n));
+      });
     }
-    PrepareLogPath(stem + "1");
-    std::filesystem::rename(path, stem + "1", ignored);
-    PrepareLogPath(path);
+    IgnoreFailure([&] {
+      PreparePath(generation(1));
+      platform::fs::RenameReplacing(path, generation(1));
+    });
+    IgnoreFailure([&] { PreparePath(path); });
   } catch (...) {
-    // Rotation failures are ignored step by step; the log then continues in
-    // the old file.
+    // The log then continues in the old file.
   }
 }
 
 void WriteSystemLog(std::string_view message) {
+  // The caller's pending error stays as it was: callers log "Err=" lines
+  // after other lines and expect to see their own error there.
   try {
     std::string created;
     if (message.empty()) {
