@@ -59,10 +59,6 @@ LookupResult Failure(int status, std::string description) {
   return result;
 }
 
-struct Pending {
-  CaresLoop::Done done;
-};
-
 }  // namespace
 
 int32_t WinsockErrorOf(int ares_status) {
@@ -82,7 +78,7 @@ int32_t WinsockErrorOf(int ares_status) {
   }
 }
 
-CaresLoop::CaresLoop(const SockConfig& config) {
+CaresLoop::CaresLoop(const SockConfig& config, Deliver deliver) : deliver_(std::move(deliver)) {
   InitLibraryOnce();
   wake_ = ::eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK);
 
@@ -145,18 +141,18 @@ void CaresLoop::InitChannel(const SockConfig& config) {
   }
 }
 
-void CaresLoop::Forward(std::string name, Done done) {
+void CaresLoop::Forward(std::string name, uint64_t tag) {
   Command command;
   command.name = std::move(name);
-  command.done = std::move(done);
+  command.tag = tag;
   Queue(std::move(command));
 }
 
-void CaresLoop::Reverse(int32_t address, Done done) {
+void CaresLoop::Reverse(int32_t address, uint64_t tag) {
   Command command;
   command.reverse = true;
   command.address = address;
-  command.done = std::move(done);
+  command.tag = tag;
   Queue(std::move(command));
 }
 
@@ -174,20 +170,19 @@ void CaresLoop::Queue(Command command) {
   }
 }
 
-void CaresLoop::Start(Command& command) {
+void CaresLoop::Start(const Command& command) {
   if (!channel_) {
-    command.done(Failure(ARES_ENOTINITIALIZED, setup_error_));
+    Finish(command.tag, Failure(ARES_ENOTINITIALIZED, setup_error_));
     return;
   }
-  auto pending = std::make_unique<Pending>(Pending{std::move(command.done)});
   if (command.reverse) {
     in_addr addr{};
     addr.s_addr = htonl(static_cast<uint32_t>(command.address));
-    ares_gethostbyaddr(channel_, &addr, sizeof(addr), AF_INET, &CaresLoop::OnHost, pending.release());
+    ares_gethostbyaddr(channel_, &addr, sizeof(addr), AF_INET, &CaresLoop::OnHost, new Pending{this, command.tag});
   } else if (!IsValidQueryName(command.name)) {
-    pending->done(Failure(ARES_EBADNAME, "not a valid host name"));
+    Finish(command.tag, Failure(ARES_EBADNAME, "not a valid host name"));
   } else {
-    ares_gethostbyname(channel_, command.name.c_str(), AF_INET, &CaresLoop::OnHost, pending.release());
+    ares_gethostbyname(channel_, command.name.c_str(), AF_INET, &CaresLoop::OnHost, new Pending{this, command.tag});
   }
 }
 
@@ -204,7 +199,7 @@ void CaresLoop::OnHost(void* arg, int status, int /*timeouts*/, hostent* host) {
   std::unique_ptr<Pending> pending(static_cast<Pending*>(arg));
   if (status == ARES_EDESTRUCTION || status == ARES_ECANCELLED) return;
   if (status != ARES_SUCCESS || host == nullptr) {
-    pending->done(Failure(status, ares_strerror(status)));
+    pending->loop->Finish(pending->tag, Failure(status, ares_strerror(status)));
     return;
   }
   LookupResult result;
@@ -217,7 +212,7 @@ void CaresLoop::OnHost(void* arg, int status, int /*timeouts*/, hostent* host) {
       result.addresses.push_back(static_cast<int32_t>(ntohl(network)));
     }
   }
-  pending->done(std::move(result));
+  pending->loop->Finish(pending->tag, std::move(result));
 }
 
 void CaresLoop::Run() {
@@ -247,21 +242,25 @@ void CaresLoop::Run() {
       commands_.clear();
     }
     for (size_t started = 0; started < kStartsPerTurn && !backlog.empty(); ++started) {
-      Command command = std::move(backlog.front());
+      Start(backlog.front());
       backlog.pop_front();
-      Start(command);
     }
 
-    if (!channel_) continue;
-    for (size_t i = 1; i < fds.size(); ++i) {
-      short got = fds[i].revents;
-      if (!got) continue;
-      ares_socket_t read_fd = (got & (POLLIN | POLLERR | POLLHUP)) ? fds[i].fd : ARES_SOCKET_BAD;
-      ares_socket_t write_fd = (got & POLLOUT) ? fds[i].fd : ARES_SOCKET_BAD;
-      ares_process_fd(channel_, read_fd, write_fd);
+    if (channel_) {
+      for (size_t i = 1; i < fds.size(); ++i) {
+        short got = fds[i].revents;
+        if (!got) continue;
+        ares_socket_t read_fd = (got & (POLLIN | POLLERR | POLLHUP)) ? fds[i].fd : ARES_SOCKET_BAD;
+        ares_socket_t write_fd = (got & POLLOUT) ? fds[i].fd : ARES_SOCKET_BAD;
+        ares_process_fd(channel_, read_fd, write_fd);
+      }
+      // Retries and timeouts.
+      ares_process_fd(channel_, ARES_SOCKET_BAD, ARES_SOCKET_BAD);
     }
-    // Retries and timeouts.
-    ares_process_fd(channel_, ARES_SOCKET_BAD, ARES_SOCKET_BAD);
+    if (!finished_.empty()) {
+      deliver_(finished_);
+      finished_.clear();
+    }
   }
   if (channel_) ares_destroy(channel_);
   channel_ = nullptr;

@@ -1,5 +1,6 @@
 // One c-ares channel driven on a thread of its own: lookups are queued from
-// any thread and their results handed to a callback on the loop's thread.
+// any thread, each with a tag of the caller's, and the results of every turn
+// of the loop are handed over together, on the loop's thread.
 #pragma once
 
 #include <ares.h>
@@ -26,9 +27,14 @@ struct LookupResult {
 
 class CaresLoop {
  public:
-  using Done = std::function<void(LookupResult)>;
+  struct Completion {
+    uint64_t tag;
+    LookupResult result;
+  };
+  // Called on the loop thread with the lookups that finished in one turn.
+  using Deliver = std::function<void(std::vector<Completion>& finished)>;
 
-  explicit CaresLoop(const SockConfig& config);
+  CaresLoop(const SockConfig& config, Deliver deliver);
   ~CaresLoop();  // drops lookups still running; their callbacks are not called
   CaresLoop(const CaresLoop&) = delete;
   CaresLoop& operator=(const CaresLoop&) = delete;
@@ -37,31 +43,39 @@ class CaresLoop {
   // it is fine.
   const std::string& setup_error() const { return setup_error_; }
 
-  void Forward(std::string name, Done done);
-  void Reverse(int32_t address, Done done);
+  void Forward(std::string name, uint64_t tag);
+  void Reverse(int32_t address, uint64_t tag);
 
  private:
   struct Command {
     bool reverse = false;
     std::string name;
     int32_t address = 0;
-    Done done;
+    uint64_t tag = 0;
+  };
+  struct Pending {
+    CaresLoop* loop;
+    uint64_t tag;
   };
 
   void InitChannel(const SockConfig& config);
   void Queue(Command command);
   void Run();
-  void Start(Command& command);
+  void Start(const Command& command);
+  void Finish(uint64_t tag, LookupResult result) { finished_.push_back({tag, std::move(result)}); }
   static void OnSocketState(void* data, ares_socket_t fd, int readable, int writable);
   static void OnHost(void* arg, int status, int timeouts, hostent* host);
 
+  Deliver deliver_;
   ares_channel channel_ = nullptr;
   std::string setup_error_;
   int wake_ = -1;  // eventfd: commands queued or stop asked
   std::mutex mutex_;
   std::vector<Command> commands_;
   bool stop_ = false;
-  std::map<ares_socket_t, short> sockets_;  // loop thread only: poll events wanted
+  // Loop thread only.
+  std::map<ares_socket_t, short> sockets_;  // poll events each socket wants
+  std::vector<Completion> finished_;        // this turn's results
   std::thread thread_;
 };
 

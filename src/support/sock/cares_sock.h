@@ -1,6 +1,7 @@
 // The socket component over c-ares: lookups run on the c-ares loop thread
-// and each answer is posted to the apartment of the thread that asked, where
-// it reaches the sink when that thread pumps.
+// and the answers of each turn of that loop are posted, one task per
+// apartment, to the threads that asked, where they reach the sink when the
+// thread pumps.
 #pragma once
 
 #include <cstdint>
@@ -29,8 +30,6 @@ class CaresSock final : public SockComponent {
 
  private:
   class Requests;  // shared with the answers in flight
-  // Records a new request and returns what its answer must be delivered with.
-  CaresLoop::Done Begin(int32_t& handle);
 
   std::shared_ptr<Requests> requests_;
   std::unique_ptr<CaresLoop> loop_;
