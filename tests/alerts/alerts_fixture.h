@@ -1,0 +1,104 @@
+// A fresh machine root for each alert store test, a fixed time zone, the
+// system log's messages, and direct access to the database file.
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "alerts/alert_state.h"
+#include "alerts/mod_alert.h"
+#include "platform/basic/err.h"
+#include "platform/root/machine_root.h"
+#include "service/log/system_log.h"
+#include "support/imdb/imdb.h"
+#include "testing/temp_root.h"
+
+namespace alerts::testing {
+
+class AlertsTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    const char* tz = std::getenv("TZ");
+    saved_tz_ = tz ? std::optional<std::string>(tz) : std::nullopt;
+    // Three hours west of UTC, no daylight time: the bias is +180 minutes.
+    setenv("TZ", "<-03>3", 1);
+    tzset();
+    platform::SetMachineRoot(root_.path());
+    State() = AlertState{};
+    SetUserSettingReader(nullptr);
+  }
+
+  void TearDown() override {
+    CloseGDB();
+    State() = AlertState{};
+    SetUserSettingReader(nullptr);
+    if (saved_tz_) {
+      setenv("TZ", saved_tz_->c_str(), 1);
+    } else {
+      unsetenv("TZ");
+    }
+    tzset();
+  }
+
+  // The messages of the system log so far (the text after the stamp).
+  static std::vector<std::string> LogMessages() {
+    std::string bytes = testing_support::ReadFileBytes(service::SystemLogPath());
+    std::vector<std::string> messages;
+    size_t start = 0;
+    while (start < bytes.size()) {
+      size_t end = bytes.find("\r\n[", start);
+      end = end == std::string::npos ? bytes.size() : end + 2;
+      std::string line = bytes.substr(start, end - start);
+      if (line.size() >= 2 && line.compare(line.size() - 2, 2, "\r\n") == 0) line.resize(line.size() - 2);
+      size_t second = line.find("] ", line.find("] ") + 2);
+      messages.push_back(second == std::string::npos ? line : line.substr(second + 2));
+      start = end;
+    }
+    return messages;
+  }
+
+  static bool Logged(const std::string& message) {
+    for (const std::string& line : LogMessages()) {
+      if (line == message) return true;
+    }
+    return false;
+  }
+
+  static void ClearLog() { std::filesystem::remove(service::SystemLogPath()); }
+
+  // A connection of the test's own on the store's file.
+  static std::unique_ptr<support::Imdb> Direct() {
+    auto db = std::make_unique<support::Imdb>();
+    db->Open(AlertDatabasePath());
+    return db;
+  }
+
+  // Posts with defaults for what a test does not care about.
+  static int32_t Post(const std::string& store, uint8_t severity = 10, const std::string& description = "desc",
+                      const std::string& alert_id = "EV1", bool hide = false, double event_time = kNoEventTime,
+                      const std::string& tag = "") {
+    int32_t index = 0;
+    EXPECT_TRUE(PostAlert(store, severity, "summary", description, alert_id, "A1", hide, index, false, event_time,
+                          tag));
+    return index;
+  }
+
+  // One field of one alert, read directly.
+  static std::string Field(int32_t index, int column) {
+    auto db = Direct();
+    db->Execute("SELECT * FROM Alerts WHERE AlertIndex=?", {platform::Variant(index)});
+    if (!db->MoveFirst()) return "(missing)";
+    return db->GetFieldText(column);
+  }
+
+  testing_support::TempRoot root_;
+
+ private:
+  std::optional<std::string> saved_tz_;
+};
+
+}  // namespace alerts::testing
