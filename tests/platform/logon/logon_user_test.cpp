@@ -1,0 +1,182 @@
+// LogonUserA against a real local account. Creating the account needs root
+// (CI runs as root); elsewhere those cases skip and say why.
+#include "platform/logon/logon_user.h"
+
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <string>
+
+#include <gtest/gtest.h>
+
+#include "platform/logon/local_accounts.h"
+#include "platform/root/machine_root.h"
+#include "testing/temp_root.h"
+
+namespace platform::logon {
+namespace {
+
+constexpr char kPassword[] = "Corr3ct horse:battery";
+
+// Runs a command line; true when it exited 0.
+bool Run(const std::string& command) {
+  const int status = std::system(command.c_str());
+  return status != -1 && WIFEXITED(status) && WEXITSTATUS(status) == 0;
+}
+
+// A local account with a known password for the life of the test. Account
+// tools refuse while another process holds the account files' lock, so each
+// step is tried a few times.
+class LocalAccount {
+ public:
+  LocalAccount() : name_("hlogon" + std::to_string(getpid())) {
+    if (geteuid() != 0) {
+      why_not_ = "creating a local account needs root";
+      return;
+    }
+    if (!Retry("useradd --no-create-home --shell /usr/sbin/nologin " + name_ + " >/dev/null 2>&1") ||
+        !Retry("echo '" + name_ + ":" + kPassword + "' | chpasswd >/dev/null 2>&1")) {
+      why_not_ = "useradd/chpasswd failed";
+      Retry("userdel " + name_ + " >/dev/null 2>&1");
+      return;
+    }
+    created_ = true;
+  }
+  ~LocalAccount() {
+    if (created_) Retry("userdel " + name_ + " >/dev/null 2>&1");
+  }
+  bool Retry(const std::string& command) {
+    for (int attempt = 0; attempt < 20; ++attempt) {
+      if (Run(command)) return true;
+      usleep(100 * 1000);
+    }
+    return false;
+  }
+  const std::string& name() const { return name_; }
+  bool created() const { return created_; }
+  const std::string& why_not() const { return why_not_; }
+
+ private:
+  std::string name_;
+  bool created_ = false;
+  std::string why_not_;
+};
+
+class LogonUserTest : public ::testing::Test {
+ protected:
+  void SetUp() override { SetMachineRoot(root_.path()); }
+  void TearDown() override { SetMachineRoot({}); }
+  testing_support::TempRoot root_;
+};
+
+#define REQUIRE_ACCOUNT(account)                                                   \
+  if (!(account).created()) GTEST_SKIP() << "skipped: " << (account).why_not()
+
+TEST_F(LogonUserTest, RightPasswordLogsOnAndTheTokenCloses) {
+  LocalAccount account;
+  REQUIRE_ACCOUNT(account);
+  TokenHandle token;
+  ASSERT_TRUE(LogonUserA(account.name(), ".", kPassword, kLogon32LogonNetwork, kLogon32ProviderDefault, &token));
+  EXPECT_EQ(GetLastLogonError(), kErrorSuccess);
+  ASSERT_NE(token, nullptr);
+  EXPECT_EQ(token->user, account.name());
+  EXPECT_EQ(token->logon_type, kLogon32LogonNetwork);
+  EXPECT_TRUE(CloseHandle(token));
+  EXPECT_EQ(token, nullptr);
+  // The empty domain and the host name also mean this machine.
+  char host[256] = {};
+  ASSERT_EQ(gethostname(host, sizeof host - 1), 0);
+  EXPECT_TRUE(LogonUserA(account.name(), "", kPassword, kLogon32LogonNetwork, kLogon32ProviderDefault, nullptr));
+  EXPECT_TRUE(LogonUserA(account.name(), host, kPassword, kLogon32LogonNetwork, kLogon32ProviderDefault, nullptr));
+}
+
+TEST_F(LogonUserTest, WrongPasswordsAndStrangeTextsAreRefused) {
+  LocalAccount account;
+  REQUIRE_ACCOUNT(account);
+  struct Case {
+    std::string password;
+    uint32_t error;
+  };
+  const Case cases[] = {
+      {"wrong", kErrorLogonFailure},
+      {"", kErrorAccountRestriction},
+      {std::string(kPassword) + std::string(1, '\0') + "tail", kErrorLogonFailure},
+  };
+  for (const Case& c : cases) {
+    TokenHandle token = std::make_shared<LogonToken>();
+    EXPECT_FALSE(LogonUserA(account.name(), ".", c.password, kLogon32LogonNetwork, kLogon32ProviderDefault, &token))
+        << c.password.size();
+    EXPECT_EQ(GetLastLogonError(), c.error) << c.password.size();
+    EXPECT_EQ(token, nullptr);
+  }
+  // Letter case counts in account names.
+  std::string upper = account.name();
+  upper[0] = 'H';
+  EXPECT_FALSE(LogonUserA(upper, ".", kPassword, kLogon32LogonNetwork, kLogon32ProviderDefault, nullptr));
+}
+
+TEST_F(LogonUserTest, AnExpiredAccountIsRefusedDespiteTheRightPassword) {
+  LocalAccount account;
+  REQUIRE_ACCOUNT(account);
+  ASSERT_TRUE(account.Retry("chage -E 0 " + account.name() + " >/dev/null 2>&1"));
+  TokenHandle token;
+  EXPECT_FALSE(LogonUserA(account.name(), ".", kPassword, kLogon32LogonNetwork, kLogon32ProviderDefault, &token));
+  EXPECT_EQ(token, nullptr);
+  // Which step notices (the password check or the account check) is the
+  // password module's business.
+  EXPECT_TRUE(GetLastLogonError() == kErrorAccountDisabled || GetLastLogonError() == kErrorLogonFailure)
+      << GetLastLogonError();
+}
+
+TEST_F(LogonUserTest, ArgumentsThatNeedNoAccount) {
+  struct Case {
+    std::string user;
+    std::string domain;
+    uint32_t type;
+    uint32_t provider;
+    uint32_t error;
+  };
+  const Case cases[] = {
+      {"nosuchuser-hearth", ".", kLogon32LogonNetwork, 0, kErrorLogonFailure},
+      {"", ".", kLogon32LogonNetwork, 0, kErrorLogonFailure},
+      {std::string(300, 'a'), ".", kLogon32LogonNetwork, 0, kErrorLogonFailure},
+      {"root", "CORP", kLogon32LogonNetwork, 0, kErrorNoSuchDomain},
+      {"root", ".", 8, 0, kErrorInvalidParameter},
+      {"root", ".", kLogon32LogonNetwork, 1, kErrorInvalidParameter},
+  };
+  for (const Case& c : cases) {
+    EXPECT_FALSE(LogonUserA(c.user, c.domain, "secret", c.type, c.provider, nullptr)) << c.user << "@" << c.domain;
+    EXPECT_EQ(GetLastLogonError(), c.error) << c.user << "@" << c.domain;
+  }
+  TokenHandle empty;
+  EXPECT_FALSE(CloseHandle(empty));
+  EXPECT_EQ(GetLastLogonError(), kErrorInvalidHandle);
+}
+
+TEST_F(LogonUserTest, PamServiceComesFromTheMachineConfiguration) {
+  EXPECT_EQ(PamServiceName(), "hearth");
+  testing_support::WriteFileBytes(root_ / "machine.conf", "PamService = login\n");
+  EXPECT_EQ(PamServiceName(), "login");
+}
+
+TEST(LocalAccountsTest, OnlyWholeNamesOfLocalEntriesCount) {
+  testing_support::TempRoot root;
+  const auto file = root / "passwd";
+  testing_support::WriteFileBytes(file,
+                                  "root:x:0:0:root:/root:/bin/bash\n"
+                                  "ann:x:1000:1000:Ann,,,:/home/ann:/bin/bash\n"
+                                  "+nisuser::::::\n"
+                                  "broken line\n");
+  EXPECT_TRUE(IsLocalAccount("root", file));
+  EXPECT_TRUE(IsLocalAccount("ann", file));
+  EXPECT_FALSE(IsLocalAccount("an", file));
+  EXPECT_FALSE(IsLocalAccount("anne", file));
+  EXPECT_FALSE(IsLocalAccount("nisuser", file));
+  EXPECT_FALSE(IsLocalAccount("+nisuser", file));
+  EXPECT_FALSE(IsLocalAccount("", file));
+  EXPECT_FALSE(IsLocalAccount("root", root / "missing"));
+}
+
+}  // namespace
+}  // namespace platform::logon
