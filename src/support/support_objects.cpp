@@ -11,19 +11,23 @@
 #include "support/accounts/account_names.h"
 #include "support/branding/branding_resolver.h"
 #include "support/branding/late_bound_branding_resolver.h"
+#include "support/conflict/conflict_detector.h"
 #include "support/crypto/crypto_service.h"
 #include "support/diagnostics/diagnostics.h"
 #include "support/environment/environment_object.h"
 #include "support/files/file_service.h"
+#include "support/firewall/firewall_component.h"
 #include "support/folders/folder_component.h"
 #include "support/registry/registry_object.h"
 #include "support/rights/rights_component.h"
+#include "support/time/time_component.h"
+#include "support/users/user_list.h"
 #include "support/version/version_service.h"
 
 namespace contracts {
 namespace {
 
-constexpr size_t kKinds = static_cast<size_t>(SupportKind::kAccounts) + 1;
+constexpr size_t kKinds = static_cast<size_t>(SupportKind::kConflicts) + 1;
 
 size_t Index(SupportKind kind) { return static_cast<size_t>(kind); }
 
@@ -67,6 +71,14 @@ std::shared_ptr<void> RealObject(SupportKind kind) {
       return std::shared_ptr<CryptoService>(support::ThreadCryptoService());
     case SupportKind::kAccounts:
       return MakeReal<AccountNames, support::AccountNames>();
+    case SupportKind::kConflicts:
+      return MakeReal<ConflictDetector, support::ConflictDetector>();
+    case SupportKind::kUserList:
+      return MakeReal<UserList, support::UserList>();
+    case SupportKind::kTime:
+      return MakeReal<TimeComponent, support::TimeComponent>();
+    case SupportKind::kFirewall:
+      return MakeReal<FirewallComponent, support::FirewallComponent>();
   }
   return nullptr;
 }
@@ -127,6 +139,10 @@ std::shared_ptr<FileService> SupportObjects::Files() { return ThreadObject<FileS
 std::shared_ptr<FolderComponent> SupportObjects::Folders() { return ThreadObject<FolderComponent>(); }
 std::shared_ptr<RightsComponent> SupportObjects::Rights() { return ThreadObject<RightsComponent>(); }
 std::shared_ptr<AccountNames> SupportObjects::Accounts() { return ThreadObject<AccountNames>(); }
+std::shared_ptr<ConflictDetector> SupportObjects::Conflicts() { return ThreadObject<ConflictDetector>(); }
+std::shared_ptr<UserList> SupportObjects::Users() { return ThreadObject<UserList>(); }
+std::shared_ptr<TimeComponent> SupportObjects::Time() { return ThreadObject<TimeComponent>(); }
+std::shared_ptr<FirewallComponent> SupportObjects::Firewall() { return ThreadObject<FirewallComponent>(); }
 
 std::shared_ptr<CryptoService> SupportObjects::Crypto() {
   // Without an override the crypto library's own per-thread object is the

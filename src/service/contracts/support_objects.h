@@ -21,12 +21,16 @@
 
 #include "service/contracts/account_names.h"
 #include "service/contracts/branding_resolver.h"
+#include "service/contracts/conflict_detector.h"
 #include "service/contracts/crypto_service.h"
 #include "service/contracts/environment_object.h"
 #include "service/contracts/file_service.h"
+#include "service/contracts/firewall_component.h"
 #include "service/contracts/folder_component.h"
 #include "service/contracts/registry_object.h"
 #include "service/contracts/rights_component.h"
+#include "service/contracts/time_component.h"
+#include "service/contracts/user_list.h"
 #include "service/contracts/version_service.h"
 
 namespace contracts {
@@ -45,6 +49,10 @@ class SupportObjects {
   std::shared_ptr<RightsComponent> Rights();
   std::shared_ptr<CryptoService> Crypto();
   std::shared_ptr<AccountNames> Accounts();
+  std::shared_ptr<ConflictDetector> Conflicts();
+  std::shared_ptr<UserList> Users();
+  std::shared_ptr<TimeComponent> Time();
+  std::shared_ptr<FirewallComponent> Firewall();
 
   // Makes `resolver` this thread's branding resolver (a client's own, handed
   // in through cIoNotify.ResClient); null goes back to the factory's.
@@ -81,6 +89,10 @@ enum class SupportKind : int {
   kRights,
   kCrypto,
   kAccounts,
+  kUserList,
+  kTime,
+  kFirewall,
+  kConflicts,
 };
 
 template <class T>
@@ -120,6 +132,23 @@ struct SupportKindOf<CryptoService> {
 template <>
 struct SupportKindOf<AccountNames> {
   static constexpr SupportKind kKind = SupportKind::kAccounts;
+};
+template <>
+struct SupportKindOf<ConflictDetector> {
+  static constexpr SupportKind kKind = SupportKind::kConflicts;
+};
+
+template <>
+struct SupportKindOf<UserList> {
+  static constexpr SupportKind kKind = SupportKind::kUserList;
+};
+template <>
+struct SupportKindOf<TimeComponent> {
+  static constexpr SupportKind kKind = SupportKind::kTime;
+};
+template <>
+struct SupportKindOf<FirewallComponent> {
+  static constexpr SupportKind kKind = SupportKind::kFirewall;
 };
 
 template <class T>
