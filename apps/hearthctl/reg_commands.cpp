@@ -26,46 +26,55 @@ std::string ResultText(reg::LONG result) {
   }
 }
 
-// Parses the options and checks the count of positional arguments; on
-// failure reports and leaves the exit code in `*exit_code`.
-bool Prepare(const Command& command, const Arguments& args, size_t min, size_t max,
-             const std::vector<std::string>& with_value, Io& io, ParsedArguments* parsed, int* exit_code) {
-  std::string error;
-  if (!ParseArguments(args, {}, with_value, parsed, &error)) {
-    *exit_code = UsageError(io, command, error);
-    return false;
-  }
-  size_t count = parsed->positional.size();
-  if (count < min || count > max) {
-    *exit_code = UsageError(io, command, count < min ? "too few arguments" : "too many arguments");
-    return false;
-  }
-  return true;
-}
+// One reg command's call: its arguments parsed and its KEY understood.
+struct RegCall {
+  RegCall(const Command& command, Io& command_io) : self(command), io(command_io) {}
 
-std::optional<reg::RootedKeyPath> ParseKey(const Command& command, const std::string& text, Io& io,
-                                           int* exit_code) {
-  std::optional<reg::RootedKeyPath> key = reg::ParseRootedKeyPath(text);
-  if (!key) {
-    *exit_code = UsageError(io, command, "not a key: \"" + EscapeText(text) +
-                                             "\" (write it like HKLM\\SOFTWARE\\Norvale; roots HKCR, HKCU, "
-                                             "HKLM, HKU or their HKEY_ names)");
-  }
-  return key;
-}
+  const Command& self;
+  Io& io;
+  ParsedArguments parsed;
+  reg::RootedKeyPath key;
+  int exit_code = kExitOk;
 
-// The message for a failed call on `key` as the user wrote it (and NAME
-// when given).
-int Failure(const Command& command, Io& io, reg::LONG result, const reg::RootedKeyPath& parsed,
-            const std::string& key, const std::string* name = nullptr) {
-  if (result == reg::kErrorFileNotFound && !reg::KeyExists(parsed.root, parsed.sub_key)) {
-    return Report(io, command, "key not found: " + EscapeText(key), kExitFailure);
+  // Parses the options, checks the count of positional arguments and reads
+  // KEY (the first). False, with exit_code set, after reporting a problem.
+  bool Start(const Arguments& args, size_t min, size_t max, const std::vector<std::string>& with_value) {
+    std::string error;
+    if (!ParseArguments(args, {}, with_value, &parsed, &error)) {
+      exit_code = UsageError(io, self, error);
+      return false;
+    }
+    size_t count = parsed.positional.size();
+    if (count < min || count > max) {
+      exit_code = UsageError(io, self, count < min ? "too few arguments" : "too many arguments");
+      return false;
+    }
+    std::optional<reg::RootedKeyPath> parsed_key = reg::ParseRootedKeyPath(KeyText());
+    if (!parsed_key) {
+      exit_code = UsageError(io, self, "not a key: \"" + EscapeText(KeyText()) +
+                                           "\" (write it like HKLM\\SOFTWARE\\Norvale; roots HKCR, HKCU, "
+                                           "HKLM, HKU or their HKEY_ names)");
+      return false;
+    }
+    key = *parsed_key;
+    return true;
   }
-  if (result == reg::kErrorFileNotFound && name != nullptr) {
-    return Report(io, command, "value not found: \"" + EscapeText(*name) + "\" in " + EscapeText(key), kExitFailure);
+
+  const std::string& KeyText() const { return parsed.positional[0]; }
+  const std::string& Arg(size_t index) const { return parsed.positional[index]; }
+
+  // Reports a failed call on KEY (and the value `name` when given).
+  int Failure(reg::LONG result, const std::string* name = nullptr) {
+    if (result == reg::kErrorFileNotFound && !reg::KeyExists(key.root, key.sub_key)) {
+      return Report(io, self, "key not found: " + EscapeText(KeyText()), kExitFailure);
+    }
+    if (result == reg::kErrorFileNotFound && name != nullptr) {
+      return Report(io, self, "value not found: \"" + EscapeText(*name) + "\" in " + EscapeText(KeyText()),
+                    kExitFailure);
+    }
+    return Report(io, self, ResultText(result) + ": " + EscapeText(KeyText()), kExitFailure);
   }
-  return Report(io, command, ResultText(result) + ": " + EscapeText(key), kExitFailure);
-}
+};
 
 std::string ShownName(const std::string& name) { return name.empty() ? "(Default)" : EscapeText(name); }
 
@@ -76,65 +85,51 @@ const GroupRegistration kGroup{
     "regard to case. NAME \"\" is the key's default value."};
 
 int RegGet(const Command& self, const Arguments& args, Io& io) {
-  ParsedArguments parsed;
-  int code = kExitOk;
-  if (!Prepare(self, args, 2, 2, {}, io, &parsed, &code)) return code;
-  std::optional<reg::RootedKeyPath> key = ParseKey(self, parsed.positional[0], io, &code);
-  if (!key) return code;
-  const std::string& name = parsed.positional[1];
+  RegCall call{self, io};
+  if (!call.Start(args, 2, 2, {})) return call.exit_code;
   reg::RegValue value;
-  reg::LONG result = reg::ReadValue(key->root, key->sub_key, name, &value);
-  if (result != reg::kErrorSuccess) return Failure(self, io, result, *key, parsed.positional[0], &name);
+  reg::LONG result = reg::ReadValue(call.key.root, call.key.sub_key, call.Arg(1), &value);
+  if (result != reg::kErrorSuccess) return call.Failure(result, &call.Arg(1));
   io.out << FormatValueData(value.type, value.data) << "\n";
   return kExitOk;
 }
 
 int RegSet(const Command& self, const Arguments& args, Io& io) {
-  ParsedArguments parsed;
-  int code = kExitOk;
-  if (!Prepare(self, args, 3, 3, {"--type"}, io, &parsed, &code)) return code;
-  std::optional<reg::RootedKeyPath> key = ParseKey(self, parsed.positional[0], io, &code);
-  if (!key) return code;
+  RegCall call{self, io};
+  if (!call.Start(args, 3, 3, {"--type"})) return call.exit_code;
   reg::DWORD type = reg::kRegSz;
-  if (parsed.Has("--type") && !ParseValueType(parsed.Option("--type"), &type)) {
-    return UsageError(io, self, "unknown type " + parsed.Option("--type"));
+  if (call.parsed.Has("--type") && !ParseValueType(call.parsed.Option("--type"), &type)) {
+    return UsageError(io, self, "unknown type " + call.parsed.Option("--type"));
   }
   std::string data, error;
-  if (!ParseValueData(type, parsed.positional[2], &data, &error)) return UsageError(io, self, error);
-  reg::LONG result = reg::WriteValue(key->root, key->sub_key, parsed.positional[1], type, data);
-  if (result != reg::kErrorSuccess) return Failure(self, io, result, *key, parsed.positional[0]);
+  if (!ParseValueData(type, call.Arg(2), &data, &error)) return UsageError(io, self, error);
+  reg::LONG result = reg::WriteValue(call.key.root, call.key.sub_key, call.Arg(1), type, data);
+  if (result != reg::kErrorSuccess) return call.Failure(result);
   return kExitOk;
 }
 
 int RegDelete(const Command& self, const Arguments& args, Io& io) {
-  ParsedArguments parsed;
-  int code = kExitOk;
-  if (!Prepare(self, args, 1, 2, {}, io, &parsed, &code)) return code;
-  std::optional<reg::RootedKeyPath> key = ParseKey(self, parsed.positional[0], io, &code);
-  if (!key) return code;
-  if (parsed.positional.size() == 2) {
-    const std::string& name = parsed.positional[1];
-    reg::LONG result = reg::DeleteValue(key->root, key->sub_key, name);
-    if (result != reg::kErrorSuccess) return Failure(self, io, result, *key, parsed.positional[0], &name);
+  RegCall call{self, io};
+  if (!call.Start(args, 1, 2, {})) return call.exit_code;
+  if (call.parsed.positional.size() == 2) {
+    reg::LONG result = reg::DeleteValue(call.key.root, call.key.sub_key, call.Arg(1));
+    if (result != reg::kErrorSuccess) return call.Failure(result, &call.Arg(1));
     return kExitOk;
   }
-  if (key->sub_key.empty()) return Report(io, self, "a root key is never deleted", kExitFailure);
-  reg::LONG result = reg::DeleteKeyTree(key->root, key->sub_key);
-  if (result != reg::kErrorSuccess) return Failure(self, io, result, *key, parsed.positional[0]);
+  if (call.key.sub_key.empty()) return Report(io, self, "a root key is never deleted", kExitFailure);
+  reg::LONG result = reg::DeleteKeyTree(call.key.root, call.key.sub_key);
+  if (result != reg::kErrorSuccess) return call.Failure(result);
   return kExitOk;
 }
 
 int RegList(const Command& self, const Arguments& args, Io& io) {
-  ParsedArguments parsed;
-  int code = kExitOk;
-  if (!Prepare(self, args, 1, 1, {}, io, &parsed, &code)) return code;
-  std::optional<reg::RootedKeyPath> key = ParseKey(self, parsed.positional[0], io, &code);
-  if (!key) return code;
+  RegCall call{self, io};
+  if (!call.Start(args, 1, 1, {})) return call.exit_code;
   std::vector<std::string> subkeys;
   std::vector<reg::RegValue> values;
-  reg::LONG result = reg::ListSubkeys(key->root, key->sub_key, &subkeys);
-  if (result == reg::kErrorSuccess) result = reg::ListValues(key->root, key->sub_key, &values);
-  if (result != reg::kErrorSuccess) return Failure(self, io, result, *key, parsed.positional[0]);
+  reg::LONG result = reg::ListSubkeys(call.key.root, call.key.sub_key, &subkeys);
+  if (result == reg::kErrorSuccess) result = reg::ListValues(call.key.root, call.key.sub_key, &values);
+  if (result != reg::kErrorSuccess) return call.Failure(result);
   for (const std::string& name : subkeys) io.out << EscapeText(name) << "\\\n";
   for (const reg::RegValue& value : values) {
     std::string_view type_name = reg::ValueTypeName(value.type);

@@ -287,12 +287,17 @@ LONG Hive::DeleteValue(HKEY key, std::string_view name) {
   return kErrorSuccess;
 }
 
-LONG Hive::EnumKey(HKEY key, DWORD index, const SubkeyRow** row) {
-  KeyHandle* handle = Resolve(key);
-  if (handle == nullptr) return kErrorInvalidHandle;
-  if ((handle->access & kKeyEnumerateSubKeys) == 0) return kErrorAccessDenied;
+LONG Hive::ReadyToRead(HKEY key, REGSAM right, KeyHandle** handle) {
+  *handle = Resolve(key);
+  if (*handle == nullptr) return kErrorInvalidHandle;
+  if (((*handle)->access & right) == 0) return kErrorAccessDenied;
   Sync();
-  if (!EnsureLive(*handle)) return kErrorKeyDeleted;
+  return EnsureLive(**handle) ? kErrorSuccess : kErrorKeyDeleted;
+}
+
+LONG Hive::EnumKey(HKEY key, DWORD index, const SubkeyRow** row) {
+  KeyHandle* handle = nullptr;
+  if (LONG result = ReadyToRead(key, kKeyEnumerateSubKeys, &handle); result != kErrorSuccess) return result;
   if (handle->subkeys_generation != keys_generation_) {
     handle->subkeys = store_->ListSubkeys(handle->id);
     handle->subkeys_generation = keys_generation_;
@@ -303,11 +308,8 @@ LONG Hive::EnumKey(HKEY key, DWORD index, const SubkeyRow** row) {
 }
 
 LONG Hive::EnumValue(HKEY key, DWORD index, const ValueRow** row) {
-  KeyHandle* handle = Resolve(key);
-  if (handle == nullptr) return kErrorInvalidHandle;
-  if ((handle->access & kKeyQueryValue) == 0) return kErrorAccessDenied;
-  Sync();
-  if (!EnsureLive(*handle)) return kErrorKeyDeleted;
+  KeyHandle* handle = nullptr;
+  if (LONG result = ReadyToRead(key, kKeyQueryValue, &handle); result != kErrorSuccess) return result;
   if (handle->values_generation != values_generation_) {
     handle->values = store_->ListValues(handle->id);
     handle->values_generation = values_generation_;
@@ -318,11 +320,8 @@ LONG Hive::EnumValue(HKEY key, DWORD index, const ValueRow** row) {
 }
 
 LONG Hive::QueryValue(HKEY key, std::string_view name, DWORD* type, std::string_view* data) {
-  KeyHandle* handle = Resolve(key);
-  if (handle == nullptr) return kErrorInvalidHandle;
-  if ((handle->access & kKeyQueryValue) == 0) return kErrorAccessDenied;
-  Sync();
-  if (!EnsureLive(*handle)) return kErrorKeyDeleted;
+  KeyHandle* handle = nullptr;
+  if (LONG result = ReadyToRead(key, kKeyQueryValue, &handle); result != kErrorSuccess) return result;
   FoldName(name, &fold_);
   auto cached = value_cache_.find(IdNameView{handle->id, fold_});
   if (cached != value_cache_.end()) {

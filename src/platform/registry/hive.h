@@ -93,6 +93,8 @@ class Hive {
   KeyHandle* Resolve(HKEY key);
   void Sync();
   bool EnsureLive(KeyHandle& key);
+  // Resolves a handle that needs `right`, brought up to date with the file.
+  LONG ReadyToRead(HKEY key, REGSAM right, KeyHandle** handle);
   // The child's id; 0 when missing. Uses and fills the lookup cache.
   int64_t FindChild(int64_t parent, std::string_view name);
   // Follows parts_ from `id`: the key's id, or 0 when one is missing;

@@ -61,26 +61,16 @@ class RegistryTest : public ::testing::Test {
     data.resize(size);
     return data;
   }
-  // Names of the subkeys in enumeration order.
-  static std::vector<std::string> Subkeys(HKEY key) {
-    std::vector<std::string> names;
-    char name[256];
-    for (DWORD i = 0;; ++i) {
-      DWORD size = sizeof(name);
-      LONG result = RegEnumKeyExA(key, i, name, &size, nullptr, nullptr, nullptr, nullptr);
-      if (result != kErrorSuccess) {
-        EXPECT_EQ(result, kErrorNoMoreItems);
-        return names;
-      }
-      names.emplace_back(name, size);
-    }
-  }
-  static std::vector<std::string> ValueNames(HKEY key) {
+  // Names of the subkeys, or of the values, in enumeration order.
+  static std::vector<std::string> Subkeys(HKEY key) { return Names(key, true); }
+  static std::vector<std::string> ValueNames(HKEY key) { return Names(key, false); }
+  static std::vector<std::string> Names(HKEY key, bool subkeys) {
     std::vector<std::string> names;
     char name[512];
     for (DWORD i = 0;; ++i) {
       DWORD size = sizeof(name);
-      LONG result = RegEnumValueA(key, i, name, &size, nullptr, nullptr, nullptr, nullptr);
+      LONG result = subkeys ? RegEnumKeyExA(key, i, name, &size, nullptr, nullptr, nullptr, nullptr)
+                            : RegEnumValueA(key, i, name, &size, nullptr, nullptr, nullptr, nullptr);
       if (result != kErrorSuccess) {
         EXPECT_EQ(result, kErrorNoMoreItems);
         return names;
