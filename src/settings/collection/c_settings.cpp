@@ -1,0 +1,63 @@
+#include "settings/collection/c_settings.h"
+
+#include <utility>
+
+#include "platform/basic/conversions.h"
+#include "platform/basic/err.h"
+#include "platform/basic/string_functions.h"
+#include "settings/collection/settings_bag.h"
+#include "settings/collection/settings_events.h"
+
+namespace settings {
+
+cSettings::cSettings() = default;
+cSettings::~cSettings() = default;
+
+SettingsBag& cSettings::Bag() {
+  if (!bag_) bag_ = std::make_unique<SettingsBag>();
+  return *bag_;
+}
+
+std::string cSettings::Namespace() const { return platform::LCase(namespace_); }
+
+void cSettings::SetNamespace(std::string_view value) {
+  std::string text = platform::LCase(value);
+  if (text.empty() || text.back() != '.') text += '.';
+  namespace_ = std::move(text);
+}
+
+std::string cSettings::NormaliseSettingName(std::string_view setting) const {
+  std::string name = platform::LCase(setting);
+  if (name.find('.') == std::string::npos) name.insert(0, namespace_);
+  return name;
+}
+
+bool cSettings::Exists(std::string_view setting) { return Bag().Exists(setting); }
+
+void cSettings::ClearAllSettings() {
+  Bag().Clear();
+  namespace_.clear();
+  dirty_ = false;
+  RaiseSettingsEvent(events_, kDispIdSettingsCleared);
+}
+
+platform::Variant cSettings::DoSync(std::string& reason) {
+  platform::Variant argument(reason);
+  RaiseSettingsEvent(events_, kDispIdSync, std::span<platform::Variant>(&argument, 1));
+  // The sink may have written the reason back.
+  platform::Quietly([&] { reason = platform::CStr(argument); });
+  return platform::Variant();
+}
+
+platform::Variant cSettings::DoSync(std::string_view reason) {
+  std::string text(reason);
+  return DoSync(text);
+}
+
+std::size_t cSettings::Count() const { return bag_ ? bag_->Count() : 0; }
+
+const std::string& cSettings::NameAt(std::size_t index) const { return bag_->At(index).name; }
+
+const platform::Variant& cSettings::ValueAt(std::size_t index) const { return bag_->At(index).value; }
+
+}  // namespace settings

@@ -1,0 +1,107 @@
+#include <mutex>
+#include <utility>
+
+#include "platform/basic/compare.h"
+#include "platform/basic/err.h"
+#include "service/contracts/support_objects.h"
+#include "settings/collection/c_settings.h"
+#include "settings/collection/settings_bag.h"
+#include "settings/collection/settings_events.h"
+
+namespace settings {
+namespace {
+
+std::mutex& ListenerMutex() {
+  static std::mutex mutex;
+  return mutex;
+}
+
+std::function<void()>& BrandChangeListener() {
+  static std::function<void()> listener;
+  return listener;
+}
+
+// Whether a stored value differs from the new one. Values that cannot be
+// compared (objects without a default value, arrays, error values) differ
+// unless they are the very same; Null differs from everything, itself too.
+bool ValuesDiffer(const platform::Variant& old_value, const platform::Variant& new_value) {
+  if (platform::Identical(old_value, new_value) && !old_value.IsNull()) return false;
+  try {
+    return !platform::VarEquals(old_value, new_value);
+  } catch (...) {
+    return true;
+  }
+}
+
+// True for a Boolean True or the number -1 (not for the text "True").
+bool IsTrueValue(const platform::Variant& value) {
+  try {
+    return platform::VarEquals(value, platform::Variant(true));
+  } catch (...) {
+    return false;
+  }
+}
+
+void RunBrandChange() {
+  platform::Step([] {
+    auto branding = contracts::Support().Branding();
+    branding->SwitchBrand("");
+    branding->Reset();
+  });
+  std::function<void()> listener;
+  {
+    std::lock_guard<std::mutex> lock(ListenerMutex());
+    listener = BrandChangeListener();
+  }
+  if (!listener) return;
+  // The plug-ins hear OnUserLogoff twice: the first lets them drop what
+  // belongs to the old brand, the second finds them settled in the new one.
+  platform::Step([&] { listener(); });
+  platform::Step([&] { listener(); });
+}
+
+}  // namespace
+
+void SetBrandChangeListener(std::function<void()> listener) {
+  std::lock_guard<std::mutex> lock(ListenerMutex());
+  BrandChangeListener() = std::move(listener);
+}
+
+bool cSettings::StoreValue(std::string_view setting, const platform::Variant& value) {
+  return StoreValueAt(NormaliseSettingName(setting), value);
+}
+
+bool cSettings::StoreValueAt(std::string key, const platform::Variant& value) {
+  SettingsBag& bag = Bag();
+  const platform::Variant* old_value = bag.Find(key);
+  const bool changed = !old_value || ValuesDiffer(*old_value, value);
+  bag.Set(key, value);
+  return changed;
+}
+
+void cSettings::SetValue(std::string_view setting, const platform::Variant& value) {
+  if (setting == kBrandChangeSetting && IsTrueValue(value)) RunBrandChange();
+  SetValueAt(NormaliseSettingName(setting), setting, value);
+}
+
+void cSettings::SetValueAt(std::string key, std::string_view setting, const platform::Variant& value) {
+  if (!StoreValueAt(std::move(key), value)) return;
+  dirty_ = true;
+  if (events_.SinkCount() == 0) return;
+  platform::Variant args[] = {platform::Variant(setting), value};
+  RaiseSettingsEvent(events_, kDispIdSettingChanged, args);
+}
+
+void cSettings::RemoveValue(std::string_view setting) {
+  const std::string name = NormaliseSettingName(setting);
+  SettingsBag& bag = Bag();
+  const platform::Variant* value = bag.Find(name);
+  if (!value) return;
+  platform::Variant old_value = *value;
+  bag.Remove(name);
+  if (events_.SinkCount() == 0) return;
+  platform::Variant args[] = {platform::Variant(name), std::move(old_value)};
+  RaiseSettingsEvent(events_, kDispIdSettingRemoved, args);
+}
+
+}  // namespace settings

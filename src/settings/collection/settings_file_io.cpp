@@ -1,0 +1,19 @@
+#include "settings/collection/settings_file_io.h"
+
+#include "platform/basic/compare.h"
+#include "settings/collection/c_settings.h"
+#include "settings/xml/c_settings_xml.h"
+
+namespace settings {
+
+void RestoreSnapshotText(cSettings& target, std::string_view xml) {
+  cSettingsXML reader;
+  reader.LoadXML(xml);
+  reader.RestoreState(&target, kSnapshotObjectName);
+}
+
+bool HoldsUncorruptedMarker(cSettings& loaded) {
+  return platform::VarEquals(loaded.GetValue("Uncorrupted"), platform::Variant(kUncorruptedText));
+}
+
+}  // namespace settings
