@@ -29,7 +29,7 @@ CREATE TABLE IF NOT EXISTS hive_keys(
   created INTEGER NOT NULL DEFAULT 0,
   UNIQUE(parent, fold));
 CREATE TABLE IF NOT EXISTS hive_values(
-  key INTEGER NOT NULL,
+  key INTEGER NOT NULL REFERENCES hive_keys(id),
   fold TEXT NOT NULL,
   name TEXT NOT NULL,
   type INTEGER NOT NULL,
@@ -88,6 +88,9 @@ sqlite3* TryOpen(const fs::path& file) {
     // Survives a crash of any process; only a power loss may take the last
     // writes, as with the lazy flushing of the Windows registry.
     ExecSql(db, "PRAGMA synchronous=NORMAL");
+    // A value can only be added to a key that exists: a handle may outlive
+    // its key, deleted by another handle or process.
+    ExecSql(db, "PRAGMA foreign_keys=ON");
     if (application_id != kApplicationId || version != kLayoutVersion) {
       WriteTransaction transaction(db);
       ExecSql(db, kCreateLayout);

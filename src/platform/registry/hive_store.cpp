@@ -22,10 +22,10 @@ HiveStore::HiveStore(sqlite3* db)
                    "  UNION ALL SELECT k.id, below.depth + 1 FROM hive_keys k JOIN below ON k.parent = below.id)"
                    " SELECT id FROM below ORDER BY depth"),
       get_value_(db, "SELECT type, data FROM hive_values WHERE key = ?1 AND fold = ?2"),
-      // The key must still exist: a handle may outlive its key.
+      // A new row for a key that is gone fails its foreign key; an existing
+      // row proves its key exists (values go with their key).
       upsert_value_(db,
-                    "INSERT INTO hive_values(key, fold, name, type, data) "
-                    "SELECT ?1, ?2, ?3, ?4, ?5 FROM hive_keys WHERE id = ?1 "
+                    "INSERT INTO hive_values(key, fold, name, type, data) VALUES(?1, ?2, ?3, ?4, ?5) "
                     "ON CONFLICT(key, fold) DO UPDATE SET type = excluded.type, data = excluded.data"),
       delete_value_(db, "DELETE FROM hive_values WHERE key = ?1 AND fold = ?2"),
       list_subkeys_(db, "SELECT name, class, created FROM hive_keys WHERE parent = ?1 ORDER BY fold"),
@@ -109,8 +109,13 @@ bool HiveStore::UpsertValue(int64_t key, std::string_view fold, std::string_view
   upsert_value_.BindText(3, name);
   upsert_value_.Bind(4, type);
   upsert_value_.BindBlob(5, data, size);
-  upsert_value_.Step();
-  return sqlite3_changes(db_) > 0;
+  try {
+    upsert_value_.Step();
+  } catch (const SqlError& error) {
+    if (error.code() == SQLITE_CONSTRAINT_FOREIGNKEY) return false;
+    throw;
+  }
+  return true;
 }
 
 bool HiveStore::DeleteValue(int64_t key, std::string_view fold) {
