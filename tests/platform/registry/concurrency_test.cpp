@@ -22,6 +22,8 @@ TEST_F(ConcurrencyTest, AValueWrittenByOneProcessIsReadByAnother) {
   ASSERT_EQ(SetString(key, "v", "parent"), kErrorSuccess);
   HKEY doomed = Create("Shared\\Doomed");
   EXPECT_EQ(Query(key, "fromchild"), "<code 2>");  // the absence is cached now
+  EXPECT_EQ(ValueNames(key), std::vector<std::string>{"v"});  // and so is the enumeration
+  EXPECT_EQ(Subkeys(key), std::vector<std::string>{"Doomed"});
 
   int code = testing_support::RunInChild([&] {
     // The child inherited the parent's handle and its cache.
@@ -34,6 +36,8 @@ TEST_F(ConcurrencyTest, AValueWrittenByOneProcessIsReadByAnother) {
   ASSERT_EQ(code, 0);
   EXPECT_EQ(Query(key, "fromchild"), std::string("child\0", 6));
   EXPECT_EQ(Query(key, "v"), std::string("changed\0", 8));
+  EXPECT_EQ(ValueNames(key), (std::vector<std::string>{"fromchild", "v"}));
+  EXPECT_TRUE(Subkeys(key).empty());
   EXPECT_EQ(SetString(doomed, "x", "y"), kErrorKeyDeleted);
   HKEY reopened = 0;
   EXPECT_EQ(RegOpenKeyExA(key, "Doomed", 0, kKeyRead, &reopened), kErrorFileNotFound);
