@@ -1,0 +1,99 @@
+#include "service/lifecycle/svc_ctl.h"
+
+#include "platform/basic/conversions.h"
+#include "platform/basic/err.h"
+#include "platform/com/dispatch_table.h"
+#include "service/contracts/support_objects.h"
+#include "service/lifecycle/lifecycle_steps.h"
+#include "service/lifecycle/start_sequence.h"
+#include "service/lifecycle/state/lifecycle_state.h"
+#include "service/log/system_log.h"
+#include "settings/shared/shared_settings.h"
+#include "support/environment/guid_text.h"
+
+namespace service {
+
+using platform::Step;
+
+bool SvcCtl::DoStartup() {
+  platform::Err::Clear();
+  Step([] { contracts::Support().Branding()->Initialise(); });
+  Step([] { steps::SetServiceDisplayName(); });
+  Step([] { steps::WriteUninstallEntries(); });
+  Step([] {
+    if (!contracts::Support().Environment()->EnvironmentFlag()) WriteSystemLog("");
+  });
+  Step([this] { instance_id_ = support::NewGuidText(); });
+  Step([this] { application_ = steps::CreateApplicationObject(); });
+  Step([this] { SetApplicationObject(application_); });
+  Step([] { steps::SvcInitInit(); });
+  Step([this] { steps::StartApplication(application_, settings::GetSystemSettings(), settings::GetUserSettings()); });
+  RunPluginStartSteps();
+  return !platform::Err::IsSet();
+}
+
+void SvcCtl::DoShutdown(int32_t& ac) {
+  if (ac == kSvcCtlShutdown) {
+    shutdown_requested_ = true;
+  } else if (ac == kSvcCtlShutdownClosingWindows) {
+    shutdown_requested_ = true;
+    SetClosingWindows(true);
+  }
+}
+
+bool SvcCtl::DidShutdown() {
+  // The request is used up by the stop it causes: running the stop order
+  // again would tell the plug-ins and the application a second time.
+  if (shutdown_requested_) {
+    shutdown_requested_ = false;
+    RunShutdown();
+  }
+  return ShutdownDone() || shutdown_finished_;
+}
+
+void SvcCtl::RunShutdown() {
+  Step([] { steps::CheckUninstallMarker(); });
+  Step([] { steps::CloseGDB(); });
+  Step([] { steps::SaveAllSettings(); });
+  Step([] {
+    steps::NotifyFeaturePlugins(typelib::OnShutdown, settings::GetSystemSettings(), settings::GetUserSettings());
+  });
+  Step([] { steps::SaveAllSettings(); });
+  Step([this] { steps::ShutdownApplication(application_); });
+  Step([] { steps::ShutdownAll(); });
+  application_.reset();
+  shutdown_finished_ = true;
+}
+
+platform::com::ObjectPtr SvcCtl::GetAppObject() { return GetApplicationObject(); }
+
+std::string SvcCtl::GUID() {
+  std::string product;
+  Step([&product] { product = contracts::Support().Branding()->Expand("%%PRODUCTNAMESHORT", ""); });
+  return instance_id_ + "," + product;
+}
+
+const platform::com::DispatchTable* SvcCtl::Dispatch() const {
+  using platform::com::Args;
+  using platform::com::DispatchTable;
+  static const DispatchTable table = DispatchTable::Of<SvcCtl>({
+      {"DoStartup", [](SvcCtl& self) { return self.DoStartup(); }},
+      {"DoShutdown", 1,
+       [](SvcCtl& self, Args args) {
+         // A value that is no number is no request code either.
+         int32_t ac = 0;
+         try {
+           ac = platform::CLng(args[0]);
+         } catch (const platform::BasicError&) {
+           return;
+         }
+         self.DoShutdown(ac);
+       }},
+      {"DidShutdown", [](SvcCtl& self) { return self.DidShutdown(); }},
+      {"GetAppObject", [](SvcCtl& self) { return self.GetAppObject(); }},
+      {"GUID", [](SvcCtl& self) { return self.GUID(); }},
+  });
+  return &table;
+}
+
+}  // namespace service
