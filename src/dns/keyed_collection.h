@@ -3,16 +3,14 @@
 // were added.
 #pragma once
 
-#include <algorithm>
-#include <cctype>
 #include <cstddef>
 #include <list>
 #include <string>
 #include <string_view>
-#include <unordered_map>
 #include <utility>
 
 #include "platform/basic/err.h"
+#include "platform/com/names.h"
 
 namespace dns {
 
@@ -21,32 +19,31 @@ class KeyedCollection {
  public:
   using Entry = std::pair<std::string, T>;
 
-  bool Has(std::string_view key) const { return index_.count(Fold(key)) > 0; }
+  bool Has(std::string_view key) const { return index_.find(key) != index_.end(); }
 
   // The value under `key`; raises 5 (invalid procedure call) when missing.
   const T& Item(std::string_view key) const {
-    auto it = index_.find(Fold(key));
+    auto it = index_.find(key);
     if (it == index_.end()) platform::RaiseError(platform::kErrInvalidCall);
     return it->second->second;
   }
   T& Item(std::string_view key) {
-    auto it = index_.find(Fold(key));
+    auto it = index_.find(key);
     if (it == index_.end()) platform::RaiseError(platform::kErrInvalidCall);
     return it->second->second;
   }
 
   // Adds `value` under `key` unless the key is taken; true when added.
   bool Add(std::string_view key, T value) {
-    std::string folded = Fold(key);
-    if (index_.count(folded)) return false;
+    if (index_.find(key) != index_.end()) return false;
     entries_.emplace_back(std::string(key), std::move(value));
-    index_.emplace(std::move(folded), std::prev(entries_.end()));
+    index_.emplace(entries_.back().first, std::prev(entries_.end()));
     return true;
   }
 
   // Replaces the value under `key` (keeping its place), or adds it.
   void Set(std::string_view key, T value) {
-    auto it = index_.find(Fold(key));
+    auto it = index_.find(key);
     if (it == index_.end()) {
       Add(key, std::move(value));
     } else {
@@ -56,7 +53,7 @@ class KeyedCollection {
 
   // False when there was nothing under `key`.
   bool Remove(std::string_view key) {
-    auto it = index_.find(Fold(key));
+    auto it = index_.find(key);
     if (it == index_.end()) return false;
     entries_.erase(it->second);
     index_.erase(it);
@@ -65,7 +62,7 @@ class KeyedCollection {
 
   // Removes and returns the value under `key` (T{} when missing).
   T Take(std::string_view key) {
-    auto it = index_.find(Fold(key));
+    auto it = index_.find(key);
     if (it == index_.end()) return T{};
     T value = std::move(it->second->second);
     entries_.erase(it->second);
@@ -78,15 +75,8 @@ class KeyedCollection {
   typename std::list<Entry>::const_iterator end() const { return entries_.end(); }
 
  private:
-  static std::string Fold(std::string_view key) {
-    std::string folded(key);
-    std::transform(folded.begin(), folded.end(), folded.begin(),
-                   [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
-    return folded;
-  }
-
   std::list<Entry> entries_;
-  std::unordered_map<std::string, typename std::list<Entry>::iterator> index_;
+  platform::com::NameMap<typename std::list<Entry>::iterator> index_;
 };
 
 }  // namespace dns

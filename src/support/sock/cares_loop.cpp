@@ -157,14 +157,15 @@ void CaresLoop::Reverse(int32_t address, uint64_t tag) {
 }
 
 void CaresLoop::Queue(Command command) {
-  bool was_empty;
+  bool wake;
   {
     std::lock_guard lock(mutex_);
-    was_empty = commands_.empty();
     commands_.push_back(std::move(command));
+    // A loop that is not asleep looks at the queue before it sleeps again.
+    wake = sleeping_;
+    sleeping_ = false;
   }
-  // One wake-up per batch: the loop takes every queued command at once.
-  if (was_empty) {
+  if (wake) {
     uint64_t one = 1;
     [[maybe_unused]] auto written = ::write(wake_, &one, sizeof(one));
   }
@@ -229,6 +230,14 @@ void CaresLoop::Run() {
     } else if (channel_ && ares_timeout(channel_, nullptr, &tv) != nullptr) {
       timeout_ms = static_cast<int>(tv.tv_sec * 1000 + (tv.tv_usec + 999) / 1000);
     }
+    if (timeout_ms != 0) {
+      std::lock_guard lock(mutex_);
+      if (!commands_.empty() || stop_) {
+        timeout_ms = 0;
+      } else {
+        sleeping_ = true;
+      }
+    }
     ::poll(fds.data(), fds.size(), timeout_ms);
 
     if (fds[0].revents & POLLIN) {
@@ -237,6 +246,7 @@ void CaresLoop::Run() {
     }
     {
       std::lock_guard lock(mutex_);
+      sleeping_ = false;
       if (stop_) break;
       for (auto& command : commands_) backlog.push_back(std::move(command));
       commands_.clear();

@@ -73,6 +73,7 @@ class CaresLoop {
   std::mutex mutex_;
   std::vector<Command> commands_;
   bool stop_ = false;
+  bool sleeping_ = false;  // the loop is (about to be) blocked in poll
   // Loop thread only.
   std::map<ares_socket_t, short> sockets_;  // poll events each socket wants
   std::vector<Completion> finished_;        // this turn's results
