@@ -1,0 +1,26 @@
+#include <string>
+
+#include "platform/basic/err.h"
+#include "platform/basic/string_functions.h"
+#include "platform/registry/registry_types.h"
+#include "service/contracts/support_objects.h"
+#include "service/features/features.h"
+#include "service/log/system_log.h"
+
+namespace service {
+
+constexpr char kProductKey[] = "SOFTWARE\\Norvale\\Veltris\\v1.5";
+constexpr char kUninstallerIdValue[] = "UninstallerID";
+
+void SetUninstallerID(bool enabled, std::string_view current_user_sid) {
+  const std::string id = platform::Trim(current_user_sid);
+  WriteSystemLog("Setting Uninstaller ID to '" + id + "' (Enabled=" + (enabled ? "True" : "False") + ")");
+  platform::Step([&] {
+    auto key = contracts::CreateSupportObject<contracts::RegistryObject>();
+    if (key->OpenKey(platform::registry::kHkeyLocalMachine, kProductKey, contracts::kRegistryFullAccess)) {
+      key->WriteString(kUninstallerIdValue, id);
+    }
+  });
+}
+
+}  // namespace service
