@@ -80,6 +80,14 @@ void Examine(SyncRun& run) {
   }
 }
 
+// Without the accounts nobody can be told gone: every known user stays, and
+// nobody is created.
+void KeepKnownUsers(SyncRun& run, const std::string& error) {
+  WriteSystemLog("SyncUsers - Could not read the user list (" + error + "); keeping every known user");
+  run.ok_list = SidList(run.existing);
+  run.delete_list = SidList();
+}
+
 void RemoveUser(const std::string& sid) {
   WriteSystemLog("SyncUsers - Removing user settings for SID " + sid);
   SettingsPtr system = System();
@@ -143,14 +151,23 @@ void SyncUsers(const platform::xml::Node& element) {
 
   platform::Step([&] { run.existing = platform::CStr(System()->GetValue(kUserSidsSetting)); });
   run.delete_list = SidList(run.existing);
-  platform::Step([&] { run.users = contracts::Support().Users()->Users(""); });
+  const bool list_read = platform::Step([&] { run.users = contracts::Support().Users()->Users(""); });
+  const std::string list_error = list_read ? std::string() : platform::Err::Description();
   WriteSystemLog("SyncUsers - Existing SID list is " + run.existing);
 
+  bool guest_only = false;
   platform::Step([&] {
-    if (!MultiUserMode()) run.users = {GuestRecord()};
+    if (!MultiUserMode()) {
+      run.users = {GuestRecord()};
+      guest_only = true;
+    }
   });
 
-  Examine(run);
+  if (list_read || guest_only) {
+    Examine(run);
+  } else {
+    KeepKnownUsers(run, list_error);
+  }
 
   WriteSystemLog("SyncUsers - Existing SID list is " + run.existing);
   WriteSystemLog("SyncUsers - New SID list is " + run.new_list.Text());

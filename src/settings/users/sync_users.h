@@ -10,6 +10,9 @@
 // not "true") the only account is the guest profile "*", so every other user
 // is removed and the list becomes "*|".
 //
+// When the user list cannot be read, nobody can be told gone: every known
+// user is kept as is and nobody is created.
+//
 // Runs on the calling thread's collections. It does not store the system
 // collection; its holder does.
 #pragma once
