@@ -49,7 +49,9 @@ void cDnsResolver::BeforeTerminate() {
   });
   std::vector<std::pair<std::string, int32_t>> cancelled(pending_lookups_.begin(), pending_lookups_.end());
   for (const auto& [text, handle] : cancelled) {
-    Quietly([&] { socket_->CancelRequest(handle); });
+    Quietly([&] {
+      if (socket_) socket_->CancelRequest(handle);
+    });
     Quietly([&] { service::WriteSystemLog("cDnsResolver -    Cancelled request " + std::to_string(handle)); });
   }
   // A cancelled lookup is forgotten: asking again starts a new one instead of
@@ -77,6 +79,8 @@ void cDnsResolver::Refresh(const std::string& hostname, const Listener& notify) 
 }
 
 std::string cDnsResolver::GetHostname(const std::string& ipaddress) {
+  // Calls that run while this one waits may drop the caller's reference.
+  auto keep_alive = weak_from_this().lock();
   auto result = std::make_shared<cDnsResult>();
   std::string unused;
   ResolveAddress(ipaddress, unused, result);
@@ -85,6 +89,7 @@ std::string cDnsResolver::GetHostname(const std::string& ipaddress) {
 }
 
 std::string cDnsResolver::GetAddress(const std::string& hostname) {
+  auto keep_alive = weak_from_this().lock();
   auto result = std::make_shared<cDnsResult>();
   std::string unused;
   ResolveHostname(hostname, unused, result);

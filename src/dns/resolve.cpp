@@ -75,6 +75,7 @@ bool cDnsResolver::ResolveAddress(const std::string& ipaddress, std::string& hos
 }
 
 void cDnsResolver::StartLookup(const std::string& text, int32_t address) {
+  if (!socket_) platform::RaiseError(platform::kErrObjectNotSet, {}, "cDnsResolver");
   const int32_t handle =
       address == kInvalidAddress ? socket_->StartForwardLookup(text) : socket_->StartReverseLookup(address);
   pending_keys_.Set(std::to_string(handle), text);
