@@ -9,6 +9,13 @@
 
 namespace service::steps {
 
+Collections CurrentCollections() {
+  Collections collections;
+  collections.system = settings::GetSystemSettings();
+  collections.user = settings::GetUserSettings();
+  return collections;
+}
+
 void RegisterToolkitTypeLibrary() {}
 void SetServiceDisplayName() {}
 void WriteUninstallEntries() {}
@@ -17,11 +24,10 @@ void CheckUninstallMarker() {}
 
 platform::com::ObjectPtr CreateApplicationObject() { return nullptr; }
 
-void StartApplication(const platform::com::ObjectPtr& application, const settings::SettingsPtr& system_settings,
-                      const settings::SettingsPtr& user_settings) {
+void StartApplication(const platform::com::ObjectPtr& application, const Collections& collections) {
   if (!application) return;
-  application->Invoke("Startup", {platform::Variant(platform::com::ObjectPtr(system_settings)),
-                                  platform::Variant(platform::com::ObjectPtr(user_settings))});
+  application->Invoke("Startup", {platform::Variant(platform::com::ObjectPtr(collections.system)),
+                                  platform::Variant(platform::com::ObjectPtr(collections.user))});
 }
 
 void ShutdownApplication(const platform::com::ObjectPtr& application) {
@@ -43,7 +49,7 @@ void SaveAllSettings() {
 }
 
 void QueryFeaturePlugins() {}
-void NotifyFeaturePlugins(typelib::NotifyType, const settings::SettingsPtr&, const settings::SettingsPtr&) {}
+void NotifyFeaturePlugins(typelib::NotifyType, const Collections&) {}
 
 void CloseGDB() { alerts::CloseGDB(); }
 

@@ -12,6 +12,14 @@
 
 namespace service::steps {
 
+// Both collections of this thread, asked for in the order the start and stop
+// orders name them: the system collection first.
+struct Collections {
+  settings::SettingsPtr system;
+  settings::SettingsPtr user;
+};
+Collections CurrentCollections();
+
 // Installation chores: the toolkit's type library "dwntserv.tlb" from the
 // Windows system folder, the service display name, the uninstall entries,
 // the everyone group's access to the product key, the uninstall marker.
@@ -24,8 +32,7 @@ void CheckUninstallMarker();
 // The Application object: made at start, started with both collections,
 // shut down at stop. Empty while there is no Application class.
 platform::com::ObjectPtr CreateApplicationObject();
-void StartApplication(const platform::com::ObjectPtr& application, const settings::SettingsPtr& system_settings,
-                      const settings::SettingsPtr& user_settings);
+void StartApplication(const platform::com::ObjectPtr& application, const Collections& collections);
 void ShutdownApplication(const platform::com::ObjectPtr& application);
 
 // System initialisation and shutdown (SvcInit::Init, ShutdownAll,
@@ -37,8 +44,7 @@ void SaveAllSettings();
 // The feature plug-ins: built from the plug-in list, then told of lifecycle
 // events with both collections.
 void QueryFeaturePlugins();
-void NotifyFeaturePlugins(typelib::NotifyType event, const settings::SettingsPtr& system_settings,
-                          const settings::SettingsPtr& user_settings);
+void NotifyFeaturePlugins(typelib::NotifyType event, const Collections& collections);
 
 // The alert database.
 void CloseGDB();

@@ -50,7 +50,7 @@ int32_t Service::OnStart(ServiceHost& host) {
   });
   Step([this] {
     WriteSystemLog("Service.OnStart: invoking Application.Startup, Err=" + PendingErrorText());
-    steps::StartApplication(application_, settings::GetSystemSettings(), settings::GetUserSettings());
+    steps::StartApplication(application_, steps::CurrentCollections());
   });
   RunPluginStartSteps();
   return 0;

@@ -18,7 +18,7 @@ void RunPluginStartSteps() {
   });
   Step([] {
     WriteSystemLog("Service.OnStart: Plugin query complete. Sending 'onstartup' to plugins' ");
-    steps::NotifyFeaturePlugins(typelib::OnStartup, settings::GetSystemSettings(), settings::GetUserSettings());
+    steps::NotifyFeaturePlugins(typelib::OnStartup, steps::CurrentCollections());
   });
   WriteSystemLog("Service.OnStart: Sent 'onstartup' to plugins' ");
   Step([] {
@@ -28,8 +28,7 @@ void RunPluginStartSteps() {
     system->SetValue("sys.protecton", platform::Variant(true));
   });
   Step([] {
-    steps::NotifyFeaturePlugins(typelib::OnSettingsChange, settings::GetSystemSettings(),
-                                settings::GetUserSettings());
+    steps::NotifyFeaturePlugins(typelib::OnSettingsChange, steps::CurrentCollections());
   });
   WriteSystemLog("Service.OnStart: plugins notified of protection status.");
   WriteSystemLog("Service.OnStart: complete, Err=" + PendingErrorText());

@@ -15,7 +15,7 @@ void Service::StopWork() {
   Step([] { steps::CloseGDB(); });
   Step([] {
     WriteSystemLog("Service::OnStop notifying feature plugins");
-    steps::NotifyFeaturePlugins(typelib::OnShutdown, settings::GetSystemSettings(), settings::GetUserSettings());
+    steps::NotifyFeaturePlugins(typelib::OnShutdown, steps::CurrentCollections());
   });
   Step([this] {
     WriteSystemLog("Service::OnStop shutting down self");

@@ -27,7 +27,7 @@ bool SvcCtl::DoStartup() {
   Step([this] { application_ = steps::CreateApplicationObject(); });
   Step([this] { SetApplicationObject(application_); });
   Step([] { steps::SvcInitInit(); });
-  Step([this] { steps::StartApplication(application_, settings::GetSystemSettings(), settings::GetUserSettings()); });
+  Step([this] { steps::StartApplication(application_, steps::CurrentCollections()); });
   RunPluginStartSteps();
   return !platform::Err::IsSet();
 }
@@ -56,7 +56,7 @@ void SvcCtl::RunShutdown() {
   Step([] { steps::CloseGDB(); });
   Step([] { steps::SaveAllSettings(); });
   Step([] {
-    steps::NotifyFeaturePlugins(typelib::OnShutdown, settings::GetSystemSettings(), settings::GetUserSettings());
+    steps::NotifyFeaturePlugins(typelib::OnShutdown, steps::CurrentCollections());
   });
   Step([] { steps::SaveAllSettings(); });
   Step([this] { steps::ShutdownApplication(application_); });

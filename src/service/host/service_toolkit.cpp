@@ -1,0 +1,167 @@
+#include "service/host/service_toolkit.h"
+
+#include <future>
+#include <utility>
+
+#include "platform/basic/err.h"
+
+namespace service {
+namespace {
+
+// How often a request still queued for the service thread looks again
+// whether a stop began there meanwhile: the longest it waits before the guard
+// answers it.
+constexpr std::chrono::milliseconds kRecheck{5};
+
+StopRequest ToStopRequest(control::RequestKind kind) {
+  switch (kind) {
+    case control::RequestKind::kStop: return StopRequest::kStop;
+    case control::RequestKind::kShutdown: return StopRequest::kShutdown;
+    case control::RequestKind::kUserControlCode: return StopRequest::kUserControlCode;
+  }
+  return StopRequest::kStop;
+}
+
+}  // namespace
+
+struct ServiceToolkit::Pending {
+  enum class State { kQueued, kRunning, kDone, kDropped };
+  control::Request request;
+  State state = State::kQueued;
+  control::Answer answer;
+};
+
+ServiceToolkit::ServiceToolkit(std::shared_ptr<Service> service) : service_(std::move(service)) {}
+
+ServiceToolkit::~ServiceToolkit() {
+  if (!thread_.joinable()) return;
+  if (ended_.load()) {
+    thread_.join();
+  } else {
+    thread_.detach();
+  }
+}
+
+void ServiceToolkit::Start() {
+  std::promise<platform::ApartmentPtr> started;
+  std::future<platform::ApartmentPtr> apartment = started.get_future();
+  thread_ = std::thread([this, &started] {
+    started.set_value(platform::Apartment::Current());
+    ServiceThreadMain();
+  });
+  apartment_ = apartment.get();
+}
+
+void ServiceToolkit::ServiceThreadMain() {
+  platform::Err::Clear();
+  service_->OnStart(*this);
+  apartment_->Run();
+  {
+    // The registered object belongs to this thread: it goes with it.
+    std::lock_guard lock(registered_mutex_);
+    registered_.reset();
+  }
+  {
+    std::lock_guard lock(end_mutex_);
+    ended_ = true;
+  }
+  end_changed_.notify_all();
+  {
+    std::lock_guard lock(deliver_mutex_);
+  }
+  delivered_.notify_all();
+}
+
+void ServiceToolkit::RunOnServiceThread(const std::shared_ptr<Pending>& pending) {
+  {
+    std::lock_guard lock(deliver_mutex_);
+    if (pending->state != Pending::State::kQueued) return;  // answered meanwhile by the guard
+    pending->state = Pending::State::kRunning;
+  }
+  control::Answer answer;
+  bool stop_ended = false;
+  switch (pending->request.kind) {
+    case control::RequestKind::kStop:
+      answer.result = service_->OnStop(*this);
+      stop_ended = answer.result == 0;
+      break;
+    case control::RequestKind::kShutdown:
+      answer.result = service_->OnShutdown(*this, answer.busy);
+      stop_ended = answer.result == 0;
+      break;
+    case control::RequestKind::kUserControlCode:
+      service_->OnUserControlCode(*this, pending->request.code);
+      break;
+  }
+  {
+    std::lock_guard lock(deliver_mutex_);
+    pending->answer = answer;
+    pending->state = Pending::State::kDone;
+  }
+  delivered_.notify_all();
+  // The end of a stop ends the service.
+  if (stop_ended) apartment_->Quit();
+}
+
+std::optional<control::Answer> ServiceToolkit::Deliver(const control::Request& request) {
+  auto pending = std::make_shared<Pending>();
+  pending->request = request;
+  if (ended_.load() || !apartment_->Post([this, pending] { RunOnServiceThread(pending); })) return std::nullopt;
+
+  std::unique_lock lock(deliver_mutex_);
+  for (;;) {
+    if (pending->state == Pending::State::kDone) return pending->answer;
+    if (pending->state == Pending::State::kQueued) {
+      if (ended_.load()) {
+        pending->state = Pending::State::kDropped;
+        return std::nullopt;
+      }
+      // The service thread has not taken it: if that is because a stop is
+      // running there, the guard answers it here and now.
+      control::Answer answer;
+      if (service_->AnswerWhileStopping(*this, ToStopRequest(request.kind), request.code, &answer.result,
+                                        &answer.busy)) {
+        pending->state = Pending::State::kDone;
+        pending->answer = answer;
+        return answer;
+      }
+    } else if (ended_.load()) {
+      // Taken by the service thread, which ended inside it (StopService).
+      return std::nullopt;
+    }
+    if (pending->state == Pending::State::kQueued) {
+      delivered_.wait_for(lock, kRecheck);
+    } else {
+      delivered_.wait(lock);
+    }
+  }
+}
+
+bool ServiceToolkit::WaitForEnd(std::chrono::milliseconds grace) {
+  std::unique_lock lock(end_mutex_);
+  end_changed_.wait(lock, [this] { return ended_.load() || stop_service_requested_.load(); });
+  if (ended_.load()) return true;
+  end_changed_.wait_for(lock, grace, [this] { return ended_.load(); });
+  return ended_.load();
+}
+
+platform::com::ObjectPtr ServiceToolkit::RegisteredObject() const {
+  std::lock_guard lock(registered_mutex_);
+  return registered_;
+}
+
+void ServiceToolkit::RegisterObject(platform::com::ObjectPtr object) {
+  std::lock_guard lock(registered_mutex_);
+  registered_ = std::move(object);
+}
+
+void ServiceToolkit::StopService() {
+  {
+    std::lock_guard lock(end_mutex_);
+    stop_service_requested_ = true;
+  }
+  end_changed_.notify_all();
+  if (apartment_) apartment_->Quit();
+}
+
+}  // namespace service

@@ -1,0 +1,87 @@
+// The stand-in for the service host toolkit: it runs a Service on a service
+// thread of its own (OnStart, then that thread's apartment loop) and delivers
+// control requests to it from any thread.
+//
+// A request normally runs on the service thread, one at a time. While a stop
+// or shutdown is running there, the service thread may be busy inside
+// StopWork for a long time; a request that arrives then is answered at once
+// on the thread that brought it, through the service's stop guard, which only
+// counts it (10000, and StopService at the ninth). So the counting works even
+// when the stop hangs, which is what it is there for.
+//
+//   service::ServiceToolkit toolkit(std::make_shared<service::Service>());
+//   toolkit.Start();
+//   ...  toolkit.Deliver({control::RequestKind::kStop, 0});   // any thread
+//   toolkit.WaitForEnd(std::chrono::seconds(3));
+#pragma once
+
+#include <atomic>
+#include <chrono>
+#include <condition_variable>
+#include <memory>
+#include <mutex>
+#include <optional>
+#include <thread>
+
+#include "platform/apartment/apartment.h"
+#include "platform/com/object_fwd.h"
+#include "service/contracts/service_host.h"
+#include "service/host/control_protocol.h"
+#include "service/lifecycle/service.h"
+
+namespace service {
+
+class ServiceToolkit : public contracts::ServiceHost {
+ public:
+  explicit ServiceToolkit(std::shared_ptr<Service> service);
+  // Joins the service thread when it has ended; a thread that is still
+  // working is detached (the process is about to exit without it).
+  ~ServiceToolkit() override;
+  ServiceToolkit(const ServiceToolkit&) = delete;
+  ServiceToolkit& operator=(const ServiceToolkit&) = delete;
+
+  // Starts the service thread and returns once it runs: OnStart, then the
+  // apartment loop until a stop completes or StopService is asked.
+  void Start();
+
+  // Any thread: delivers the request and waits for its answer. nullopt when
+  // the service ended before it could take the request.
+  std::optional<control::Answer> Deliver(const control::Request& request);
+
+  // Waits until the service thread has ended (true), or StopService was
+  // asked and the thread did not end within `grace` after that (false: the
+  // stop hangs, the process should exit without it).
+  bool WaitForEnd(std::chrono::milliseconds grace);
+
+  bool Ended() const { return ended_.load(); }
+  bool StopServiceRequested() const { return stop_service_requested_.load(); }
+  // What the service registered for its clients (the Application object).
+  platform::com::ObjectPtr RegisteredObject() const;
+
+  // contracts::ServiceHost
+  void RegisterObject(platform::com::ObjectPtr object) override;
+  void StopService() override;
+
+ private:
+  struct Pending;
+  void ServiceThreadMain();
+  void RunOnServiceThread(const std::shared_ptr<Pending>& pending);
+
+  std::shared_ptr<Service> service_;
+  std::thread thread_;
+  platform::ApartmentPtr apartment_;  // the service thread's, set before Start returns
+
+  std::atomic<bool> ended_{false};
+  std::atomic<bool> stop_service_requested_{false};
+
+  // Lock order: deliver_mutex_, then the service's guard, then end_mutex_.
+  std::mutex deliver_mutex_;
+  std::condition_variable delivered_;
+  std::mutex end_mutex_;
+  std::condition_variable end_changed_;
+
+  mutable std::mutex registered_mutex_;
+  platform::com::ObjectPtr registered_;
+};
+
+}  // namespace service
