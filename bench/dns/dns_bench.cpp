@@ -18,6 +18,7 @@
 #include "dns/dns_resolver.h"
 #include "platform/apartment/apartment.h"
 #include "platform/root/machine_root.h"
+#include "service/log/system_log.h"
 #include "support/sock/dotted_address.h"
 #include "support/sock/sock_component.h"
 #include "support/sock/testing/loopback_dns_responder.h"
@@ -119,6 +120,15 @@ void BM_ResolverBurst(benchmark::State& state) {
   state.SetItemsProcessed(state.iterations() * kBurst);
 }
 BENCHMARK(BM_ResolverBurst)->Unit(benchmark::kMillisecond)->UseRealTime();
+
+// One line of the system log, as the resolver writes two per lookup: the
+// share of the burst that is the log's.
+void BM_SystemLogLine(benchmark::State& state) {
+  TheWorld();
+  for (auto _ : state) service::WriteSystemLog("Adding Pendinglookuphandle 1000");
+  state.SetItemsProcessed(state.iterations());
+}
+BENCHMARK(BM_SystemLogLine);
 
 // The same burst through the socket component alone, without the resolver's
 // tables, log lines and listeners: what the thread hand-over costs.

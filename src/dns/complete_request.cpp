@@ -25,16 +25,16 @@ std::vector<std::string> SplitSpaces(const std::string& list) {
 }  // namespace
 
 void cDnsResolver::CompleteRequest(int32_t handle, const support::HostEntry* entry) {
-  const std::string handle_text = std::to_string(handle);
   // An answer to a request this resolver does not know is not ours to cache.
-  if (!pending_keys_.Has(handle_text)) return;
-  std::string key = pending_keys_.Item(handle_text);
+  auto pending = pending_keys_.find(handle);
+  if (pending == pending_keys_.end()) return;
+  std::string key = std::move(pending->second);
+  pending_keys_.erase(pending);
 
   Quietly([&] {
     service::WriteSystemLog("removing PendingLookupHandle " + std::to_string(pending_lookups_.Item(key)));
   });
   pending_lookups_.Remove(key);
-  pending_keys_.Remove(handle_text);
   // A failure is remembered as empty text, but never replaces an answer
   // another lookup already found for the same text.
   resolved_cache_.Add(key, std::string());
@@ -74,7 +74,11 @@ void cDnsResolver::StoreHostEntry(std::string& key, const support::HostEntry& en
 }
 
 void cDnsResolver::Dispatch(int32_t handle, std::string key) {
-  const std::vector<Listener> listeners = listeners_.Take(std::to_string(handle));
+  std::vector<Listener> listeners;
+  if (auto it = listeners_.find(handle); it != listeners_.end()) {
+    listeners = std::move(it->second);
+    listeners_.erase(it);
+  }
   std::string other;
   Quietly([&] { other = resolved_cache_.Item(key); });
   // The name always comes first.

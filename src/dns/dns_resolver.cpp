@@ -60,10 +60,13 @@ void cDnsResolver::BeforeTerminate() {
   for (const auto& [text, handle] : cancelled) {
     Quietly([&] {
       pending_lookups_.Remove(text);
-      pending_keys_.Remove(std::to_string(handle));
-      for (const Listener& listener : listeners_.Take(std::to_string(handle))) {
+      pending_keys_.erase(handle);
+      auto it = listeners_.find(handle);
+      if (it == listeners_.end()) return;
+      for (const Listener& listener : it->second) {
         if (auto waiter = platform::com::QueryInterface<cDnsResult>(listener)) waiter->Abandon();
       }
+      listeners_.erase(it);
     });
   }
   Quietly([&] { service::WriteSystemLog("cDnsResolver -  completed BeforeTerminate "); });
@@ -98,10 +101,7 @@ std::string cDnsResolver::GetAddress(const std::string& hostname) {
 }
 
 void cDnsResolver::AddListener(int32_t handle, const Listener& notify) {
-  const std::string key = std::to_string(handle);
-  std::vector<Listener> listeners = listeners_.Take(key);
-  listeners.push_back(notify);  // even when empty: it is skipped at dispatch
-  listeners_.Add(key, std::move(listeners));
+  listeners_[handle].push_back(notify);  // even when empty: it is skipped at dispatch
 }
 
 }  // namespace dns

@@ -19,6 +19,7 @@
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <unordered_map>
 #include <vector>
 
 #include "dns/keyed_collection.h"
@@ -72,10 +73,12 @@ class cDnsResolver : public platform::com::Object {
   void StoreHostEntry(std::string& key, const support::HostEntry& entry);
   void Dispatch(int32_t handle, std::string key);
 
-  KeyedCollection<std::string> pending_keys_;            // handle text -> looked-up text
-  KeyedCollection<int32_t> pending_lookups_;             // looked-up text -> handle
-  KeyedCollection<std::vector<Listener>> listeners_;     // handle text -> listeners
-  KeyedCollection<std::string> resolved_cache_;          // name -> addresses, address -> name
+  // The tables keyed by request handle hold it as a number rather than as
+  // its decimal text: the same keys, without the conversions.
+  std::unordered_map<int32_t, std::string> pending_keys_;        // handle -> looked-up text
+  KeyedCollection<int32_t> pending_lookups_;                     // looked-up text -> handle
+  std::unordered_map<int32_t, std::vector<Listener>> listeners_;  // handle -> listeners, in order
+  KeyedCollection<std::string> resolved_cache_;                  // name -> addresses, address -> name
   std::shared_ptr<SockEvents> events_;
   std::unique_ptr<support::SockComponent> socket_;
 };

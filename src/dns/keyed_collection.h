@@ -60,16 +60,6 @@ class KeyedCollection {
     return true;
   }
 
-  // Removes and returns the value under `key` (T{} when missing).
-  T Take(std::string_view key) {
-    auto it = index_.find(key);
-    if (it == index_.end()) return T{};
-    T value = std::move(it->second->second);
-    entries_.erase(it->second);
-    index_.erase(it);
-    return value;
-  }
-
   size_t Count() const { return entries_.size(); }
   typename std::list<Entry>::const_iterator begin() const { return entries_.begin(); }
   typename std::list<Entry>::const_iterator end() const { return entries_.end(); }

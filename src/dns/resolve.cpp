@@ -78,7 +78,7 @@ void cDnsResolver::StartLookup(const std::string& text, int32_t address) {
   if (!socket_) platform::RaiseError(platform::kErrObjectNotSet, {}, "cDnsResolver");
   const int32_t handle =
       address == kInvalidAddress ? socket_->StartForwardLookup(text) : socket_->StartReverseLookup(address);
-  pending_keys_.Set(std::to_string(handle), text);
+  pending_keys_[handle] = text;
   service::WriteSystemLog("Adding Pendinglookuphandle " + std::to_string(handle));
   pending_lookups_.Set(text, handle);
 }
