@@ -1,10 +1,12 @@
 #include "support/imdb/imdb.h"
 
+#include <climits>
 #include <system_error>
 
 #include "platform/basic/conversions.h"
 #include "support/imdb/imdb_connection.h"
 #include "support/imdb/imdb_error.h"
+#include "support/imdb/shared_file.h"
 
 namespace support {
 
@@ -89,6 +91,10 @@ platform::Variant Imdb::GetField(int column) const {
 int32_t Imdb::GetFieldLong(int column) const {
   std::lock_guard lock(mutex_);
   const ResultSet& result = Connection().result();
+  int64_t whole = 0;
+  if (result.IntegerField(column, &whole) && whole >= INT32_MIN && whole <= INT32_MAX) {
+    return static_cast<int32_t>(whole);
+  }
   if (result.FieldIsNull(column)) return 0;
   return platform::CLng(result.Field(column));
 }
@@ -140,6 +146,8 @@ void Imdb::ExportTable(std::string_view table, const std::filesystem::path& path
 }
 
 void Imdb::RemoveDatabaseFile(const std::filesystem::path& path) {
+  // Connections of this process notice at once that their file is gone.
+  SharedFile::ForFile(path.string())->Bump();
   std::error_code ignored;
   for (const char* suffix : {"", "-wal", "-shm", "-journal"}) {
     std::filesystem::path file = path;

@@ -8,7 +8,7 @@
 
 #include "support/imdb/imdb_error.h"
 #include "support/imdb/value_binding.h"
-#include "support/imdb/write_gate.h"
+#include "support/imdb/shared_file.h"
 
 namespace support {
 namespace {
@@ -16,6 +16,9 @@ namespace {
 // How long a writer waits for another (thread or process) before giving up
 // with "database is locked".
 constexpr int kBusyTimeoutMs = 10000;
+// How often a connection looks at the path to see whether another process
+// replaced the file. Replacements made in this process are seen at once.
+constexpr auto kIdentityCheckInterval = std::chrono::milliseconds(10);
 // Caches are small: the store uses a handful of statement texts.
 constexpr size_t kMaxCachedTranslations = 256;
 constexpr size_t kMaxCachedStatements = 128;
@@ -73,7 +76,9 @@ void ImdbConnection::OpenFile() {
   std::error_code error;
   std::filesystem::path parent = std::filesystem::path(path_).parent_path();
   if (!parent.empty()) std::filesystem::create_directories(parent, error);
-  gate_ = WriteGate::ForFile(path_);
+  shared_ = SharedFile::ForFile(path_);
+  generation_seen_ = shared_->generation();
+  proven_.clear();
   int rc = sqlite3_open_v2(path_.c_str(), &db_, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE | SQLITE_OPEN_NOMUTEX,
                            nullptr);
   if (rc != SQLITE_OK) {
@@ -109,6 +114,7 @@ void ImdbConnection::OpenFile() {
     device_ = info.st_dev;
     inode_ = info.st_ino;
   }
+  identity_checked_ = std::chrono::steady_clock::now();
 }
 
 void ImdbConnection::CloseFile() {
@@ -119,17 +125,40 @@ void ImdbConnection::CloseFile() {
   db_ = nullptr;
 }
 
-void ImdbConnection::RaiseEngineError() const {
-  RaiseImdbError(db_ ? sqlite3_errmsg(db_) : "the database is not open");
+void ImdbConnection::NoteEngineFailure() {
+  proven_.clear();
+  if (!db_) return;
+  int code = sqlite3_errcode(db_) & 0xff;
+  if (code == SQLITE_CORRUPT || code == SQLITE_NOTADB) {
+    broken_ = sqlite3_errmsg(db_);
+    shared_->Bump();
+  }
+}
+
+void ImdbConnection::RaiseEngineError() {
+  if (!db_) RaiseImdbError("the database is not open");
+  std::string message = sqlite3_errmsg(db_);
+  NoteEngineFailure();
+  RaiseImdbError(message);
 }
 
 void ImdbConnection::EnsureUsable() {
   if (!broken_.empty()) RaiseImdbError(broken_);
   if (holds_gate_) return;
+  auto now = std::chrono::steady_clock::now();
+  uint64_t generation = shared_->generation();
+  if (generation == generation_seen_ && now - identity_checked_ < kIdentityCheckInterval) return;
+  if (generation != generation_seen_) {
+    proven_.clear();
+    generation_seen_ = generation;
+  }
   struct stat info {};
   if (::stat(path_.c_str(), &info) != 0) {
+    proven_.clear();
+    identity_checked_ = {};  // look again next time: a new file may come
     RaiseImdbError("the database file " + path_ + " no longer exists");
   }
+  identity_checked_ = now;
   if (info.st_dev != device_ || info.st_ino != inode_) {
     // Another connection deleted the file and built a new one: move over to
     // it, so that every connection keeps seeing the same rows.
@@ -140,7 +169,7 @@ void ImdbConnection::EnsureUsable() {
 }
 
 const TranslatedSql& ImdbConnection::Translate(std::string_view sql) {
-  auto found = translations_.find(std::string(sql));
+  auto found = translations_.find(sql);
   if (found != translations_.end()) return found->second;
   if (translations_.size() >= kMaxCachedTranslations) translations_.clear();
   TranslatedSql translated = TranslateSql(sql);
@@ -169,6 +198,15 @@ sqlite3_stmt* ImdbConnection::Prepare(const std::string& sql) {
   return stmt;
 }
 
+void ImdbConnection::FetchResult(sqlite3_stmt* stmt, bool hidden_rowid) {
+  try {
+    result_.Fetch(stmt, hidden_rowid);
+  } catch (...) {
+    NoteEngineFailure();
+    throw;
+  }
+}
+
 void ImdbConnection::Run(const std::string& sql) {
   sqlite3_stmt* stmt = Prepare(sql);
   StatementUse use{stmt};
@@ -186,13 +224,13 @@ void ImdbConnection::StepToEnd(sqlite3_stmt* stmt) {
 }
 
 void ImdbConnection::AcquireGate() {
-  if (!gate_->Acquire(std::chrono::milliseconds(kBusyTimeoutMs))) RaiseImdbError("database is locked");
+  if (!shared_->Acquire(std::chrono::milliseconds(kBusyTimeoutMs))) RaiseImdbError("database is locked");
   holds_gate_ = true;
 }
 
 void ImdbConnection::ReleaseGate() {
   holds_gate_ = false;
-  gate_->Release();
+  shared_->Release();
 }
 
 bool ImdbConnection::Execute(std::string_view sql, std::span<const platform::Variant> params) {
@@ -205,7 +243,7 @@ bool ImdbConnection::Execute(std::string_view sql, std::span<const platform::Var
         sqlite3_stmt* stmt = Prepare(translated.statements[0]);
         StatementUse use{stmt};
         BindValues(stmt, params);
-        result_.Fetch(stmt, false);
+        FetchResult(stmt, false);
         return true;
       }
       // The rows stay taken until the result is closed: the write turn of
@@ -217,7 +255,7 @@ bool ImdbConnection::Execute(std::string_view sql, std::span<const platform::Var
         in_transaction_ = true;
         StatementUse use{stmt};
         BindValues(stmt, params);
-        result_.Fetch(stmt, true);
+        FetchResult(stmt, true);
       } catch (...) {
         if (in_transaction_) sqlite3_exec(db_, "ROLLBACK", nullptr, nullptr, nullptr);
         in_transaction_ = false;
@@ -233,6 +271,8 @@ bool ImdbConnection::Execute(std::string_view sql, std::span<const platform::Var
       if (!params.empty()) RaiseImdbError("CREATE and DROP take no placeholders");
       GateTurn turn(*this);
       tables_.clear();
+      // Whatever happens, what was proven about the tables is old news.
+      shared_->Bump();
       Run("BEGIN IMMEDIATE");
       try {
         for (const std::string& statement : translated.statements) {
@@ -242,8 +282,10 @@ bool ImdbConnection::Execute(std::string_view sql, std::span<const platform::Var
         Run("COMMIT");
       } catch (...) {
         sqlite3_exec(db_, "ROLLBACK", nullptr, nullptr, nullptr);
+        shared_->Bump();
         throw;
       }
+      shared_->Bump();
       return true;
     }
     default: {
@@ -261,12 +303,16 @@ bool ImdbConnection::Check(std::string_view sql) {
   EnsureUsable();
   const TranslatedSql& translated = Translate(sql);
   if (translated.kind == SqlKind::kSelect) {
+    // Proven before, and nothing has happened since that could change the
+    // answer: no schema change, no replaced file, no error on the file.
+    if (proven_.count(translated.statements[0]) != 0) return true;
     // Started but stopped before its first row: proves the file is readable
     // and the statement fits the tables as they are now, reading no rows.
     sqlite3_stmt* stmt = Prepare(translated.statements[0] + " LIMIT 0");
     StatementUse use{stmt};
     int rc = sqlite3_step(stmt);
     if (rc != SQLITE_DONE && rc != SQLITE_ROW) RaiseEngineError();
+    proven_.insert(translated.statements[0]);
     return true;
   }
   sqlite3_stmt* stmt = nullptr;
@@ -287,7 +333,7 @@ void ImdbConnection::SetField(int column, const platform::Variant& value) {
 }
 
 const ImdbConnection::TableInfo& ImdbConnection::Table(std::string_view table) {
-  auto found = tables_.find(std::string(table));
+  auto found = tables_.find(table);
   if (found != tables_.end()) return found->second;
   TableInfo info;
   sqlite3_stmt* stmt = nullptr;

@@ -5,6 +5,7 @@
 
 #include <sys/types.h>
 
+#include <chrono>
 #include <cstdint>
 #include <filesystem>
 #include <map>
@@ -13,6 +14,7 @@
 #include <string>
 #include <string_view>
 #include <unordered_map>
+#include <unordered_set>
 #include <vector>
 
 #include "platform/basic/variant.h"
@@ -24,7 +26,15 @@ struct sqlite3_stmt;
 
 namespace support {
 
-class WriteGate;
+class SharedFile;
+
+// Hashing that lets a string_view find a string key without a copy.
+struct TextHash {
+  using is_transparent = void;
+  size_t operator()(std::string_view text) const { return std::hash<std::string_view>()(text); }
+};
+template <class Value>
+using TextMap = std::unordered_map<std::string, Value, TextHash, std::equal_to<>>;
 
 class ImdbConnection {
  public:
@@ -62,7 +72,12 @@ class ImdbConnection {
   // Raises when the connection is unusable; reopens when the file at the
   // path was replaced (another connection rebuilt it).
   void EnsureUsable();
-  [[noreturn]] void RaiseEngineError() const;
+  // Raises the engine's last error. An error that says the file is damaged
+  // also makes the connection unusable and tells the other connections.
+  [[noreturn]] void RaiseEngineError();
+  void NoteEngineFailure();
+  // Fills the result from a bound statement; failures as RaiseEngineError.
+  void FetchResult(sqlite3_stmt* stmt, bool hidden_rowid);
   const TranslatedSql& Translate(std::string_view sql);
   // A prepared statement from the cache (prepared on first use).
   sqlite3_stmt* Prepare(const std::string& sql);
@@ -80,16 +95,22 @@ class ImdbConnection {
   std::string broken_;
   dev_t device_ = 0;
   ino_t inode_ = 0;
-  std::shared_ptr<WriteGate> gate_;
+  std::chrono::steady_clock::time_point identity_checked_;
+  std::shared_ptr<SharedFile> shared_;
+  // The file's generation when proven_ was last valid.
+  uint64_t generation_seen_ = 0;
+  // SELECTs that Check proved on this file since anything changed; a check
+  // of one of them needs no new read of the file.
+  std::unordered_set<std::string, TextHash, std::equal_to<>> proven_;
   bool holds_gate_ = false;
   bool in_transaction_ = false;
   bool for_update_ = false;
   std::string update_table_;
   ResultSet result_;
   std::map<int, platform::Variant> staged_insert_;
-  std::unordered_map<std::string, TranslatedSql> translations_;
-  std::unordered_map<std::string, sqlite3_stmt*> statements_;
-  std::unordered_map<std::string, TableInfo> tables_;
+  TextMap<TranslatedSql> translations_;
+  TextMap<sqlite3_stmt*> statements_;
+  TextMap<TableInfo> tables_;
 };
 
 }  // namespace support

@@ -58,26 +58,27 @@ void ResultSet::Fetch(sqlite3_stmt* stmt, bool hidden_rowid) {
       RaiseImdbError(message);
     }
     for (int i = 0; i < visible; ++i) {
-      Cell cell;
-      switch (sqlite3_column_type(stmt, i)) {
+      // One column call per field; the value calls that follow are cheap.
+      sqlite3_value* value = sqlite3_column_value(stmt, i);
+      Cell& cell = cells_.emplace_back();
+      switch (sqlite3_value_type(value)) {
         case SQLITE_INTEGER:
           cell.type = CellType::kInteger;
-          cell.integer = sqlite3_column_int64(stmt, i);
+          cell.integer = sqlite3_value_int64(value);
           break;
         case SQLITE_FLOAT:
           cell.type = CellType::kReal;
-          cell.real = sqlite3_column_double(stmt, i);
+          cell.real = sqlite3_value_double(value);
           break;
         case SQLITE_NULL:
           break;
         default: {  // text and blobs are kept as their bytes
-          const void* bytes = sqlite3_column_blob(stmt, i);
-          int size = sqlite3_column_bytes(stmt, i);
+          const void* bytes = sqlite3_value_blob(value);
+          int size = sqlite3_value_bytes(value);
           cell = MakeTextCell(std::string_view(static_cast<const char*>(bytes ? bytes : ""), static_cast<size_t>(size)));
           break;
         }
       }
-      cells_.push_back(cell);
     }
     if (hidden_rowid) rowids_.push_back(sqlite3_column_int64(stmt, visible));
     ++rows_;
@@ -128,6 +129,13 @@ const ResultSet::Cell& ResultSet::CellAt(int column) const {
 ResultSet::Cell& ResultSet::MutableCellAt(int column) { return const_cast<Cell&>(CellAt(column)); }
 
 bool ResultSet::FieldIsNull(int column) const { return CellAt(column).type == CellType::kNull; }
+
+bool ResultSet::IntegerField(int column, int64_t* value) const {
+  const Cell& cell = CellAt(column);
+  if (cell.type != CellType::kInteger) return false;
+  *value = cell.integer;
+  return true;
+}
 
 platform::Variant ResultSet::Field(int column) const {
   const Cell& cell = CellAt(column);

@@ -46,6 +46,8 @@ class ResultSet {
   // Boolean. Raises 3021 without a current row, 9 for a bad column number.
   platform::Variant Field(int column) const;
   bool FieldIsNull(int column) const;
+  // The field as a whole number when it is stored as one (no conversion).
+  bool IntegerField(int column, int64_t* value) const;
   // Replaces a field of the current row and marks it changed.
   void SetField(int column, const platform::Variant& value);
   // Columns (1-based) changed since the row was fetched or last written.

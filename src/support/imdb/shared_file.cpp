@@ -1,4 +1,4 @@
-#include "support/imdb/write_gate.h"
+#include "support/imdb/shared_file.h"
 
 #include <filesystem>
 #include <map>
@@ -6,30 +6,28 @@
 
 namespace support {
 
-std::shared_ptr<WriteGate> WriteGate::ForFile(const std::string& path) {
+std::shared_ptr<SharedFile> SharedFile::ForFile(const std::string& path) {
   static std::mutex registry_mutex;
-  static std::map<std::string, std::weak_ptr<WriteGate>> registry;
+  // Entries stay for the life of the process: a file's generation must not
+  // start over while a connection still remembers an older one.
+  static std::map<std::string, std::shared_ptr<SharedFile>> registry;
   std::error_code error;
   std::string key = std::filesystem::weakly_canonical(std::filesystem::absolute(path, error), error).string();
   if (key.empty()) key = path;
   std::lock_guard lock(registry_mutex);
-  auto& slot = registry[key];
-  std::shared_ptr<WriteGate> gate = slot.lock();
-  if (!gate) {
-    gate = std::make_shared<WriteGate>();
-    slot = gate;
-  }
-  return gate;
+  std::shared_ptr<SharedFile>& slot = registry[key];
+  if (!slot) slot = std::make_shared<SharedFile>();
+  return slot;
 }
 
-bool WriteGate::Acquire(std::chrono::milliseconds timeout) {
+bool SharedFile::Acquire(std::chrono::milliseconds timeout) {
   std::unique_lock lock(mutex_);
   if (!released_.wait_for(lock, timeout, [this] { return !held_; })) return false;
   held_ = true;
   return true;
 }
 
-void WriteGate::Release() {
+void SharedFile::Release() {
   {
     std::lock_guard lock(mutex_);
     held_ = false;
