@@ -40,40 +40,36 @@ void cDnsResolver::CompleteRequest(int32_t handle, const support::HostEntry* ent
   resolved_cache_.Add(key, std::string());
 
   if (entry && entry->AddressCount() > 0) Quietly([&] { StoreHostEntry(key, *entry); });
-  Dispatch(handle, key);
+  DispatchAnswer(handle, key);
 }
 
 void cDnsResolver::StoreHostEntry(std::string& key, const support::HostEntry& entry) {
-  std::vector<std::string> addresses;
-  for (int32_t i = 1; i <= entry.AddressCount(); ++i) addresses.push_back(support::AddressToText(entry.Address(i)));
+  std::vector<std::string> found;
+  for (int32_t i = 1; i <= entry.AddressCount(); ++i) found.push_back(support::AddressToText(entry.Address(i)));
 
+  std::vector<std::string> listed = found;
   resolved_cache_.Remove(key);
   if (IsDottedAddress(key)) {
     // A reverse lookup: the answer is filed under the host's name, which may
     // already list more of its addresses than this one.
     key = entry.Name();
     if (resolved_cache_.Has(key)) {
-      std::vector<std::string> known = SplitSpaces(resolved_cache_.Item(key));
-      for (const auto& a : addresses) {
-        if (std::find(known.begin(), known.end(), a) == known.end()) known.push_back(a);
+      listed = SplitSpaces(resolved_cache_.Item(key));
+      for (const auto& a : found) {
+        if (std::find(listed.begin(), listed.end(), a) == listed.end()) listed.push_back(a);
       }
-      addresses = std::move(known);
     }
   }
   std::string list;
-  for (const auto& a : addresses) {
+  for (const auto& a : listed) {
     if (!list.empty()) list += ' ';
     list += a;
   }
   resolved_cache_.Set(key, list);
-  for (int32_t i = 1; i <= entry.AddressCount(); ++i) {
-    const std::string dotted = support::AddressToText(entry.Address(i));
-    resolved_cache_.Remove(dotted);
-    resolved_cache_.Add(dotted, key);
-  }
+  for (const auto& a : found) resolved_cache_.Set(a, key);
 }
 
-void cDnsResolver::Dispatch(int32_t handle, std::string key) {
+void cDnsResolver::DispatchAnswer(int32_t handle, std::string key) {
   std::vector<Listener> listeners;
   if (auto it = listeners_.find(handle); it != listeners_.end()) {
     listeners = std::move(it->second);

@@ -71,7 +71,8 @@ class cDnsResolver : public platform::com::Object {
   // The socket component's answer to a request; `entry` null when it failed.
   void CompleteRequest(int32_t handle, const support::HostEntry* entry);
   void StoreHostEntry(std::string& key, const support::HostEntry& entry);
-  void Dispatch(int32_t handle, std::string key);
+  // Hands the answer to every listener of the request, the name first.
+  void DispatchAnswer(int32_t handle, std::string key);
 
   // The tables keyed by request handle hold it as a number rather than as
   // its decimal text: the same keys, without the conversions.
