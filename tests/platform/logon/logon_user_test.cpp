@@ -2,14 +2,13 @@
 // (CI runs as root); elsewhere those cases skip and say why.
 #include "platform/logon/logon_user.h"
 
-#include <sys/wait.h>
 #include <unistd.h>
 
-#include <cstdio>
 #include <string>
 
 #include <gtest/gtest.h>
 
+#include "platform/logon/local_account.h"
 #include "platform/logon/local_accounts.h"
 #include "platform/root/machine_root.h"
 #include "testing/temp_root.h"
@@ -17,51 +16,8 @@
 namespace platform::logon {
 namespace {
 
-constexpr char kPassword[] = "Corr3ct horse:battery";
-
-// Runs a command line; true when it exited 0.
-bool Run(const std::string& command) {
-  const int status = std::system(command.c_str());
-  return status != -1 && WIFEXITED(status) && WEXITSTATUS(status) == 0;
-}
-
-// A local account with a known password for the life of the test. Account
-// tools refuse while another process holds the account files' lock, so each
-// step is tried a few times.
-class LocalAccount {
- public:
-  LocalAccount() : name_("hlogon" + std::to_string(getpid())) {
-    if (geteuid() != 0) {
-      why_not_ = "creating a local account needs root";
-      return;
-    }
-    if (!Retry("useradd --no-create-home --shell /usr/sbin/nologin " + name_ + " >/dev/null 2>&1") ||
-        !Retry("echo '" + name_ + ":" + kPassword + "' | chpasswd >/dev/null 2>&1")) {
-      why_not_ = "useradd/chpasswd failed";
-      Retry("userdel " + name_ + " >/dev/null 2>&1");
-      return;
-    }
-    created_ = true;
-  }
-  ~LocalAccount() {
-    if (created_) Retry("userdel " + name_ + " >/dev/null 2>&1");
-  }
-  bool Retry(const std::string& command) {
-    for (int attempt = 0; attempt < 20; ++attempt) {
-      if (Run(command)) return true;
-      usleep(100 * 1000);
-    }
-    return false;
-  }
-  const std::string& name() const { return name_; }
-  bool created() const { return created_; }
-  const std::string& why_not() const { return why_not_; }
-
- private:
-  std::string name_;
-  bool created_ = false;
-  std::string why_not_;
-};
+using testing_support::LocalAccount;
+constexpr const char* kPassword = LocalAccount::kPassword;
 
 class LogonUserTest : public ::testing::Test {
  protected:
@@ -70,12 +26,9 @@ class LogonUserTest : public ::testing::Test {
   testing_support::TempRoot root_;
 };
 
-#define REQUIRE_ACCOUNT(account)                                                   \
-  if (!(account).created()) GTEST_SKIP() << "skipped: " << (account).why_not()
-
 TEST_F(LogonUserTest, RightPasswordLogsOnAndTheTokenCloses) {
   LocalAccount account;
-  REQUIRE_ACCOUNT(account);
+  REQUIRE_LOCAL_ACCOUNT(account);
   TokenHandle token;
   ASSERT_TRUE(LogonUserA(account.name(), ".", kPassword, kLogon32LogonNetwork, kLogon32ProviderDefault, &token));
   EXPECT_EQ(GetLastLogonError(), kErrorSuccess);
@@ -93,7 +46,7 @@ TEST_F(LogonUserTest, RightPasswordLogsOnAndTheTokenCloses) {
 
 TEST_F(LogonUserTest, WrongPasswordsAndStrangeTextsAreRefused) {
   LocalAccount account;
-  REQUIRE_ACCOUNT(account);
+  REQUIRE_LOCAL_ACCOUNT(account);
   struct Case {
     std::string password;
     uint32_t error;
@@ -118,8 +71,8 @@ TEST_F(LogonUserTest, WrongPasswordsAndStrangeTextsAreRefused) {
 
 TEST_F(LogonUserTest, AnExpiredAccountIsRefusedDespiteTheRightPassword) {
   LocalAccount account;
-  REQUIRE_ACCOUNT(account);
-  ASSERT_TRUE(account.Retry("chage -E 0 " + account.name() + " >/dev/null 2>&1"));
+  REQUIRE_LOCAL_ACCOUNT(account);
+  ASSERT_TRUE(LocalAccount::Retry("chage -E 0 " + account.name() + " >/dev/null 2>&1"));
   TokenHandle token;
   EXPECT_FALSE(LogonUserA(account.name(), ".", kPassword, kLogon32LogonNetwork, kLogon32ProviderDefault, &token));
   EXPECT_EQ(token, nullptr);
