@@ -27,6 +27,7 @@ void Application::RaiseEvent(platform::com::DispId id, const char* name) {
 }
 
 int32_t Application::GetFSO(const std::string&, platform::Variant& o) {
+  o = platform::Variant::Nothing();
   platform::Step([&] { o = platform::Variant(platform::com::CreateObject("Scripting.FileSystemObject")); });
   return 0;
 }
