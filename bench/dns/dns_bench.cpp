@@ -97,27 +97,42 @@ void BM_ResolverCachedAddressToName(benchmark::State& state) {
 }
 BENCHMARK(BM_ResolverCachedAddressToName);
 
-// Each round a fresh resolver (empty cache) asks for 1,000 names at once and
-// pumps until every listener call came.
-void BM_ResolverBurst(benchmark::State& state) {
+// Times rounds of one burst: `make` gives a fresh asker (untimed), which asks
+// for the 1,000 names at once; this thread then pumps until all are answered.
+template <class Make>
+void RunBurst(benchmark::State& state, Make make) {
   TheWorld();
   auto apartment = platform::Apartment::Current();
   int failed = 0;
   for (auto _ : state) {
     state.PauseTiming();
-    auto resolver = std::make_shared<dns::cDnsResolver>();
-    auto listener = std::make_shared<Counter>();
+    auto round = make();
     state.ResumeTiming();
-    std::string address;
-    for (int i = 0; i < kBurst; ++i) resolver->ResolveHostname(BurstName(i), address, listener);
-    apartment->WaitPumping([&] { return listener->answered >= kBurst; }, std::chrono::seconds(30));
-    failed += listener->empty + (kBurst - listener->answered);
+    for (int i = 0; i < kBurst; ++i) round->Ask(BurstName(i));
+    apartment->WaitPumping([&] { return round->Answered() >= kBurst; }, std::chrono::seconds(30));
+    failed += round->Failed() + (kBurst - round->Answered());
     state.PauseTiming();
-    resolver.reset();
+    round.reset();
     state.ResumeTiming();
   }
   state.counters["failed"] = failed;
   state.SetItemsProcessed(state.iterations() * kBurst);
+}
+
+// The resolver with an empty cache.
+struct ResolverRound {
+  std::shared_ptr<dns::cDnsResolver> resolver = std::make_shared<dns::cDnsResolver>();
+  std::shared_ptr<Counter> listener = std::make_shared<Counter>();
+  void Ask(const std::string& name) {
+    std::string address;
+    resolver->ResolveHostname(name, address, listener);
+  }
+  int Answered() const { return listener->answered; }
+  int Failed() const { return listener->empty; }
+};
+
+void BM_ResolverBurst(benchmark::State& state) {
+  RunBurst(state, [] { return std::make_unique<ResolverRound>(); });
 }
 BENCHMARK(BM_ResolverBurst)->Unit(benchmark::kMillisecond)->UseRealTime();
 
@@ -130,8 +145,8 @@ void BM_SystemLogLine(benchmark::State& state) {
 }
 BENCHMARK(BM_SystemLogLine);
 
-// The same burst through the socket component alone, without the resolver's
-// tables, log lines and listeners: what the thread hand-over costs.
+// The socket component alone, without the resolver's tables, log lines and
+// listeners: what the hand-over between threads costs.
 class CountingSink : public support::dwSockNotify {
  public:
   int answered = 0;
@@ -146,25 +161,17 @@ class CountingSink : public support::dwSockNotify {
   }
 };
 
+struct SockRound {
+  std::unique_ptr<support::SockComponent> sock = support::CreateSockComponent();
+  std::shared_ptr<CountingSink> sink = std::make_shared<CountingSink>();
+  SockRound() { sock->RegisterNotify(sink); }
+  void Ask(const std::string& name) { sock->StartForwardLookup(name); }
+  int Answered() const { return sink->answered; }
+  int Failed() const { return sink->failed; }
+};
+
 void BM_SockComponentBurst(benchmark::State& state) {
-  TheWorld();
-  auto apartment = platform::Apartment::Current();
-  int failed = 0;
-  for (auto _ : state) {
-    state.PauseTiming();
-    auto sock = support::CreateSockComponent();
-    auto sink = std::make_shared<CountingSink>();
-    sock->RegisterNotify(sink);
-    state.ResumeTiming();
-    for (int i = 0; i < kBurst; ++i) sock->StartForwardLookup(BurstName(i));
-    apartment->WaitPumping([&] { return sink->answered >= kBurst; }, std::chrono::seconds(30));
-    failed += sink->failed + (kBurst - sink->answered);
-    state.PauseTiming();
-    sock.reset();
-    state.ResumeTiming();
-  }
-  state.counters["failed"] = failed;
-  state.SetItemsProcessed(state.iterations() * kBurst);
+  RunBurst(state, [] { return std::make_unique<SockRound>(); });
 }
 BENCHMARK(BM_SockComponentBurst)->Unit(benchmark::kMillisecond)->UseRealTime();
 

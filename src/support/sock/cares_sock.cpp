@@ -54,7 +54,9 @@ class CaresSock::Requests : public std::enable_shared_from_this<Requests> {
     }
     std::weak_ptr<Requests> self = weak_from_this();
     for (auto& batch : batches) {
-      batch.apartment->Post([self, answers = std::move(batch.answers)] {
+      std::vector<RequestTable::Ticket> tickets;
+      for (const auto& answer : batch.answers) tickets.push_back(answer.first);
+      bool posted = batch.apartment->Post([self, answers = std::move(batch.answers)] {
         for (const auto& [ticket, result] : answers) {
           // The component may have gone while the answers were on their way.
           auto alive = self.lock();
@@ -62,6 +64,10 @@ class CaresSock::Requests : public std::enable_shared_from_this<Requests> {
           alive->Deliver(ticket, result);
         }
       });
+      // The thread that asked has ended: nobody is left to tell.
+      if (!posted) {
+        for (const auto& ticket : tickets) table.Finish(ticket);
+      }
     }
   }
 

@@ -221,6 +221,17 @@ TEST_F(CaresSockTest, ReleasingTheComponentDropsWhatIsOutstanding) {
   EXPECT_TRUE(sink_->events.empty());
 }
 
+TEST_F(CaresSockTest, AnAnswerForAThreadThatEndedIsDropped) {
+  dns_.Ignore("slow.test");
+  auto sock = Make();
+  std::thread([&] { sock->StartForwardLookup("slow.test"); }).join();
+  EXPECT_EQ(sock->OutstandingCount(), 1u);
+  // The lookup times out after the thread that asked has gone.
+  for (int i = 0; i < 200 && sock->OutstandingCount() > 0; ++i) std::this_thread::sleep_for(10ms);
+  EXPECT_EQ(sock->OutstandingCount(), 0u);
+  EXPECT_TRUE(sink_->events.empty());
+}
+
 TEST_F(CaresSockTest, ABurstOfDistinctLookupsIsAllAnswered) {
   constexpr int kCount = 500;
   for (int i = 0; i < kCount; ++i) {
