@@ -73,7 +73,7 @@ TEST_F(LateBoundTest, MembersTakeTheirArgumentsAndWriteTheOutText) {
   std::vector<Variant> args{Variant("two.test"), Variant("stale"), Variant(platform::com::ObjectPtr(listener))};
   EXPECT_FALSE(resolver->Invoke("ResolveHostname", args).BoolValue());
   EXPECT_EQ(args[1].StringValue(), "");
-  platform::Apartment::Current()->WaitPumping([&] { return !listener->heard.empty(); }, std::chrono::seconds(5));
+  platform::Apartment::Current()->WaitPumping([&] { return !listener->heard.empty(); }, std::chrono::seconds(10));
   ASSERT_EQ(listener->heard.size(), 1u);
   EXPECT_EQ(listener->heard[0], "two.test|10.0.0.1 10.0.0.2");
 

@@ -9,7 +9,7 @@ namespace dns {
 
 bool ResolverTest::PumpUntilHeard(size_t count) {
   return platform::Apartment::Current()->WaitPumping([&] { return heard_.size() >= count; },
-                                                     std::chrono::milliseconds(5000));
+                                                     std::chrono::milliseconds(10000));
 }
 
 void ResolverTest::PumpFor(std::chrono::milliseconds duration) {

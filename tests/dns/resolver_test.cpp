@@ -170,7 +170,7 @@ TEST_F(ResolveTest, ListenersRunOnTheThreadThatAsked) {
     resolver->ResolveHostname("two.test", unused, std::make_shared<Recorder>("a", &heard));
     resolver->ResolveAddress("10.0.0.7", unused, std::make_shared<Recorder>("b", &heard));
     resolver->ResolveHostname("10.0.0.9", unused, std::make_shared<Recorder>("c", &heard));
-    platform::Apartment::Current()->WaitPumping([&] { return heard.size() >= 3; }, std::chrono::seconds(5));
+    platform::Apartment::Current()->WaitPumping([&] { return heard.size() >= 3; }, std::chrono::seconds(10));
   });
   worker.join();
   ASSERT_EQ(heard.size(), 3u);
