@@ -1,0 +1,142 @@
+// What the lifecycle tests share: a fresh root, a host that records what the
+// service asks of it, a service whose stop can be held open, fake branding,
+// and the system log read back as its messages.
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <condition_variable>
+#include <functional>
+#include <mutex>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "platform/basic/err.h"
+#include "platform/com/object.h"
+#include "platform/root/machine_root.h"
+#include "service/contracts/service_host.h"
+#include "service/contracts/support_objects.h"
+#include "service/lifecycle/service.h"
+#include "testing/temp_root.h"
+
+namespace service {
+
+class TestHost : public contracts::ServiceHost {
+ public:
+  void RegisterObject(platform::com::ObjectPtr object) override {
+    std::lock_guard lock(mutex_);
+    registered_.push_back(object);
+  }
+  void StopService() override { ++stop_service_calls; }
+
+  size_t registered_count() {
+    std::lock_guard lock(mutex_);
+    return registered_.size();
+  }
+  std::atomic<int> stop_service_calls{0};
+
+ private:
+  std::mutex mutex_;
+  std::vector<platform::com::ObjectPtr> registered_;
+};
+
+// A latch the test opens.
+class Gate {
+ public:
+  void Open() {
+    std::lock_guard lock(mutex_);
+    open_ = true;
+    changed_.notify_all();
+  }
+  void Wait() {
+    std::unique_lock lock(mutex_);
+    changed_.wait(lock, [this] { return open_; });
+  }
+
+ private:
+  std::mutex mutex_;
+  std::condition_variable changed_;
+  bool open_ = false;
+};
+
+// Holds StopWork open until the test releases it.
+class HeldStopService : public Service {
+ public:
+  Gate entered;
+  Gate release;
+  std::atomic<int> stop_work_runs{0};
+
+ protected:
+  void StopWork() override {
+    ++stop_work_runs;
+    entered.Open();
+    release.Wait();
+    Service::StopWork();
+  }
+};
+
+// A branding resolver whose Initialise fails, to see the "Err=" lines.
+class FailingBranding : public contracts::BrandingResolver {
+ public:
+  void Initialise() override { platform::RaiseError(53, "branding.xml is missing"); }
+  void Reset() override {}
+  void SwitchBrand(const std::string&) override {}
+  std::string ActiveBrand() override { return ""; }
+  std::string Expand(const std::string& text, const std::string&) override {
+    return text == "%%PRODUCTNAMESHORT" ? "Testbrand" : text;
+  }
+  std::string LookupString(const std::string&, const std::string& fallback) override { return fallback; }
+  platform::xml::NodeList LookupNodes(const std::string&) override { return {}; }
+  std::string ConfigurationXml(const std::string&, const std::string&) override { return ""; }
+};
+
+class LifecycleTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    platform::SetMachineRoot(root_.path());
+    contracts::Support().Reset();
+  }
+  void TearDown() override {
+    contracts::Support().Reset();
+    platform::SetMachineRoot({});
+  }
+  void WriteMachineConfig(const std::string& text) { testing_support::WriteFileBytes(root_ / "machine.conf", text); }
+  std::filesystem::path LogPath() const { return root_ / "commonfiles/Norvale/QORC/log/hearth.log"; }
+
+  // The messages of the current log, without their time stamp and tick.
+  std::vector<std::string> LogMessages() const {
+    std::vector<std::string> messages;
+    const std::string text = testing_support::ReadFileBytes(LogPath());
+    size_t start = 0;
+    for (size_t end; (end = text.find("\r\n", start)) != std::string::npos; start = end + 2) {
+      const std::string line = text.substr(start, end - start);
+      const size_t tick_end = line.find("] ", line.find("] [") + 3);
+      messages.push_back(tick_end == std::string::npos ? line : line.substr(tick_end + 2));
+    }
+    return messages;
+  }
+
+  // Runs the scenario on a new thread: the lifecycle's state is per thread,
+  // so every scenario starts from a thread that never ran start-up.
+  static void OnNewThread(const std::function<void()>& scenario) { std::thread(scenario).join(); }
+
+  testing_support::TempRoot root_;
+};
+
+// The local date and time as the time-stamped start lines show it.
+inline const char* kGeneralDatePattern = R"(\d{1,2}/\d{1,2}/\d{4}( \d{1,2}:\d{2}:\d{2} [AP]M)?)";
+
+// The text as a regular expression that matches exactly it.
+std::string Literal(std::string_view text);
+
+// `expected` appear in `messages` in this order (other lines may come between).
+// Each expected text is a regular expression matched against a whole message.
+::testing::AssertionResult AppearInOrder(const std::vector<std::string>& messages,
+                                         const std::vector<std::string>& expected);
+
+// How many messages match the expression.
+size_t CountMatching(const std::vector<std::string>& messages, const std::string& pattern);
+
+}  // namespace service

@@ -1,0 +1,120 @@
+// SvcCtl: the in-process start and stop.
+#include "service/lifecycle/svc_ctl.h"
+
+#include <regex>
+
+#include "platform/basic/conversions.h"
+
+#include "lifecycle_fixture.h"
+#include "service/lifecycle/state/lifecycle_state.h"
+#include "settings/shared/shared_settings.h"
+
+namespace service {
+namespace {
+
+void InstallCollections() {
+  settings::SetSystemSettings(std::make_shared<settings::cSettings>());
+  settings::SetUserSettings(std::make_shared<settings::cSettings>());
+}
+
+TEST_F(LifecycleTest, SvcCtlStartsAndStops) {
+  testing_support::WriteFileBytes(LogPath(), "last run\r\n");
+  OnNewThread([&] {
+    InstallCollections();
+    SvcCtl control;
+    EXPECT_TRUE(control.DoStartup());
+    EXPECT_EQ(GetApplicationObject(), control.GetAppObject());
+    EXPECT_TRUE(std::regex_match(control.GUID(), std::regex(R"(\{[0-9A-F-]{36}\},Veltris)"))) << control.GUID();
+
+    int32_t ac = kSvcCtlShutdown;
+    control.DoShutdown(ac);
+    EXPECT_EQ(ac, kSvcCtlShutdown);
+    EXPECT_FALSE(ClosingWindows());
+    EXPECT_TRUE(control.DidShutdown());
+    EXPECT_TRUE(control.DidShutdown());  // stays shut down; the stop does not run again
+  });
+  const std::vector<std::string> messages = LogMessages();
+  // Without the environment flag the in-process start begins a new log.
+  EXPECT_EQ(messages.front(), "System service log created, version 2.01.007");
+  EXPECT_EQ(CountMatching(messages, "Product version is: .*"), 0u);
+  EXPECT_EQ(CountMatching(messages, ".*Registering Application object"), 0u);
+  EXPECT_TRUE(AppearInOrder(messages, {
+                                          Literal("Service.OnStart: querying plugins."),
+                                          Literal("Service.OnStart: Sent 'onstartup' to plugins' "),
+                                          Literal("Service.OnStart: plugins notified of protection status."),
+                                          Literal("Service.OnStart: complete, Err=") + ".*",
+                                          Literal("CloseGDB - closing IMDB"),
+                                      }));
+  EXPECT_EQ(CountMatching(messages, Literal("CloseGDB - closing IMDB")), 1u);
+}
+
+TEST_F(LifecycleTest, SvcCtlWithTheEnvironmentFlagKeepsTheCurrentLog) {
+  WriteMachineConfig("EnvironmentFlag = yes\n");
+  testing_support::WriteFileBytes(LogPath(), "[old] [1] earlier line\r\n");
+  OnNewThread([&] {
+    InstallCollections();
+    SvcCtl control;
+    control.DoStartup();
+  });
+  EXPECT_EQ(LogMessages().front(), "earlier line");
+}
+
+TEST_F(LifecycleTest, DoStartupAnswersWhetherAnErrorIsStillPendingAtTheEnd) {
+  contracts::ScopedSupportOverride<contracts::BrandingResolver> failing(std::make_shared<FailingBranding>());
+  OnNewThread([&] {
+    InstallCollections();
+    SvcCtl control;
+    const bool started = control.DoStartup();
+    // The last line shows the error still pending, and the answer agrees
+    // with it (steps that trap and clear errors may have cleared it).
+    const std::string last = LogMessages().back();
+    ASSERT_EQ(last.rfind("Service.OnStart: complete, Err=", 0), 0u) << last;
+    EXPECT_EQ(started, last == "Service.OnStart: complete, Err=") << last;
+    EXPECT_EQ(started, !platform::Err::IsSet());
+    EXPECT_EQ(control.GUID().substr(control.GUID().size() - 10), ",Testbrand");
+  });
+}
+
+TEST_F(LifecycleTest, DoShutdownTakesOnlyItsTwoCodes) {
+  OnNewThread([&] {
+    SvcCtl control;
+    for (int32_t ac : {0, 1, kSvcCtlShutdown + 2, -1}) {
+      control.DoShutdown(ac);
+      EXPECT_FALSE(control.DidShutdown()) << ac;
+    }
+    EXPECT_FALSE(ClosingWindows());
+    EXPECT_FALSE(std::filesystem::exists(LogPath()));  // nothing ran
+
+    int32_t ac = kSvcCtlShutdownClosingWindows;
+    control.DoShutdown(ac);
+    EXPECT_TRUE(ClosingWindows());
+    EXPECT_TRUE(control.DidShutdown());
+  });
+}
+
+TEST_F(LifecycleTest, SvcCtlBeforeStartup) {
+  OnNewThread([&] {
+    SvcCtl control;
+    EXPECT_EQ(control.GUID(), ",Veltris");
+    EXPECT_EQ(control.GetAppObject(), nullptr);
+    EXPECT_FALSE(control.DidShutdown());
+  });
+}
+
+TEST_F(LifecycleTest, SvcCtlAnswersLateBoundCalls) {
+  OnNewThread([&] {
+    auto control = std::make_shared<SvcCtl>();
+    platform::com::ObjectPtr object = control;
+    EXPECT_EQ(platform::CStr(object->Invoke("GUID")), ",Veltris");
+    std::vector<platform::Variant> args{platform::Variant("not a number")};
+    object->Invoke("DoShutdown", args);  // ignored, no error
+    EXPECT_FALSE(platform::CBool(object->Invoke("DidShutdown")));
+    args[0] = platform::Variant(kSvcCtlShutdown);
+    object->Invoke("DoShutdown", args);
+    EXPECT_TRUE(platform::CBool(object->Invoke("DidShutdown")));
+    EXPECT_EQ(object->TypeName(), "SvcCtl");
+  });
+}
+
+}  // namespace
+}  // namespace service
