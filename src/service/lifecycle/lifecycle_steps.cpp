@@ -6,6 +6,11 @@
 #include "platform/basic/conversions.h"
 #include "platform/basic/variant.h"
 #include "platform/com/object.h"
+#include "plugins/notify/notify_feature_plugins.h"
+#include "service/init/save_all_settings.h"
+#include "service/init/shutdown_all.h"
+#include "service/init/svc_init.h"
+#include "service/install/check_uninstall_marker.h"
 
 namespace service::steps {
 
@@ -20,7 +25,7 @@ void RegisterToolkitTypeLibrary() {}
 void SetServiceDisplayName() {}
 void WriteUninstallEntries() {}
 void GrantRegistryPermissions() {}
-void CheckUninstallMarker() {}
+void CheckUninstallMarker() { service::CheckUninstallMarker(); }
 
 platform::com::ObjectPtr CreateApplicationObject() { return nullptr; }
 
@@ -35,21 +40,14 @@ void ShutdownApplication(const platform::com::ObjectPtr& application) {
   application->Invoke("Shutdown");
 }
 
-void SvcInitInit() {}
-void ShutdownAll() {}
-
-void SaveAllSettings() {
-  if (settings::SettingsPtr system = settings::GetSystemSettings(); system && system->Dirty()) {
-    system->WriteSnapshotToStored("");
-  }
-  if (settings::SettingsPtr user = settings::GetUserSettings()) {
-    const std::string sid = platform::CStr(user->GetValue("user.sid"));
-    if (!sid.empty() && user->Dirty()) user->WriteSnapshotToStored(sid);
-  }
-}
+void SvcInitInit() { SvcInit::Init(); }
+void ShutdownAll() { service::ShutdownAll(); }
+void SaveAllSettings() { service::SaveAllSettings(); }
 
 void QueryFeaturePlugins() {}
-void NotifyFeaturePlugins(typelib::NotifyType, const Collections&) {}
+void NotifyFeaturePlugins(typelib::NotifyType event, const Collections& collections) {
+  plugins::NotifyFeaturePlugins(event, collections.system, collections.user);
+}
 
 void CloseGDB() { alerts::CloseGDB(); }
 
