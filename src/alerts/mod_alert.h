@@ -127,13 +127,14 @@ void DumpAlertStore();
 
 // Reads a Boolean of the current user's settings ("sys.ui.Require...").
 using UserSettingReader = std::function<bool(std::string_view name)>;
-// Installs the reader the gate asks (empty: none, the gate stays open).
-// Returns the reader it replaces.
+// Replaces the gate's reader (empty: the thread's current-user collection,
+// settings::GetUserSettings). Returns the reader it replaces.
 UserSettingReader SetUserSettingReader(UserSettingReader reader);
 // True when GetAlertIndices must answer 0 for this store: the store is
 // exactly "Wavelock", the user requires a configuration password
 // ("sys.ui.RequireConfigurationPassword") and has not allowed acknowledging
-// private alerts ("legacy.PrivAckAlerts").
+// private alerts ("legacy.PrivAckAlerts"). Settings that cannot be read (no
+// current user on the thread) keep it closed.
 bool StoreGateClosed(const std::string& store_name);
 
 }  // namespace alerts

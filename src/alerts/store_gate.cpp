@@ -2,6 +2,8 @@
 #include <mutex>
 
 #include "alerts/mod_alert.h"
+#include "platform/basic/err.h"
+#include "settings/shared/shared_settings.h"
 
 namespace alerts {
 namespace {
@@ -14,6 +16,14 @@ std::mutex& ReaderMutex() {
 UserSettingReader& Reader() {
   static UserSettingReader reader;
   return reader;
+}
+
+// The current user's collection of this thread; raises 91 when the thread
+// has none.
+bool ReadUserSetting(std::string_view name) {
+  settings::SettingsPtr user = settings::GetUserSettings();
+  if (!user) platform::RaiseError(platform::kErrObjectNotSet);
+  return user->GetValueB(name);
 }
 
 }  // namespace
@@ -32,11 +42,12 @@ bool StoreGateClosed(const std::string& store_name) {
     std::lock_guard lock(ReaderMutex());
     reader = Reader();
   }
-  if (!reader) return false;
+  if (!reader) reader = ReadUserSetting;
   try {
     return reader("sys.ui.RequireConfigurationPassword") && !reader("legacy.PrivAckAlerts");
   } catch (...) {
-    // Settings that cannot be read keep the private store closed.
+    // Settings that cannot be read (no user collection on this thread, a
+    // value that is no Boolean) keep the private store closed.
     return true;
   }
 }

@@ -1,6 +1,7 @@
 #include "alerts/alert_statements.h"
 #include "alerts_fixture.h"
 #include "platform/basic/date_time.h"
+#include "settings/shared/shared_settings.h"
 
 namespace alerts::testing {
 namespace {
@@ -94,11 +95,25 @@ TEST_F(QueryTest, WavelockGateFollowsTheUsersSettings) {
     // The gate is GetAlertIndices' alone.
     EXPECT_EQ(GetAlertIndicesAll("Wavelock", list), 1);
   }
-  // Settings that cannot be read keep the store closed; no reader: open.
+  // Settings that cannot be read keep the store closed.
   SetUserSettingReader([](std::string_view) -> bool { throw std::runtime_error("settings unavailable"); });
   EXPECT_TRUE(StoreGateClosed("Wavelock"));
-  SetUserSettingReader(nullptr);
-  EXPECT_FALSE(StoreGateClosed("Wavelock"));
+}
+
+TEST_F(QueryTest, WavelockGateReadsTheCurrentUsersCollection) {
+  Post("Wavelock");
+  Variant list;
+  // No current user on this thread: the private store stays closed.
+  settings::SetUserSettings(nullptr);
+  EXPECT_EQ(GetAlertIndices("Wavelock", list, false, ""), 0);
+  auto user = std::make_shared<settings::cSettings>();
+  user->SetValue("sys.ui.RequireConfigurationPassword", Variant(true));
+  user->SetValue("legacy.PrivAckAlerts", Variant(false));
+  settings::SetUserSettings(user);
+  EXPECT_EQ(GetAlertIndices("Wavelock", list, false, ""), 0);
+  user->SetValue("legacy.PrivAckAlerts", Variant(true));
+  EXPECT_EQ(GetAlertIndices("Wavelock", list, false, ""), 1);
+  settings::SetUserSettings(nullptr);
 }
 
 TEST_F(QueryTest, ExistenceTests) {

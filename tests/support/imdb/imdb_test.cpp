@@ -230,6 +230,20 @@ TEST_F(ImdbTest, CheckValidatesWithoutRunning) {
   EXPECT_EQ(db_.GetFieldText(2), "kept");
 }
 
+TEST_F(ImdbTest, ProvenCheckIsRenewedWhenTheTablesChange) {
+  EXPECT_TRUE(db_.Check("SELECT * FROM Items"));
+  EXPECT_TRUE(db_.Check("SELECT * FROM Items"));  // proven: answered from memory
+  {
+    Imdb other;
+    other.Open(path_);
+    other.Execute("DROP TABLE Items");
+  }
+  // A schema change anywhere in the process makes the next check look again.
+  EXPECT_EQ(RaisedBy([&] { db_.Check("SELECT * FROM Items"); }), "no such table: Items");
+  db_.Execute(kCreateItems);
+  EXPECT_TRUE(db_.Check("SELECT * FROM Items"));
+}
+
 TEST_F(ImdbTest, FieldNumbersAndTablesAreChecked) {
   db_.SetFieldText(99, "x");
   EXPECT_NE(RaisedBy([&] { db_.InsertRow("Items"); }), "");
