@@ -55,10 +55,12 @@ inline std::optional<Request> ParseRequest(std::string_view line, std::string* e
   constexpr std::string_view kControl = "control ";
   if (line.substr(0, kControl.size()) == kControl) {
     const std::string number(line.substr(kControl.size()));
+    const size_t digits = !number.empty() && number[0] == '-' ? 1 : 0;
     char* end = nullptr;
     errno = 0;
-    const long code = number.empty() ? 0 : std::strtol(number.c_str(), &end, 10);
-    if (number.empty() || end == nullptr || *end != '\0' || errno != 0 || code < INT16_MIN || code > INT16_MAX) {
+    const bool decimal = number.size() > digits && number[digits] >= '0' && number[digits] <= '9';
+    const long code = decimal ? std::strtol(number.c_str(), &end, 10) : 0;
+    if (!decimal || end == nullptr || *end != '\0' || errno != 0 || code < INT16_MIN || code > INT16_MAX) {
       *error = "the control code must be a whole number from -32768 to 32767";
       return std::nullopt;
     }
