@@ -1,11 +1,9 @@
 #include "alerts/alert_state.h"
 
-#include <filesystem>
-
 #include "alerts/mod_alert.h"
 #include "platform/basic/err.h"
-#include "platform/root/machine_root.h"
 #include "service/log/system_log.h"
+#include "settings/folders/folders.h"
 
 namespace alerts {
 
@@ -20,9 +18,7 @@ support::Imdb& Connection() {
   return *state.connection;
 }
 
-std::string ProfileFolder() {
-  return (platform::MachineRoot() / "commonfiles" / "Norvale" / "QORC" / "prf").string();
-}
+std::string ProfileFolder() { return settings::GetProfileFolder(); }
 
 std::string AlertDatabasePath() { return ProfileFolder() + "/imdb.bin"; }
 

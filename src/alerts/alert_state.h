@@ -25,7 +25,7 @@ AlertState& State();
 // The thread's connection; raises 91 when there is none.
 support::Imdb& Connection();
 
-// The profile folder: <root>/commonfiles/Norvale/QORC/prf.
+// The profile folder of the shared state (common files + "/Norvale/QORC/prf").
 std::string ProfileFolder();
 
 // A line of the system log.
