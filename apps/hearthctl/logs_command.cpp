@@ -11,6 +11,13 @@ namespace {
 
 const GroupRegistration kGroup{"logs", "write and read the report logs of the alert store"};
 
+int StoreUnusable(const Command& self, Io& io) {
+  return Report(io, self,
+                "the alert store " + alerts::AlertDatabasePath() + " cannot be used (details in " +
+                    service::SystemLogPath() + ")",
+                kExitFailure);
+}
+
 int Write(const Command& self, const Arguments& args, Io& io) {
   ParsedArguments parsed;
   std::string error;
@@ -24,12 +31,7 @@ int Write(const Command& self, const Arguments& args, Io& io) {
   if (parse_error != std::errc() || end != text.data() + text.size() || severity < 0 || severity > 255) {
     return UsageError(io, self, "SEVERITY must be a whole number from 0 to 255");
   }
-  if (!alerts::CheckIMDBObject()) {
-    return Report(io, self,
-                  "the alert store " + alerts::AlertDatabasePath() + " cannot be used (details in " +
-                      service::SystemLogPath() + ")",
-                  kExitFailure);
-  }
+  if (!alerts::CheckIMDBObject()) return StoreUnusable(self, io);
   alerts::WriteLogEntry(parsed.positional[0], static_cast<uint8_t>(severity), parsed.positional[2]);
   return kExitOk;
 }
@@ -39,12 +41,7 @@ int Privacy(const Command& self, const Arguments& args, Io& io) {
   std::string error;
   if (!ParseArguments(args, {}, {}, &parsed, &error)) return UsageError(io, self, error);
   if (!parsed.positional.empty()) return UsageError(io, self, "too many arguments");
-  if (!alerts::CheckIMDBObject()) {
-    return Report(io, self,
-                  "the alert store " + alerts::AlertDatabasePath() + " cannot be used (details in " +
-                      service::SystemLogPath() + ")",
-                  kExitFailure);
-  }
+  if (!alerts::CheckIMDBObject()) return StoreUnusable(self, io);
   std::string report = alerts::GetPrivacyReport();
   if (report.empty()) return kExitOk;
   // Entries are joined by the character 1: one a line here.
