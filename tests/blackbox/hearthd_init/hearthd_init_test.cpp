@@ -77,6 +77,28 @@ TEST_F(HearthdInit, AStartLoadsTheSettingsAndAStopStoresThem) {
   EXPECT_NE(system.find(Element("users.sids", "*|")), std::string::npos);
 }
 
+TEST_F(HearthdInit, TheGuestProfileAndFeatureSetsAreStoredWithTheApplication) {
+  RunOnce();
+  const std::vector<std::string> log = LogMessages(root_.path());
+  bool application_started = false;
+  for (const std::string& message : log) {
+    if (message.rfind("ShApplication.Startup: my thread=0x", 0) == 0) application_started = true;
+  }
+  if (!application_started) GTEST_SKIP() << "this hearthd starts no Application object";
+
+  std::string guest_id;
+  for (const std::string& message : log) {
+    if (message.rfind("SvcInit::Init - loaded user settings ", 0) == 0) guest_id = message;
+  }
+  EXPECT_NE(guest_id, "SvcInit::Init - loaded user settings  (  )");
+  const std::string system = Dump();
+  EXPECT_NE(system.find("<features."), std::string::npos) << system;
+  EXPECT_NE(system.find(Element("adminuser.sid", "*")), std::string::npos);
+  const std::string guest = Dump({"--user", "*"});
+  EXPECT_NE(guest.find(Element("user.sid", "*")), std::string::npos) << guest;
+  EXPECT_NE(guest.find(Element("legacy.signature", "TPv1a")), std::string::npos);
+}
+
 TEST_F(HearthdInit, SafeModeLoadsAndStoresNothing) {
   WriteMachineConfig("CleanBoot = 1\n");
   RunOnce();
