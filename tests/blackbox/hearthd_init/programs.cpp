@@ -9,6 +9,7 @@
 #include <cstdlib>
 #include <thread>
 
+#include "service/init/testing/init_test_support.h"
 #include "testing/temp_root.h"
 
 namespace hearthd_init_test {
@@ -124,19 +125,7 @@ int Hearthd::Stop() {
 }
 
 std::vector<std::string> LogMessages(const std::filesystem::path& root) {
-  const std::string text = testing_support::ReadFileBytes(root / "commonfiles/Norvale/QORC/log/hearth.log");
-  std::vector<std::string> messages;
-  size_t start = 0;
-  while (start < text.size()) {
-    size_t end = text.find("\r\n", start);
-    if (end == std::string::npos) end = text.size();
-    const std::string line = text.substr(start, end - start);
-    start = end + 2;
-    const size_t first = line.find("] ");
-    const size_t second = first == std::string::npos ? first : line.find("] ", first + 2);
-    messages.push_back(second == std::string::npos ? line : line.substr(second + 2));
-  }
-  return messages;
+  return init_testing::LogFileMessages((root / "commonfiles/Norvale/QORC/log/hearth.log").string());
 }
 
 bool HasMessage(const std::vector<std::string>& messages, const std::string& message) {

@@ -23,15 +23,12 @@ namespace {
 using init_testing::FindMessage;
 using init_testing::RunOnFreshThread;
 using init_testing::SystemLogMessages;
+using init_testing::Text;
 using init_testing::User;
 
 constexpr char kA[] = "S-1-22-1-1000";
 constexpr char kB[] = "S-1-22-1-1001";
 constexpr char kGuestLine[] = "Loading loading guest profile since we couldn't find the current user";
-
-std::string Text(const settings::SettingsPtr& settings, const std::string& name) {
-  return platform::CStr(settings->GetValue(name));
-}
 
 // Stands in for the Application object: LoadSingleUserSettings fills the
 // current user's collection as the guest profile would.

@@ -18,15 +18,12 @@ namespace {
 using init_testing::FindMessage;
 using init_testing::RunOnFreshThread;
 using init_testing::SystemLogMessages;
+using init_testing::Text;
 using init_testing::User;
 
 constexpr char kA[] = "S-1-22-1-1000";
 constexpr char kB[] = "S-1-22-1-1001";
 constexpr char kC[] = "S-1-22-1-1002";
-
-std::string Text(const SettingsPtr& settings, const std::string& name) {
-  return platform::CStr(settings->GetValue(name));
-}
 
 bool IsBooleanValue(const platform::Variant& value, bool expected) {
   return value.IsBoolean() && value.BoolValue() == expected;

@@ -10,8 +10,14 @@
 
 namespace init_testing {
 
-std::vector<std::string> SystemLogMessages() {
-  const std::string text = testing_support::ReadFileBytes(service::SystemLogPath());
+std::vector<std::string> SystemLogMessages() { return LogFileMessages(service::SystemLogPath()); }
+
+std::string Text(const settings::SettingsPtr& settings, const std::string& name) {
+  return platform::CStr(settings->GetValue(name));
+}
+
+std::vector<std::string> LogFileMessages(const std::string& path) {
+  const std::string text = testing_support::ReadFileBytes(path);
   std::vector<std::string> messages;
   size_t start = 0;
   while (start < text.size()) {
