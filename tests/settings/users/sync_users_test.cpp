@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "platform/basic/conversions.h"
+#include "platform/basic/err.h"
 #include "platform/basic/string_functions.h"
 #include "platform/basic/variant.h"
 #include "platform/xml/document.h"
@@ -219,6 +220,20 @@ TEST_F(SyncUsersTest, AFailingUserListRemovesNobody) {
             -1);
   EXPECT_NE(FindMessage(messages, std::string("SyncUsers - Error retrieving NTUser details to update SID ") + kA), -1);
   EXPECT_NE(FindMessage(messages, "SyncUsers - Delete SID list is "), -1);
+}
+
+TEST_F(SyncUsersTest, SettingsOfTheWrongTypeStopOnlyTheirOwnSteps) {
+  users_->records = {User(kA, "alice", "Alice")};
+  RunOnFreshThread([&] {
+    SettingsPtr system = InstallSystem();
+    system->SetValue("users.sids", platform::Variant::Null());
+    system->SetValue("legacy.featuremultiuser", platform::Variant::Null());
+    SyncUsers();
+    EXPECT_EQ(platform::Err::Number(), platform::kErrInvalidUseOfNull);
+    EXPECT_TRUE(system->GetValue("users.sids").IsNull());  // left as it was
+    EXPECT_FALSE(system->Exists("user." + platform::LCase(kA) + ".filename"));
+  });
+  EXPECT_NE(FindMessage(SyncMessages(), "SyncUsers - Delete SID list is "), -1);
 }
 
 TEST_F(SyncUsersTest, WithoutASystemCollectionNothingHappens) {
