@@ -51,10 +51,9 @@ bool Imdb::IsOpen() const {
   return connection_ != nullptr;
 }
 
-const std::string& Imdb::Path() const {
-  static const std::string kNone;
+std::string Imdb::Path() const {
   std::lock_guard lock(mutex_);
-  return connection_ ? connection_->path() : kNone;
+  return connection_ ? connection_->path() : std::string();
 }
 
 bool Imdb::Execute(std::string_view sql, std::span<const platform::Variant> params) {

@@ -66,7 +66,8 @@ class Imdb : public platform::com::Object {
   int64_t MaxSize() const;
 
   // Opens (creating when missing, with its folder) the database file. A
-  // missing or empty file is an empty database. A file that is not a
+  // missing or empty file is an empty database (the engine drops a log left
+  // beside a file that is gone). A file that is not a
   // database, or whose pages fail the engine's integrity check, raises here
   // and leaves the object open but unusable: every later statement raises
   // the same description until it is closed.
@@ -74,7 +75,7 @@ class Imdb : public platform::com::Object {
   // Ends any open result, then closes the file. Never fails.
   void Close();
   bool IsOpen() const;
-  const std::string& Path() const;
+  std::string Path() const;
 
   // Runs one statement, with the values of its "?" placeholders in order.
   // True when it ran; a SELECT leaves its result open, positioned before the

@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <unistd.h>
+
 #include <filesystem>
 #include <string>
 #include <thread>
@@ -11,6 +13,7 @@
 #include "platform/basic/err.h"
 #include "platform/com/class_registry.h"
 #include "support/imdb/imdb_error.h"
+#include "testing/child_process.h"
 #include "testing/temp_root.h"
 
 namespace support {
@@ -334,6 +337,29 @@ TEST(ImdbFileTest, ConnectionsFollowAFileReplacedByAnother) {
   ASSERT_EQ(first.RowCount(), 1);
   first.MoveFirst();
   EXPECT_EQ(first.GetFieldText(2), "new");
+}
+
+TEST(ImdbFileTest, LogFilesOfAVanishedDatabaseAreNotReplayed) {
+  testing_support::TempRoot root;
+  std::string path = (root / "imdb.bin").string();
+  // A process dies with its last rows still in the log beside the file...
+  int status = testing_support::RunInChild([&]() -> int {
+    Imdb old;
+    old.Open(path);
+    old.Execute(kCreateItems);
+    old.SetFieldText(2, "old row");
+    old.InsertRow("Items");
+    _exit(std::filesystem::exists(path + "-wal") ? 0 : 3);
+  });
+  ASSERT_EQ(status, 0);
+  // ...and then only the database itself is deleted.
+  std::filesystem::remove(path);
+  Imdb fresh;
+  fresh.Open(path);
+  EXPECT_EQ(RaisedBy([&] { fresh.Execute("SELECT * FROM Items"); }), "no such table: Items");
+  fresh.Execute(kCreateItems);
+  ASSERT_TRUE(fresh.Execute("SELECT * FROM Items"));
+  EXPECT_EQ(fresh.RowCount(), 0);
 }
 
 TEST(ImdbFileTest, ExportWritesHeaderRowsAndQuotesFields) {
