@@ -1,5 +1,6 @@
 #include "settings/users/sync_users.h"
 
+#include <filesystem>
 #include <map>
 #include <memory>
 #include <string>
@@ -11,6 +12,7 @@
 #include "service/contracts/support_objects.h"
 #include "service/log/system_log.h"
 #include "settings/folders/file_utilities.h"
+#include "settings/folders/folders.h"
 #include "settings/shared/shared_settings.h"
 #include "settings/users/sid_list.h"
 #include "settings/users/user_settings_names.h"
@@ -88,6 +90,14 @@ void KeepKnownUsers(SyncRun& run, const std::string& error) {
   run.delete_list = SidList();
 }
 
+// The settings names a user's file; anyone who can write a setting could
+// name any file. Only a settings file of the profile folder is deleted.
+bool IsStoredSettingsFile(const std::string& file) {
+  const std::filesystem::path path = std::filesystem::path(file).lexically_normal();
+  const std::filesystem::path profile = std::filesystem::path(GetProfileFolder()).lexically_normal();
+  return path.parent_path() == profile && path.extension() == ".exl";
+}
+
 void RemoveUser(const std::string& sid) {
   WriteSystemLog("SyncUsers - Removing user settings for SID " + sid);
   SettingsPtr system = System();
@@ -98,7 +108,12 @@ void RemoveUser(const std::string& sid) {
   }
   platform::Step([&] { system->RemoveValue(UserSetting(sid, "")); });
   WriteSystemLog("SyncUsers - removing file '" + file + "'");
-  KillFileQuietly(file);
+  if (file.empty()) return;
+  if (IsStoredSettingsFile(file)) {
+    KillFileQuietly(file);
+  } else {
+    WriteSystemLog("SyncUsers - '" + file + "' is not a settings file of the profile folder; left in place");
+  }
 }
 
 // Known users keep their administrator flag as it was: only the creation of

@@ -222,6 +222,31 @@ TEST_F(SyncUsersTest, AFailingUserListRemovesNobody) {
   EXPECT_NE(FindMessage(messages, "SyncUsers - Delete SID list is "), -1);
 }
 
+TEST_F(SyncUsersTest, OnlySettingsFilesOfTheProfileFolderAreDeleted) {
+  const std::string outside = (root_ / "precious.exl").string();
+  const std::string other = ProfileFolder() + "/notes.txt";
+  testing_support::WriteFileBytes(outside, "keep");
+  testing_support::WriteFileBytes(other, "keep");
+  RunOnFreshThread([&] {
+    SettingsPtr system = InstallSystem({{"users.sids", std::string(kA) + "|" + kB + "|" + kC + "|"}});
+    AddKnownUser(system, kA, "alice", false);
+    system->SetValue(std::string("user.") + kA + ".filename", platform::Variant(outside));
+    AddKnownUser(system, kB, "bob", false);
+    system->SetValue(std::string("user.") + kB + ".filename", platform::Variant(other));
+    const std::string c_file = AddKnownUser(system, kC, "carol", false);
+    system->SetValue(std::string("user.") + kC + ".filename",
+                     platform::Variant(ProfileFolder() + "/../prf/./carol.exl"));  // the same file, spelt otherwise
+    SyncUsers();
+    EXPECT_FALSE(std::filesystem::exists(c_file));
+    EXPECT_FALSE(system->Exists("user." + platform::LCase(kA) + ".filename"));
+  });
+  EXPECT_TRUE(std::filesystem::exists(outside));
+  EXPECT_TRUE(std::filesystem::exists(other));
+  EXPECT_NE(FindMessage(SyncMessages(),
+                        "SyncUsers - '" + outside + "' is not a settings file of the profile folder; left in place"),
+            -1);
+}
+
 TEST_F(SyncUsersTest, SettingsOfTheWrongTypeStopOnlyTheirOwnSteps) {
   users_->records = {User(kA, "alice", "Alice")};
   RunOnFreshThread([&] {
