@@ -3,10 +3,14 @@
 #include <fcntl.h>
 #include <unistd.h>
 
-#include <cstdio>
+#include <cerrno>
+#include <charconv>
+#include <chrono>
 #include <ctime>
+#include <filesystem>
 
 #include "platform/fs/file_ops.h"
+#include "platform/root/machine_root.h"
 #include "platform/win32/tick_count.h"
 #include "service/contracts/support_objects.h"
 #include "settings/folders/folders.h"
@@ -17,15 +21,67 @@ namespace {
 constexpr std::string_view kLogFileName = "hearth.log";
 constexpr int kLogGenerations = 9;
 
+// How long a thread trusts the log path it worked out. Working it out asks
+// the folder component (which reads the machine configuration) and looks at
+// the disk, which would cost more than the line itself; a log folder that
+// disappears is noticed at once anyway (the open fails and the path is
+// worked out anew, making the folder again).
+constexpr auto kLogPathLifetime = std::chrono::seconds(1);
+
+struct LogPathCache {
+  std::filesystem::path root;
+  const contracts::FolderComponent* folders = nullptr;
+  std::chrono::steady_clock::time_point worked_out;
+  std::string path;
+};
+
+thread_local LogPathCache log_path_cache;
+
+const std::string& CurrentLogPath(bool work_out_anew) {
+  LogPathCache& cache = log_path_cache;
+  std::filesystem::path root = platform::MachineRoot();
+  const contracts::FolderComponent* folders = contracts::Support().Folders().get();
+  const auto now = std::chrono::steady_clock::now();
+  if (work_out_anew || cache.path.empty() || root != cache.root || folders != cache.folders ||
+      now - cache.worked_out >= kLogPathLifetime) {
+    cache.path = settings::GetLogFolder() + "/" + std::string(kLogFileName);
+    cache.root = std::move(root);
+    cache.folders = folders;
+    cache.worked_out = now;
+  }
+  return cache.path;
+}
+
+int OpenForAppending(const std::string& path) {
+  return ::open(path.c_str(), O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0644);
+}
+
 // One write(2) to a file opened for appending: lines that many threads or
 // processes write at once never interleave within a line. Any failure (no
-// folder, no space, a folder in the file's place) loses the line.
-void AppendWhole(const std::string& path, const std::string& bytes) {
-  const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0644);
+// space, a folder in the file's place, no rights) loses the line.
+void AppendToLog(const std::string& bytes) {
+  int fd = OpenForAppending(CurrentLogPath(false));
+  if (fd < 0 && errno == ENOENT) fd = OpenForAppending(CurrentLogPath(true));
   if (fd < 0) return;
   const ssize_t ignored = ::write(fd, bytes.data(), bytes.size());
   (void)ignored;
   ::close(fd);
+}
+
+// The local time stamp "yyMMdd HH:mm:ss", made once per second and thread.
+const std::string& TimeStamp() {
+  thread_local std::time_t stamped = -1;
+  thread_local std::string stamp;
+  const std::time_t now = std::time(nullptr);
+  if (now != stamped) {
+    std::tm local{};
+    localtime_r(&now, &local);
+    char text[40];
+    const size_t length = std::strftime(text, sizeof text, "%y%m%d %H:%M:%S", &local);
+    stamp.assign(text, length);
+    stamped = now;
+  }
+  return stamp;
 }
 
 void PreparePath(const std::string& path) { contracts::Support().Files()->PreparePath(path); }
@@ -42,7 +98,7 @@ void IgnoreFailure(F&& step) {
 
 }  // namespace
 
-std::string SystemLogPath() { return settings::GetLogFolder() + "/" + std::string(kLogFileName); }
+std::string SystemLogPath() { return CurrentLogPath(true); }
 
 std::string LogCreatedMessage() {
   return "System service log created, version " +
@@ -50,19 +106,14 @@ std::string LogCreatedMessage() {
 }
 
 std::string FormatLogLine(std::string_view message) {
-  const std::time_t now = std::time(nullptr);
-  std::tm local{};
-  localtime_r(&now, &local);
-  char stamp[40];
-  std::strftime(stamp, sizeof stamp, "%y%m%d %H:%M:%S", &local);
   char tick[16];
-  std::snprintf(tick, sizeof tick, "%d", static_cast<int>(platform::win32::GetTickCount()));
+  const auto tick_end = std::to_chars(tick, tick + sizeof tick, platform::win32::GetTickCount()).ptr;
   std::string line;
   line.reserve(message.size() + 40);
   line += '[';
-  line += stamp;
+  line += TimeStamp();
   line += "] [";
-  line += tick;
+  line.append(tick, tick_end);
   line += "] ";
   line += message;
   return line;
@@ -102,12 +153,13 @@ void WriteSystemLog(std::string_view message) {
     std::string created;
     if (message.empty()) {
       RotateLogFiles(kLogFileName, kLogGenerations);
+      CurrentLogPath(true);  // a new log: the folder is looked at anew
       created = LogCreatedMessage();
       message = created;
     }
     std::string line = FormatLogLine(message);
     line += "\r\n";
-    AppendWhole(SystemLogPath(), line);
+    AppendToLog(line);
   } catch (...) {
     // The line is lost; the caller carries on.
   }

@@ -23,8 +23,10 @@ std::string FillPlaceholders(const std::string& text_template, const std::string
   std::string text = text_template;
   IgnoringErrors([&] { text = contracts::Support().Branding()->Expand(text_template, ""); });
   const std::array<const std::string*, 5> args{&a1, &a2, &a3, &a4, &a5};
-  for (size_t i = 0; i < args.size(); ++i) {
-    ReplaceAll(text, "%" + std::to_string(i + 1), *args[i]);
+  std::string placeholder = "%1";
+  for (const std::string* arg : args) {
+    ReplaceAll(text, placeholder, *arg);
+    ++placeholder[1];
   }
   return text;
 }

@@ -6,6 +6,7 @@
 #include <thread>
 #include <vector>
 
+#include "platform/basic/err.h"
 #include "platform/root/machine_root.h"
 #include "testing/temp_root.h"
 
@@ -75,6 +76,31 @@ TEST_F(SystemLogTest, AnUnwritableLogLosesTheLineQuietly) {
   std::filesystem::create_directories(LogDir() / "hearth.log");  // a folder where the file should be
   WriteSystemLog("lost");
   EXPECT_TRUE(std::filesystem::is_directory(LogDir() / "hearth.log"));
+}
+
+TEST_F(SystemLogTest, TheLogFollowsTheCommonFilesFolder) {
+  testing_support::WriteFileBytes(root_ / "machine.conf", "CommonFilesFolder = shared/files\n");
+  std::thread([] { WriteSystemLog("moved"); }).join();  // a thread that never wrote before
+  EXPECT_NE(ReadFileBytes(root_ / "shared/files/Norvale/QORC/log/hearth.log").find("] moved\r\n"), std::string::npos);
+  EXPECT_FALSE(std::filesystem::exists(LogDir()));
+}
+
+TEST_F(SystemLogTest, ALogFolderRemovedMeanwhileIsMadeAgain) {
+  WriteSystemLog("before");
+  std::filesystem::remove_all(root_ / "commonfiles");
+  WriteSystemLog("after");
+  EXPECT_NE(ReadFileBytes(LogDir() / "hearth.log").find("] after\r\n"), std::string::npos);
+}
+
+TEST_F(SystemLogTest, ThePendingErrorOfTheCallerStays) {
+  platform::Err::Set(91, "Object variable or With block variable not set");
+  WriteSystemLog("");
+  WriteSystemLog("a line");
+  std::filesystem::create_directories(LogDir() / "hearth.lo9");  // a generation that cannot go
+  WriteSystemLog("");
+  EXPECT_EQ(platform::Err::Number(), 91);
+  EXPECT_EQ(platform::Err::Description(), "Object variable or With block variable not set");
+  platform::Err::Clear();
 }
 
 TEST_F(SystemLogTest, LinesFromManyThreadsNeverInterleave) {
