@@ -118,6 +118,7 @@ void ImdbConnection::OpenFile() {
 }
 
 void ImdbConnection::CloseFile() {
+  result_.ForgetLayouts();
   for (auto& [text, stmt] : statements_) sqlite3_finalize(stmt);
   statements_.clear();
   tables_.clear();
@@ -150,6 +151,7 @@ void ImdbConnection::EnsureUsable() {
   if (generation == generation_seen_ && now - identity_checked_ < kIdentityCheckInterval) return;
   if (generation != generation_seen_) {
     proven_.clear();
+    result_.ForgetLayouts();
     generation_seen_ = generation;
   }
   struct stat info {};
@@ -180,6 +182,7 @@ sqlite3_stmt* ImdbConnection::Prepare(const std::string& sql) {
   auto found = statements_.find(sql);
   if (found != statements_.end()) return found->second;
   if (statements_.size() >= kMaxCachedStatements) {
+    result_.ForgetLayouts();
     for (auto& [text, stmt] : statements_) sqlite3_finalize(stmt);
     statements_.clear();
   }

@@ -43,12 +43,16 @@ void ResultSet::Fetch(sqlite3_stmt* stmt, bool hidden_rowid) {
   Clear();
   int total = sqlite3_column_count(stmt);
   int visible = hidden_rowid ? total - 1 : total;
-  columns_.resize(static_cast<size_t>(visible));
-  for (int i = 0; i < visible; ++i) {
-    const char* name = sqlite3_column_name(stmt, i);
-    columns_[i].name = name ? name : "";
-    columns_[i].kind = ColumnKindOf(sqlite3_column_decltype(stmt, i));
+  std::vector<ResultColumn>& layout = layouts_[stmt];
+  if (layout.size() != static_cast<size_t>(visible)) {
+    layout.resize(static_cast<size_t>(visible));
+    for (int i = 0; i < visible; ++i) {
+      const char* name = sqlite3_column_name(stmt, i);
+      layout[i].name = name ? name : "";
+      layout[i].kind = ColumnKindOf(sqlite3_column_decltype(stmt, i));
+    }
   }
+  columns_ = layout;
   for (;;) {
     int rc = sqlite3_step(stmt);
     if (rc == SQLITE_DONE) break;

@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <string>
 #include <string_view>
+#include <unordered_map>
 #include <vector>
 
 #include "platform/basic/variant.h"
@@ -30,6 +31,9 @@ class ResultSet {
   // with the engine's description when a step fails (nothing is kept then).
   void Fetch(sqlite3_stmt* stmt, bool hidden_rowid);
   void Clear();
+  // Drops the remembered column layouts (statements were finalized, or the
+  // tables may have changed).
+  void ForgetLayouts() { layouts_.clear(); }
 
   bool open() const { return open_; }
   int32_t row_count() const { return static_cast<int32_t>(rows_); }
@@ -74,6 +78,8 @@ class ResultSet {
 
   bool open_ = false;
   std::vector<ResultColumn> columns_;
+  // Column layouts by statement, so a statement run again skips reading them.
+  std::unordered_map<sqlite3_stmt*, std::vector<ResultColumn>> layouts_;
   std::vector<Cell> cells_;  // rows_ * columns_.size(), row by row
   std::vector<int64_t> rowids_;
   std::string text_;
