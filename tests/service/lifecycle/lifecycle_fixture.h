@@ -19,6 +19,7 @@
 #include "service/contracts/service_host.h"
 #include "service/contracts/support_objects.h"
 #include "service/lifecycle/service.h"
+#include "settings/shared/shared_settings.h"
 #include "test_host.h"
 #include "testing/temp_root.h"
 
@@ -71,6 +72,13 @@ class LifecycleTest : public ::testing::Test {
 
   testing_support::TempRoot root_;
 };
+
+// Installs collections on this thread first, as start-up's initialisation
+// does, so that a start does not fail for want of them.
+inline void InstallCollections() {
+  settings::SetSystemSettings(std::make_shared<settings::cSettings>());
+  settings::SetUserSettings(std::make_shared<settings::cSettings>());
+}
 
 // The local date and time as the time-stamped start lines show it.
 inline const char* kGeneralDatePattern = R"(\d{1,2}/\d{1,2}/\d{4}( \d{1,2}:\d{2}:\d{2} [AP]M)?)";

@@ -6,13 +6,6 @@
 namespace service {
 namespace {
 
-// Installs collections first, as start-up's initialisation does, so that the
-// start runs without an error of its own.
-void InstallCollections() {
-  settings::SetSystemSettings(std::make_shared<settings::cSettings>());
-  settings::SetUserSettings(std::make_shared<settings::cSettings>());
-}
-
 TEST_F(LifecycleTest, OnStartRunsTheStartOrderIntoANewLog) {
   WriteMachineConfig("EnvironmentFlag = 1\n");
   testing_support::WriteFileBytes(LogPath(), "last run\r\n");

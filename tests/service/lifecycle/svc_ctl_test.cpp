@@ -12,11 +12,6 @@
 namespace service {
 namespace {
 
-void InstallCollections() {
-  settings::SetSystemSettings(std::make_shared<settings::cSettings>());
-  settings::SetUserSettings(std::make_shared<settings::cSettings>());
-}
-
 TEST_F(LifecycleTest, SvcCtlStartsAndStops) {
   testing_support::WriteFileBytes(LogPath(), "last run\r\n");
   OnNewThread([&] {
