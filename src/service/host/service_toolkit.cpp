@@ -43,13 +43,16 @@ ServiceToolkit::~ServiceToolkit() {
 }
 
 void ServiceToolkit::Start() {
-  std::promise<platform::ApartmentPtr> started;
-  std::future<platform::ApartmentPtr> apartment = started.get_future();
-  thread_ = std::thread([this, &started] {
-    started.set_value(platform::Apartment::Current());
+  // The thread sets apartment_ before it says it runs; the promise is shared
+  // with it, so that it outlives set_value even when this call has returned.
+  auto started = std::make_shared<std::promise<void>>();
+  std::future<void> running = started->get_future();
+  thread_ = std::thread([this, started] {
+    apartment_ = platform::Apartment::Current();
+    started->set_value();
     ServiceThreadMain();
   });
-  apartment_ = apartment.get();
+  running.get();
 }
 
 void ServiceToolkit::ServiceThreadMain() {

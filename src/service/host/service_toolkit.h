@@ -69,7 +69,7 @@ class ServiceToolkit : public contracts::ServiceHost {
 
   std::shared_ptr<Service> service_;
   std::thread thread_;
-  platform::ApartmentPtr apartment_;  // the service thread's, set before Start returns
+  platform::ApartmentPtr apartment_;  // the service thread's, set by it before Start returns
 
   std::atomic<bool> ended_{false};
   std::atomic<bool> stop_service_requested_{false};

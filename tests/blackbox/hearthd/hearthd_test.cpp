@@ -80,12 +80,14 @@ TEST_F(HearthdTest, StartsOnAFreshRootAndStopsOnSigterm) {
 TEST_F(HearthdTest, SigintStopsAndSigpwrShutsDown) {
   auto first = StartHearthd();
   first->Signal(SIGINT);
-  EXPECT_EQ(first->Wait().exit_code, 0);
+  Finished first_end = first->Wait();
+  EXPECT_EQ(first_end.exit_code, 0) << first_end.err;
   EXPECT_NE(LineAt(LogText(), "Service::OnStop invoked"), std::string::npos);
 
   auto second = StartHearthd();
   second->Signal(SIGPWR);
-  EXPECT_EQ(second->Wait().exit_code, 0);
+  Finished second_end = second->Wait();
+  EXPECT_EQ(second_end.exit_code, 0) << second_end.err;
   EXPECT_NE(LineAt(LogText(), "Service::OnShutdown invoked"), std::string::npos) << LogText();
 }
 
