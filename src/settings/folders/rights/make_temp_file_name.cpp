@@ -46,7 +46,8 @@ std::vector<uint8_t> RandomNameBytes() {
     bytes.resize(kRandomByteCount);
     for (auto& byte : bytes) byte = static_cast<uint8_t>(device());
   }
-  for (auto& byte : bytes) byte = static_cast<uint8_t>(byte % 255);
+  // As the integer part of a number in [0, 1) times 255.
+  for (auto& byte : bytes) byte = static_cast<uint8_t>((byte * 255u) >> 8);
   return bytes;
 }
 
