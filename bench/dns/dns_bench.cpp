@@ -1,7 +1,9 @@
 // The name resolver's speed: answers from its cache, and a burst of 1,000
 // distinct lookups against a loopback DNS responder beside the same burst
-// done with c-ares directly (same responder, same channel options), so the
-// ratio of the two shows what the resolver adds to c-ares.
+// done with c-ares directly (same responder, same channel options, hosts file
+// then DNS), so the ratio of the two shows what the resolver costs over
+// c-ares. (The socket component reads the hosts file once where c-ares 1.18
+// reads it for every name; its own burst shows that gain alone.)
 #include <ares.h>
 #include <benchmark/benchmark.h>
 #include <netdb.h>

@@ -21,7 +21,7 @@ constexpr int32_t kWsaNoData = 11004;
 constexpr int kReceiveBuffer = 1 << 20;
 // Questions started per turn of the loop, so that answers are read while a
 // long burst is still being sent.
-constexpr size_t kStartsPerTurn = 64;
+constexpr size_t kStartsPerTurn = 16;
 
 void InitLibraryOnce() {
   static std::once_flag once;
@@ -78,7 +78,8 @@ int32_t WinsockErrorOf(int ares_status) {
   }
 }
 
-CaresLoop::CaresLoop(const SockConfig& config, Deliver deliver) : deliver_(std::move(deliver)) {
+CaresLoop::CaresLoop(const SockConfig& config, Deliver deliver)
+    : deliver_(std::move(deliver)), lookups_(config.lookups), hosts_(config.hosts) {
   InitLibraryOnce();
   wake_ = ::eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK);
 
@@ -108,8 +109,9 @@ void CaresLoop::InitChannel(const SockConfig& config) {
   options.socket_receive_buffer_size = kReceiveBuffer;
   options.sock_state_cb = &CaresLoop::OnSocketState;
   options.sock_state_cb_data = this;
-  std::string lookups = config.lookups;
-  options.lookups = lookups.data();
+  // The hosts file is read here, not by c-ares.
+  char dns_only[] = "b";
+  options.lookups = dns_only;
   if (config.timeout_ms > 0) {
     options.timeout = config.timeout_ms;
     mask |= ARES_OPT_TIMEOUTMS;
@@ -171,20 +173,38 @@ void CaresLoop::Queue(Command command) {
   }
 }
 
+std::optional<LookupResult> CaresLoop::FromHostsFile(const Command& command) const {
+  return command.reverse ? hosts_.Reverse(command.address) : hosts_.Forward(command.name);
+}
+
 void CaresLoop::Start(const Command& command) {
-  if (!channel_) {
-    Finish(command.tag, Failure(ARES_ENOTINITIALIZED, setup_error_));
+  if (!command.reverse && !IsValidQueryName(command.name)) {
+    Finish(command.tag, Failure(ARES_EBADNAME, "not a valid host name"));
     return;
   }
-  if (command.reverse) {
-    in_addr addr{};
-    addr.s_addr = htonl(static_cast<uint32_t>(command.address));
-    ares_gethostbyaddr(channel_, &addr, sizeof(addr), AF_INET, &CaresLoop::OnHost, new Pending{this, command.tag});
-  } else if (!IsValidQueryName(command.name)) {
-    Finish(command.tag, Failure(ARES_EBADNAME, "not a valid host name"));
-  } else {
-    ares_gethostbyname(channel_, command.name.c_str(), AF_INET, &CaresLoop::OnHost, new Pending{this, command.tag});
+  for (size_t i = 0; i < lookups_.size(); ++i) {
+    if (lookups_[i] == 'f') {
+      if (auto found = FromHostsFile(command)) {
+        Finish(command.tag, std::move(*found));
+        return;
+      }
+      continue;
+    }
+    if (!channel_) {
+      Finish(command.tag, Failure(ARES_ENOTINITIALIZED, setup_error_));
+      return;
+    }
+    auto* pending = new Pending{this, command, lookups_.find('f', i + 1) != std::string::npos};
+    if (command.reverse) {
+      in_addr addr{};
+      addr.s_addr = htonl(static_cast<uint32_t>(command.address));
+      ares_gethostbyaddr(channel_, &addr, sizeof(addr), AF_INET, &CaresLoop::OnHost, pending);
+    } else {
+      ares_gethostbyname(channel_, command.name.c_str(), AF_INET, &CaresLoop::OnHost, pending);
+    }
+    return;
   }
+  Finish(command.tag, Failure(ARES_ENOTFOUND, "not in the hosts file"));
 }
 
 void CaresLoop::OnSocketState(void* data, ares_socket_t fd, int readable, int writable) {
@@ -198,9 +218,16 @@ void CaresLoop::OnSocketState(void* data, ares_socket_t fd, int readable, int wr
 
 void CaresLoop::OnHost(void* arg, int status, int /*timeouts*/, hostent* host) {
   std::unique_ptr<Pending> pending(static_cast<Pending*>(arg));
+  const uint64_t tag = pending->command.tag;
   if (status == ARES_EDESTRUCTION || status == ARES_ECANCELLED) return;
   if (status != ARES_SUCCESS || host == nullptr) {
-    pending->loop->Finish(pending->tag, Failure(status, ares_strerror(status)));
+    if (pending->file_after) {
+      if (auto found = pending->loop->FromHostsFile(pending->command)) {
+        pending->loop->Finish(tag, std::move(*found));
+        return;
+      }
+    }
+    pending->loop->Finish(tag, Failure(status, ares_strerror(status)));
     return;
   }
   LookupResult result;
@@ -213,7 +240,7 @@ void CaresLoop::OnHost(void* arg, int status, int /*timeouts*/, hostent* host) {
       result.addresses.push_back(static_cast<int32_t>(ntohl(network)));
     }
   }
-  pending->loop->Finish(pending->tag, std::move(result));
+  pending->loop->Finish(tag, std::move(result));
 }
 
 void CaresLoop::Run() {
@@ -251,6 +278,7 @@ void CaresLoop::Run() {
       for (auto& command : commands_) backlog.push_back(std::move(command));
       commands_.clear();
     }
+    if (!backlog.empty()) hosts_.Refresh();
     for (size_t started = 0; started < kStartsPerTurn && !backlog.empty(); ++started) {
       Start(backlog.front());
       backlog.pop_front();

@@ -1,6 +1,8 @@
 // One c-ares channel driven on a thread of its own: lookups are queued from
 // any thread, each with a tag of the caller's, and the results of every turn
-// of the loop are handed over together, on the loop's thread.
+// of the loop are handed over together, on the loop's thread. The hosts file
+// is consulted here, from memory (hosts_file.h), in the configured order
+// with DNS, which c-ares asks.
 #pragma once
 
 #include <ares.h>
@@ -8,22 +10,17 @@
 #include <cstdint>
 #include <functional>
 #include <map>
+#include <optional>
 #include <mutex>
 #include <string>
 #include <thread>
 #include <vector>
 
+#include "support/sock/hosts_file.h"
+#include "support/sock/lookup_result.h"
 #include "support/sock/sock_config.h"
 
 namespace support {
-
-struct LookupResult {
-  bool ok = false;
-  std::string name;                // official host name
-  std::vector<int32_t> addresses;  // as dotted_address.h numbers
-  int32_t error = 0;               // Winsock number when !ok
-  std::string description;         // what went wrong when !ok
-};
 
 class CaresLoop {
  public:
@@ -55,18 +52,22 @@ class CaresLoop {
   };
   struct Pending {
     CaresLoop* loop;
-    uint64_t tag;
+    Command command;
+    bool file_after;  // the hosts file comes after DNS
   };
 
   void InitChannel(const SockConfig& config);
   void Queue(Command command);
   void Run();
   void Start(const Command& command);
+  std::optional<LookupResult> FromHostsFile(const Command& command) const;
   void Finish(uint64_t tag, LookupResult result) { finished_.push_back({tag, std::move(result)}); }
   static void OnSocketState(void* data, ares_socket_t fd, int readable, int writable);
   static void OnHost(void* arg, int status, int timeouts, hostent* host);
 
   Deliver deliver_;
+  std::string lookups_;
+  HostsFile hosts_;
   ares_channel channel_ = nullptr;
   std::string setup_error_;
   int wake_ = -1;  // eventfd: commands queued or stop asked

@@ -10,6 +10,7 @@ SockConfig ReadSockConfig() {
   config.timeout_ms = static_cast<int>(platform::MachineConfigNumber("dns.timeout", 0));
   config.tries = static_cast<int>(platform::MachineConfigNumber("dns.tries", 0));
   config.lookups = platform::MachineConfigValue("dns.lookups", "fb");
+  config.hosts = platform::MachineConfigValue("dns.hosts", "/etc/hosts");
   return config;
 }
 

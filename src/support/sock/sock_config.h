@@ -5,6 +5,7 @@
 //   dns.timeout  = 2000                      first-try timeout in ms (0: default)
 //   dns.tries    = 3                         tries per server (0: default)
 //   dns.lookups  = fb                        f hosts file, b DNS, in that order
+//   dns.hosts    = /etc/hosts                the hosts file
 #pragma once
 
 #include <string>
@@ -16,6 +17,7 @@ struct SockConfig {
   int timeout_ms = 0;
   int tries = 0;
   std::string lookups = "fb";
+  std::string hosts = "/etc/hosts";
 };
 
 SockConfig ReadSockConfig();

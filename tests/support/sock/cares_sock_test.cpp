@@ -11,6 +11,7 @@
 #include "platform/apartment/apartment.h"
 #include "support/sock/dotted_address.h"
 #include "support/sock/testing/loopback_dns_responder.h"
+#include "testing/temp_root.h"
 
 namespace support {
 namespace {
@@ -49,8 +50,7 @@ class CaresSockTest : public ::testing::Test {
  protected:
   // `timeout_ms` is long enough that a loaded machine never turns a slow
   // answer into a timeout; tests of silence pass a short one.
-  std::unique_ptr<CaresSock> Make(std::string servers = {}, int timeout_ms = 5000) {
-    SockConfig config;
+  std::unique_ptr<CaresSock> Make(std::string servers = {}, int timeout_ms = 5000, SockConfig config = {}) {
     config.servers = servers.empty() ? dns_.ServerCsv() : servers;
     config.timeout_ms = timeout_ms;
     config.tries = 1;
@@ -155,6 +155,36 @@ TEST_F(CaresSockTest, LocalhostComesFromTheHostsFile) {
   ASSERT_FALSE(sink_->events[0].addresses.empty());
   EXPECT_EQ(sink_->events[0].addresses[0].rfind("127.", 0), 0u);
   EXPECT_EQ(dns_.TotalQueries(), 0);
+}
+
+TEST_F(CaresSockTest, TheHostsFileAndDnsAreAskedInTheConfiguredOrder) {
+  testing_support::TempRoot root;
+  testing_support::WriteFileBytes(root / "hosts", "10.1.0.1 both.test\n10.1.0.2 both.test\n10.1.0.9 file.test\n");
+  dns_.AddHost("both.test", {"10.2.0.1"});
+  const struct {
+    const char* lookups;
+    const char* name;
+    std::vector<std::string> addresses;  // empty: not found
+  } cases[] = {
+      {"fb", "both.test", {"10.1.0.1", "10.1.0.2"}},
+      {"bf", "both.test", {"10.2.0.1"}},
+      {"bf", "file.test", {"10.1.0.9"}},  // DNS says no, the file says yes
+      {"b", "file.test", {}},
+      {"f", "both.test", {"10.1.0.1", "10.1.0.2"}},
+      {"f", "dns-only.test", {}},
+  };
+  for (const auto& c : cases) {
+    SockConfig config;
+    config.lookups = c.lookups;
+    config.hosts = (root / "hosts").string();
+    auto sock = Make({}, 5000, config);
+    sink_->events.clear();
+    sock->StartForwardLookup(c.name);
+    ASSERT_TRUE(WaitFor(1));
+    EXPECT_EQ(sink_->events[0].addresses, c.addresses) << c.lookups << " " << c.name;
+    EXPECT_EQ(sink_->events[0].resolved, !c.addresses.empty()) << c.lookups << " " << c.name;
+  }
+  EXPECT_EQ(dns_.QueryCount("dns-only.test"), 0);
 }
 
 TEST_F(CaresSockTest, AnswersWaitForTheRequestingThreadToPump) {
