@@ -63,9 +63,9 @@ class ScriptListener : public platform::com::Object {
   }
 };
 
-class LateBoundTest : public ResolverTest {};
+class DnsLateBoundTest : public DnsResolverTest {};
 
-TEST_F(LateBoundTest, MembersTakeTheirArgumentsAndWriteTheOutText) {
+TEST_F(DnsLateBoundTest, MembersTakeTheirArgumentsAndWriteTheOutText) {
   dns_.AddHost("two.test", {"10.0.0.1", "10.0.0.2"});
   platform::com::ObjectPtr resolver = std::make_shared<cDnsResolver>();
   auto listener = std::make_shared<ScriptListener>();

@@ -15,16 +15,16 @@ namespace {
 using ::testing::ElementsAre;
 using dns_testing::Rcode;
 
-class FailureTest : public ResolverTest {
+class DnsFailureTest : public DnsResolverTest {
  protected:
   void SetUp() override {
-    ResolverTest::SetUp();
+    DnsResolverTest::SetUp();
     resolver_ = std::make_shared<cDnsResolver>();
   }
   std::shared_ptr<cDnsResolver> resolver_;
 };
 
-TEST_F(FailureTest, AFailedReverseLookupAnswersEmptyNameAndIsThenAnsweredFromTheCache) {
+TEST_F(DnsFailureTest, AFailedReverseLookupAnswersEmptyNameAndIsThenAnsweredFromTheCache) {
   dns_.Fail("10.9.9.9", Rcode::kNxDomain);
   std::string hostname;
   EXPECT_FALSE(resolver_->ResolveAddress("10.9.9.9", hostname, Listen("a")));
@@ -41,7 +41,7 @@ TEST_F(FailureTest, AFailedReverseLookupAnswersEmptyNameAndIsThenAnsweredFromThe
   EXPECT_EQ(dns_.QueryCount("10.9.9.9"), 1);
 }
 
-TEST_F(FailureTest, AFailedForwardLookupIsCachedEmptyUntilRefresh) {
+TEST_F(DnsFailureTest, AFailedForwardLookupIsCachedEmptyUntilRefresh) {
   const struct {
     const char* name;
     Rcode rcode;
@@ -65,7 +65,7 @@ TEST_F(FailureTest, AFailedForwardLookupIsCachedEmptyUntilRefresh) {
   EXPECT_EQ(resolver_->GetAddress("missing.test"), "10.0.2.1");
 }
 
-TEST_F(FailureTest, BadTextsGetEmptyAnswersAndTheLogLinesOfAnyLookup) {
+TEST_F(DnsFailureTest, BadTextsGetEmptyAnswersAndTheLogLinesOfAnyLookup) {
   const std::string too_long = std::string(250, 'a') + ".test";
   const std::string long_label = std::string(64, 'b') + ".test";
   const std::vector<std::string> texts = {"", too_long, long_label, "1.2.3", "256.1.1.1", "a..b", "bad name!"};
@@ -91,7 +91,7 @@ TEST_F(FailureTest, BadTextsGetEmptyAnswersAndTheLogLinesOfAnyLookup) {
   EXPECT_EQ(resolver_->GetHostname("256.1.1.1"), "256.1.1.1");
 }
 
-TEST_F(FailureTest, AFailingListenerDoesNotStopTheOthers) {
+TEST_F(DnsFailureTest, AFailingListenerDoesNotStopTheOthers) {
   dns_.AddHost("one.test", {"10.0.0.1"});
   std::string unused;
   resolver_->ResolveHostname("one.test", unused, Listen("fails", true));
@@ -106,7 +106,7 @@ TEST_F(FailureTest, AFailingListenerDoesNotStopTheOthers) {
   EXPECT_EQ(unused, "10.0.0.1");
 }
 
-class SilentTest : public FailureTest {
+class DnsSilentTest : public DnsFailureTest {
  protected:
   // The responder's silence outlasts every test.
   void SetUp() override {
@@ -117,7 +117,7 @@ class SilentTest : public FailureTest {
   }
 };
 
-TEST_F(SilentTest, BeforeTerminateCancelsAndLogsEveryOutstandingLookup) {
+TEST_F(DnsSilentTest, BeforeTerminateCancelsAndLogsEveryOutstandingLookup) {
   std::string unused;
   resolver_->ResolveHostname("silent.test", unused, Listen("a"));
   resolver_->ResolveAddress("10.8.8.8", unused, Listen("b"));
@@ -141,7 +141,7 @@ TEST_F(SilentTest, BeforeTerminateCancelsAndLogsEveryOutstandingLookup) {
   EXPECT_EQ(LogMessagesStarting("cDnsResolver - Cancelling all 0 async socket requests").size(), 1u);
 }
 
-TEST_F(SilentTest, AWaitingGetHostnameKeepsThePumpGoingUntilBeforeTerminate) {
+TEST_F(DnsSilentTest, AWaitingGetHostnameKeepsThePumpGoingUntilBeforeTerminate) {
   auto apartment = platform::Apartment::Current();
   std::vector<std::string> ran;
   std::thread other([&] {
@@ -167,7 +167,7 @@ TEST_F(SilentTest, AWaitingGetHostnameKeepsThePumpGoingUntilBeforeTerminate) {
   EXPECT_EQ(LogMessagesStarting("Adding Pendinglookuphandle ").size(), 2u);
 }
 
-TEST(ResolverTimeout, ASilentServerEndsInAnEmptyAnswer) {
+TEST(DnsResolverTimeout, ASilentServerEndsInAnEmptyAnswer) {
   testing_support::TempRoot root;
   dns_testing::LoopbackDnsResponder dns;
   dns.IgnoreUnknown(true);

@@ -7,16 +7,16 @@
 
 namespace dns {
 
-bool ResolverTest::PumpUntilHeard(size_t count) {
+bool DnsResolverTest::PumpUntilHeard(size_t count) {
   return platform::Apartment::Current()->WaitPumping([&] { return heard_.size() >= count; },
                                                      std::chrono::milliseconds(10000));
 }
 
-void ResolverTest::PumpFor(std::chrono::milliseconds duration) {
+void DnsResolverTest::PumpFor(std::chrono::milliseconds duration) {
   platform::Apartment::Current()->WaitPumping([] { return false; }, duration);
 }
 
-std::vector<std::string> ResolverTest::LogMessages() const {
+std::vector<std::string> DnsResolverTest::LogMessages() const {
   std::vector<std::string> messages;
   std::istringstream in(testing_support::ReadFileBytes(service::SystemLogPath()));
   for (std::string line; std::getline(in, line);) {
@@ -29,7 +29,7 @@ std::vector<std::string> ResolverTest::LogMessages() const {
   return messages;
 }
 
-std::vector<std::string> ResolverTest::LogMessagesStarting(const std::string& prefix) const {
+std::vector<std::string> DnsResolverTest::LogMessagesStarting(const std::string& prefix) const {
   std::vector<std::string> found;
   for (const auto& m : LogMessages()) {
     if (m.rfind(prefix, 0) == 0) found.push_back(m);

@@ -45,7 +45,7 @@ class Recorder : public typelib::IHostResolved {
   bool fail_;
 };
 
-class ResolverTest : public ::testing::Test {
+class DnsResolverTest : public ::testing::Test {
  protected:
   // A silent responder is given up on after `timeout_ms` (one try).
   void SetUpRoot(int timeout_ms) {

@@ -14,17 +14,17 @@ namespace {
 
 using ::testing::ElementsAre;
 
-class ResolveTest : public ResolverTest {
+class DnsResolveTest : public DnsResolverTest {
  protected:
   void SetUp() override {
-    ResolverTest::SetUp();
+    DnsResolverTest::SetUp();
     dns_.AddHost("two.test", {"10.0.0.1", "10.0.0.2"});
     resolver_ = std::make_shared<cDnsResolver>();
   }
   std::shared_ptr<cDnsResolver> resolver_;
 };
 
-TEST_F(ResolveTest, TwoRequestsForOneNameStartOneLookupAndBothHearInOrder) {
+TEST_F(DnsResolveTest, TwoRequestsForOneNameStartOneLookupAndBothHearInOrder) {
   std::string first = "stale", second = "stale";
   EXPECT_FALSE(resolver_->ResolveHostname("two.test", first, Listen("a")));
   EXPECT_FALSE(resolver_->ResolveHostname("two.test", second, Listen("b")));
@@ -49,7 +49,7 @@ TEST_F(ResolveTest, TwoRequestsForOneNameStartOneLookupAndBothHearInOrder) {
   EXPECT_EQ(added[0].substr(27), removed[0].substr(29));  // the same handle
 }
 
-TEST_F(ResolveTest, ACachedNameIsAnsweredAtOnceWhateverItsCase) {
+TEST_F(DnsResolveTest, ACachedNameIsAnsweredAtOnceWhateverItsCase) {
   EXPECT_EQ(resolver_->GetAddress("two.test"), "10.0.0.1 10.0.0.2");
   heard_.clear();
   std::string address;
@@ -60,7 +60,7 @@ TEST_F(ResolveTest, ACachedNameIsAnsweredAtOnceWhateverItsCase) {
   EXPECT_EQ(dns_.QueryCount("two.test"), 1);
 }
 
-TEST_F(ResolveTest, DottedAddressesAnswerAtOnceAsThemselves) {
+TEST_F(DnsResolveTest, DottedAddressesAnswerAtOnceAsThemselves) {
   for (const std::string text : {"10.1.2.3", "0.0.0.0", "255.255.255.255"}) {
     heard_.clear();
     std::string address;
@@ -77,7 +77,7 @@ TEST_F(ResolveTest, DottedAddressesAnswerAtOnceAsThemselves) {
   EXPECT_TRUE(LogMessagesStarting("Adding").empty());
 }
 
-TEST_F(ResolveTest, ResolveAddressOfANameBehavesAsResolveHostname) {
+TEST_F(DnsResolveTest, ResolveAddressOfANameBehavesAsResolveHostname) {
   std::string hostname;
   EXPECT_FALSE(resolver_->ResolveAddress("two.test", hostname, Listen("a")));
   EXPECT_EQ(hostname, "two.test");
@@ -93,7 +93,7 @@ TEST_F(ResolveTest, ResolveAddressOfANameBehavesAsResolveHostname) {
   EXPECT_EQ(heard_[1].ipaddress, "10.0.0.1 10.0.0.2");
 }
 
-TEST_F(ResolveTest, AfterAForwardLookupEitherAddressAnswersAtOnceWithTheName) {
+TEST_F(DnsResolveTest, AfterAForwardLookupEitherAddressAnswersAtOnceWithTheName) {
   ASSERT_EQ(resolver_->GetAddress("two.test"), "10.0.0.1 10.0.0.2");
   for (const std::string address : {"10.0.0.1", "10.0.0.2"}) {
     heard_.clear();
@@ -108,7 +108,7 @@ TEST_F(ResolveTest, AfterAForwardLookupEitherAddressAnswersAtOnceWithTheName) {
   EXPECT_EQ(dns_.TotalQueries(), 1);
 }
 
-TEST_F(ResolveTest, AReverseLookupAnswersTheNameAndCachesItBothWays) {
+TEST_F(DnsResolveTest, AReverseLookupAnswersTheNameAndCachesItBothWays) {
   dns_.AddHost("seven.test", {"10.0.0.7"});
   std::string hostname = "stale";
   EXPECT_FALSE(resolver_->ResolveAddress("10.0.0.7", hostname, Listen("a")));
@@ -123,7 +123,7 @@ TEST_F(ResolveTest, AReverseLookupAnswersTheNameAndCachesItBothWays) {
   EXPECT_EQ(dns_.QueryCount("seven.test"), 0);  // no forward question was needed
 }
 
-TEST_F(ResolveTest, AReverseLookupAddsToTheAddressesKnownForTheName) {
+TEST_F(DnsResolveTest, AReverseLookupAddsToTheAddressesKnownForTheName) {
   dns_.AddPtr("10.0.0.3", "two.test");
   ASSERT_EQ(resolver_->GetAddress("two.test"), "10.0.0.1 10.0.0.2");
   std::string hostname;
@@ -134,7 +134,7 @@ TEST_F(ResolveTest, AReverseLookupAddsToTheAddressesKnownForTheName) {
   EXPECT_EQ(resolver_->GetAddress("two.test"), "10.0.0.1 10.0.0.2 10.0.0.3");
 }
 
-TEST_F(ResolveTest, ADottedAddressStaysItselfAfterItsNameIsKnown) {
+TEST_F(DnsResolveTest, ADottedAddressStaysItselfAfterItsNameIsKnown) {
   ASSERT_EQ(resolver_->GetAddress("two.test"), "10.0.0.1 10.0.0.2");
   std::string address;
   EXPECT_TRUE(resolver_->ResolveHostname("10.0.0.1", address, nullptr));
@@ -143,7 +143,7 @@ TEST_F(ResolveTest, ADottedAddressStaysItselfAfterItsNameIsKnown) {
   EXPECT_EQ(resolver_->GetHostname("10.0.0.1"), "two.test");
 }
 
-TEST_F(ResolveTest, RefreshLooksANameUpAgainButLeavesAddressesAlone) {
+TEST_F(DnsResolveTest, RefreshLooksANameUpAgainButLeavesAddressesAlone) {
   dns_.AddHost("moving.test", {"10.0.1.1"});
   ASSERT_EQ(resolver_->GetAddress("moving.test"), "10.0.1.1");
   dns_.AddHost("moving.test", {"10.0.1.2"});  // now answers both
@@ -159,7 +159,7 @@ TEST_F(ResolveTest, RefreshLooksANameUpAgainButLeavesAddressesAlone) {
   EXPECT_EQ(resolver_->GetHostname("10.0.1.1"), "moving.test");
 }
 
-TEST_F(ResolveTest, ListenersRunOnTheThreadThatAsked) {
+TEST_F(DnsResolveTest, ListenersRunOnTheThreadThatAsked) {
   dns_.AddHost("seven.test", {"10.0.0.7"});
   std::thread::id asker;
   std::vector<Heard> heard;
@@ -180,14 +180,14 @@ TEST_F(ResolveTest, ListenersRunOnTheThreadThatAsked) {
   }
 }
 
-TEST_F(ResolveTest, LocalhostResolvesFromTheHostsFile) {
+TEST_F(DnsResolveTest, LocalhostResolvesFromTheHostsFile) {
   dns_.IgnoreUnknown(true);
   std::string address = resolver_->GetAddress("localhost");
   EXPECT_EQ(address.rfind("127.", 0), 0u) << address;
   EXPECT_EQ(dns_.TotalQueries(), 0);
 }
 
-TEST_F(ResolveTest, EndingTheResolverIsLogged) {
+TEST_F(DnsResolveTest, EndingTheResolverIsLogged) {
   resolver_.reset();
   EXPECT_THAT(LogMessages(), ElementsAre("In cDnsResolver.Terminate"));
 }

@@ -38,10 +38,10 @@ class ScriptedSock : public support::SockComponent {
   State* state_;
 };
 
-class ScriptedTest : public ResolverTest {
+class DnsScriptedTest : public DnsResolverTest {
  protected:
   void SetUp() override {
-    ResolverTest::SetUp();
+    DnsResolverTest::SetUp();
     resolver_ = std::make_shared<cDnsResolver>(std::make_unique<ScriptedSock>(&sock_));
   }
   void Answer(int32_t handle, const std::string& name, std::vector<std::string> addresses) {
@@ -56,7 +56,7 @@ class ScriptedTest : public ResolverTest {
   std::shared_ptr<cDnsResolver> resolver_;
 };
 
-TEST_F(ScriptedTest, AnEntryWithoutAddressesIsAFailure) {
+TEST_F(DnsScriptedTest, AnEntryWithoutAddressesIsAFailure) {
   std::string unused;
   resolver_->ResolveHostname("empty.test", unused, Listen("a"));
   Answer(100, "empty.test", {});
@@ -66,7 +66,7 @@ TEST_F(ScriptedTest, AnEntryWithoutAddressesIsAFailure) {
   EXPECT_TRUE(resolver_->ResolveHostname("empty.test", unused, nullptr));
 }
 
-TEST_F(ScriptedTest, AnAnswerToAnUnknownRequestChangesNothing) {
+TEST_F(DnsScriptedTest, AnAnswerToAnUnknownRequestChangesNothing) {
   Answer(555, "stray.test", {"10.0.0.5"});
   Fail(556);
   std::string hostname;
@@ -74,7 +74,7 @@ TEST_F(ScriptedTest, AnAnswerToAnUnknownRequestChangesNothing) {
   EXPECT_TRUE(LogMessagesStarting("removing").empty());
 }
 
-TEST_F(ScriptedTest, AFailedReverseLookupKeepsTheNameAForwardLookupFoundMeanwhile) {
+TEST_F(DnsScriptedTest, AFailedReverseLookupKeepsTheNameAForwardLookupFoundMeanwhile) {
   std::string unused;
   resolver_->ResolveAddress("10.0.0.1", unused, Listen("reverse"));   // handle 100
   resolver_->ResolveHostname("one.test", unused, Listen("forward"));  // handle 101
@@ -87,7 +87,7 @@ TEST_F(ScriptedTest, AFailedReverseLookupKeepsTheNameAForwardLookupFoundMeanwhil
   EXPECT_EQ(resolver_->GetHostname("10.0.0.1"), "one.test");
 }
 
-TEST_F(ScriptedTest, AReverseAnswerIsFiledUnderTheOfficialName) {
+TEST_F(DnsScriptedTest, AReverseAnswerIsFiledUnderTheOfficialName) {
   std::string unused;
   resolver_->ResolveAddress("10.0.0.9", unused, Listen("a"));
   Answer(100, "Nine.Test", {"10.0.0.9", "10.0.0.10"});
@@ -99,7 +99,7 @@ TEST_F(ScriptedTest, AReverseAnswerIsFiledUnderTheOfficialName) {
   EXPECT_THAT(LogMessages(), ElementsAre("Adding Pendinglookuphandle 100", "removing PendingLookupHandle 100"));
 }
 
-TEST(ResolverWithoutComponent, AnswersWhatItCanAndNeverFails) {
+TEST(DnsResolverWithoutComponent, AnswersWhatItCanAndNeverFails) {
   testing_support::TempRoot root;
   platform::SetMachineRoot(root.path());
   {
