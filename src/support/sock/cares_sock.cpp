@@ -28,14 +28,13 @@ class CaresSock::Requests : public std::enable_shared_from_this<Requests> {
     return ticket;
   }
 
-  // On the loop thread: hands each answer to the apartment of its request,
-  // all of one apartment's answers in one task.
+  // On the loop thread: hands each answer to the apartment of its request.
+  // Answers wait in one mailbox per apartment; a delivery task is posted only
+  // when none is queued there yet, so a busy thread drains many turns' answers
+  // in one go instead of being woken for each.
   void PostAnswers(std::vector<CaresLoop::Completion>& finished) {
-    struct Batch {
-      platform::ApartmentPtr apartment;
-      std::vector<std::pair<RequestTable::Ticket, LookupResult>> answers;
-    };
-    std::vector<Batch> batches;
+    std::vector<platform::ApartmentPtr> to_post;
+    std::vector<RequestTable::Ticket> undeliverable;
     {
       std::lock_guard lock(mutex_);
       for (auto& completion : finished) {
@@ -44,31 +43,32 @@ class CaresSock::Requests : public std::enable_shared_from_this<Requests> {
         RequestTable::Ticket ticket{it->second.handle, completion.tag};
         platform::ApartmentPtr apartment = std::move(it->second.apartment);
         routes_.erase(it);
-        Batch* batch = nullptr;
-        for (auto& b : batches) {
-          if (b.apartment == apartment) batch = &b;
+        if (!apartment->IsOpen()) {
+          undeliverable.push_back(ticket);  // the thread that asked has ended
+          continue;
         }
-        if (!batch) batch = &batches.emplace_back(Batch{std::move(apartment), {}});
-        batch->answers.emplace_back(ticket, std::move(completion.result));
+        auto [box, fresh] = mailboxes_.try_emplace(apartment.get());
+        if (fresh) {
+          box->second.apartment = apartment;
+          to_post.push_back(std::move(apartment));
+        }
+        box->second.answers.emplace_back(ticket, std::move(completion.result));
       }
     }
     std::weak_ptr<Requests> self = weak_from_this();
-    for (auto& batch : batches) {
-      std::vector<RequestTable::Ticket> tickets;
-      for (const auto& answer : batch.answers) tickets.push_back(answer.first);
-      bool posted = batch.apartment->Post([self, answers = std::move(batch.answers)] {
-        for (const auto& [ticket, result] : answers) {
-          // The component may have gone while the answers were on their way.
-          auto alive = self.lock();
-          if (!alive) return;
-          alive->Deliver(ticket, result);
-        }
+    for (const auto& apartment : to_post) {
+      platform::Apartment* key = apartment.get();
+      bool posted = apartment->Post([self, key] {
+        // The component may have gone while the answers were on their way.
+        if (auto alive = self.lock()) alive->DeliverMailbox(key);
       });
-      // The thread that asked has ended: nobody is left to tell.
       if (!posted) {
-        for (const auto& ticket : tickets) table.Finish(ticket);
+        std::lock_guard lock(mutex_);
+        for (const auto& answer : mailboxes_[key].answers) undeliverable.push_back(answer.first);
+        mailboxes_.erase(key);
       }
     }
+    for (const auto& ticket : undeliverable) table.Finish(ticket);
   }
 
  private:
@@ -76,6 +76,23 @@ class CaresSock::Requests : public std::enable_shared_from_this<Requests> {
     int32_t handle;
     platform::ApartmentPtr apartment;
   };
+  struct Mailbox {
+    platform::ApartmentPtr apartment;  // keeps the key's address from being reused
+    std::vector<std::pair<RequestTable::Ticket, LookupResult>> answers;
+  };
+
+  // On the apartment's thread: every answer waiting for it, in order.
+  void DeliverMailbox(platform::Apartment* key) {
+    std::vector<std::pair<RequestTable::Ticket, LookupResult>> answers;
+    {
+      std::lock_guard lock(mutex_);
+      auto it = mailboxes_.find(key);
+      if (it == mailboxes_.end()) return;
+      answers = std::move(it->second.answers);
+      mailboxes_.erase(it);
+    }
+    for (const auto& [ticket, result] : answers) Deliver(ticket, result);
+  }
 
   // On the requesting thread: report the answer unless it was cancelled.
   void Deliver(const RequestTable::Ticket& ticket, const LookupResult& result) {
@@ -97,6 +114,8 @@ class CaresSock::Requests : public std::enable_shared_from_this<Requests> {
   std::mutex mutex_;
   std::weak_ptr<dwSockNotify> sink_;
   std::unordered_map<uint64_t, Route> routes_;  // serial -> where its answer goes
+  // Apartments with a delivery task queued, and what it is to deliver.
+  std::unordered_map<platform::Apartment*, Mailbox> mailboxes_;
 };
 
 CaresSock::CaresSock(const SockConfig& config) : requests_(std::make_shared<Requests>()) {
