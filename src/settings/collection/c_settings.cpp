@@ -27,7 +27,10 @@ void cSettings::SetNamespace(std::string_view value) {
 }
 
 std::string cSettings::NormaliseSettingName(std::string_view setting) const {
-  std::string name = platform::LCase(setting);
+  return InNamespace(platform::LCase(setting));
+}
+
+std::string cSettings::InNamespace(std::string name) const {
   if (name.find('.') == std::string::npos) name.insert(0, namespace_);
   return name;
 }

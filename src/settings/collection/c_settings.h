@@ -127,7 +127,7 @@ class cSettings : public PropertyBagObject {
   // The snapshot writer calls this: one WriteProperty per stored setting.
   void SaveToPropertyBag(cSettingsXML& writer) override;
   // The snapshot reader calls this once per property element.
-  void RestoreProperty(std::string_view name, const std::string& text, int32_t vartype) override;
+  void RestoreProperty(std::string_view name, std::string text, int32_t vartype) override;
   // Full path of the ".exl" file last read or written.
   const std::string& StoredFilePath() const { return stored_file_path_; }
   void SetStoredFilePath(std::string path) { stored_file_path_ = std::move(path); }
@@ -156,7 +156,10 @@ class cSettings : public PropertyBagObject {
   // Stores under the normalised name; true when the value changed. Raises
   // no event and leaves Dirty alone.
   bool StoreValue(std::string_view setting, const platform::Variant& value);
-  bool StoreValueAt(std::string key, const platform::Variant& value);
+  bool StoreValueAt(std::string key, platform::Variant value);
+  // A name already in lower case, with the namespace put before it when it
+  // has no dot.
+  std::string InNamespace(std::string name) const;
   // SetValue's steps after the brand switch, for a name already normalised.
   void SetValueAt(std::string key, std::string_view setting, const platform::Variant& value);
   std::string SettingsSignature();

@@ -14,7 +14,7 @@ bool cSettings::ReadSettingsFile(std::string_view usersid) {
   const SettingsFilePaths paths = SettingsFilePathsFor(SettingsFileBase(usersid));
   stored_file_path_ = paths.live;
   SetValue("user.filename", platform::Variant(paths.live));
-  const std::string xml = DecryptSnapshot(usersid, ReadFromBinFile(paths));
+  const std::string xml = DecryptSnapshot(usersid, ReadFromBinFile(paths, WorkFileHandling::kSettle, SnapshotCheckFor(usersid)));
 
   cSettings loaded;
   RestoreSnapshotText(loaded, xml);

@@ -71,11 +71,11 @@ bool cSettings::StoreValue(std::string_view setting, const platform::Variant& va
   return StoreValueAt(NormaliseSettingName(setting), value);
 }
 
-bool cSettings::StoreValueAt(std::string key, const platform::Variant& value) {
-  SettingsBag& bag = Bag();
-  const platform::Variant* old_value = bag.Find(key);
-  const bool changed = !old_value || ValuesDiffer(*old_value, value);
-  bag.Set(key, value);
+bool cSettings::StoreValueAt(std::string key, platform::Variant value) {
+  bool added = false;
+  platform::Variant& stored = Bag().Slot(std::move(key), &added);
+  const bool changed = added || ValuesDiffer(stored, value);
+  stored = std::move(value);
   return changed;
 }
 

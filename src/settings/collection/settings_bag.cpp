@@ -10,15 +10,17 @@ const platform::Variant* SettingsBag::Find(std::string_view name) const {
 }
 
 void SettingsBag::Set(std::string_view name, platform::Variant value) {
-  auto found = index_.find(name);
-  if (found != index_.end()) {
-    slots_[found->second]->value = std::move(value);
-    return;
-  }
-  std::string key(name);
-  slots_.emplace_back(Entry{key, std::move(value)});
-  index_.emplace(std::move(key), slots_.size() - 1);
+  bool added = false;
+  Slot(std::string(name), &added) = std::move(value);
+}
+
+platform::Variant& SettingsBag::Slot(std::string&& name, bool* added) {
+  auto [at, inserted] = index_.try_emplace(std::move(name), slots_.size());
+  *added = inserted;
+  if (!inserted) return slots_[at->second]->value;
+  slots_.emplace_back(Entry{at->first, platform::Variant()});
   ++live_;
+  return slots_.back()->value;
 }
 
 bool SettingsBag::Remove(std::string_view name) {

@@ -30,6 +30,9 @@ class SettingsBag {
   const platform::Variant* Find(std::string_view name) const;
   // Adds the name at the end, or replaces its value where it stands.
   void Set(std::string_view name, platform::Variant value);
+  // The value stored under the name, added (Empty) at the end when absent;
+  // `added` tells which.
+  platform::Variant& Slot(std::string&& name, bool* added);
   // False when the name was absent.
   bool Remove(std::string_view name);
   void Clear();

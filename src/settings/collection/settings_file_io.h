@@ -4,6 +4,8 @@
 
 #include <string_view>
 
+#include "settings/files/bin_file.h"
+
 namespace settings {
 
 class cSettings;
@@ -14,5 +16,9 @@ void RestoreSnapshotText(cSettings& target, std::string_view xml);
 
 // The collection carries the marker every stored file holds.
 bool HoldsUncorruptedMarker(cSettings& loaded);
+
+// A check for the owner's work files: the data decrypts to a snapshot that
+// carries the marker.
+WorkFileCheck SnapshotCheckFor(std::string_view owner);
 
 }  // namespace settings

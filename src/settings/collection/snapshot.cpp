@@ -50,13 +50,23 @@ void cSettings::CreateSnapshotFromString(std::string_view xml) {
 void cSettings::AdoptLoadedSettings(cSettings& loaded) {
   std::string old_signature;
   platform::Step([&] { old_signature = SettingsSignature(); });
-  std::vector<SettingsBag::Entry> entries = loaded.Bag().TakeEntries();
-  Bag().Clear();
   // What a snapshot of `loaded` read back here would hold: no transient
   // names, names without a dot in this collection's namespace.
-  for (auto& entry : entries) {
-    if (std::string_view(entry.name).starts_with(kTransientPrefix)) continue;
-    StoreValueAt(NormaliseSettingName(entry.name), std::move(entry.value));
+  SettingsBag& source = loaded.Bag();
+  if (namespace_.empty()) {
+    for (std::size_t slot = 0; slot < source.SlotCount(); ++slot) {
+      const SettingsBag::Entry* entry = source.SlotAt(slot);
+      if (entry && std::string_view(entry->name).starts_with(kTransientPrefix)) source.Remove(entry->name);
+    }
+    std::swap(bag_, loaded.bag_);
+    loaded.Bag().Clear();
+  } else {
+    std::vector<SettingsBag::Entry> entries = source.TakeEntries();
+    Bag().Clear();
+    for (auto& entry : entries) {
+      if (std::string_view(entry.name).starts_with(kTransientPrefix)) continue;
+      StoreValueAt(InNamespace(std::move(entry.name)), std::move(entry.value));
+    }
   }
   FinishLoad(old_signature);
 }
@@ -95,20 +105,20 @@ void cSettings::SaveToPropertyBag(cSettingsXML& writer) {
   }
 }
 
-void cSettings::RestoreProperty(std::string_view name, const std::string& text, int32_t vartype) {
-  std::string lower = platform::LCase(name);
-  if (!std::string_view(lower).ends_with(kMemberSuffix)) {
+void cSettings::RestoreProperty(std::string_view name, std::string text, int32_t vartype) {
+  std::string key = platform::LCase(name);
+  if (!std::string_view(key).ends_with(kMemberSuffix)) {
     if (vartype == static_cast<int32_t>(platform::VarType::kBoolean)) {
-      StoreValue(lower, platform::Variant(platform::CBool(platform::Variant(text))));
+      StoreValueAt(InNamespace(std::move(key)), platform::Variant(platform::CBool(platform::Variant(text))));
     } else {
-      StoreValue(lower, platform::Variant(text));
+      StoreValueAt(InNamespace(std::move(key)), platform::Variant(std::move(text)));
     }
     return;
   }
-  lower.resize(lower.size() - kMemberSuffix.size());
-  lower += '=';
-  lower += text;
-  StoreValue(lower, platform::Variant(true));
+  key.resize(key.size() - kMemberSuffix.size());
+  key += '=';
+  key += platform::LCase(text);
+  StoreValueAt(InNamespace(std::move(key)), platform::Variant(true));
 }
 
 std::string cSettings::SettingsSignature() {

@@ -13,7 +13,7 @@ StoredSnapshot ReadStoredSnapshot(std::string_view owner) {
   StoredSnapshot result;
   const SettingsFilePaths paths = SettingsFilePathsFor(SettingsFileBase(owner));
   result.path = paths.live;
-  const ByteArray data = ReadFromBinFile(paths, WorkFileHandling::kReadOnly);
+  const ByteArray data = ReadFromBinFile(paths, WorkFileHandling::kReadOnly, SnapshotCheckFor(owner));
   if (data.empty()) {
     const bool any_file = platform::fs::PathExists(paths.live) || platform::fs::PathExists(paths.work);
     result.status = any_file ? StoredSnapshot::Status::kDamaged : StoredSnapshot::Status::kMissing;

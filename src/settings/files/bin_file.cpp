@@ -122,12 +122,13 @@ bool WriteToBinFile(const SettingsFilePaths& paths, const ByteArray& data) {
   }
 }
 
-ByteArray ReadFromBinFile(const SettingsFilePaths& paths, WorkFileHandling work) {
+ByteArray ReadFromBinFile(const SettingsFilePaths& paths, WorkFileHandling work, const WorkFileCheck& holds_snapshot) {
   try {
     if (platform::fs::FileExists(paths.work)) {
       std::optional<std::string> contents = platform::fs::ReadWholeFile(paths.work);
       std::optional<ByteArray> complete;
       if (contents) complete = CompleteWorkFileData(paths.work, *contents);
+      if (complete && holds_snapshot && !holds_snapshot(*complete)) complete.reset();
       if (work == WorkFileHandling::kReadOnly) {
         if (complete) return std::move(*complete);
       } else if (complete) {

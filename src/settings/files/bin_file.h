@@ -4,8 +4,8 @@
 // Writing goes to the work file (".exb"), which is flushed to disk and then
 // renamed over the live file (".exl") in one step, so the live file is always
 // the old or the complete new one. Reading first settles a work file left by
-// an interrupted write: a complete one (its checksum holds) replaces the live
-// file, a torn one is deleted and logged.
+// an interrupted write: a complete one (its checksum holds and it holds a
+// snapshot) replaces the live file, a torn one is deleted and logged.
 #pragma once
 
 #include <cstdint>
@@ -29,11 +29,17 @@ enum class WorkFileHandling {
               // live file (a reader beside the running service)
 };
 
+// Whether a work file's data is what a write puts there (a snapshot that
+// decrypts for its owner); an empty function takes any data.
+using WorkFileCheck = std::function<bool(const ByteArray& data)>;
+
 // The data bytes of the live file (after settling a left-over work file);
 // empty when it is missing, shorter than 5 bytes, unreadable, or its
 // checksum does not hold ("ReadFromBinFile - Checksum Error in file '...'"
-// in the system log). Never raises.
-ByteArray ReadFromBinFile(const SettingsFilePaths& paths, WorkFileHandling work = WorkFileHandling::kSettle);
+// in the system log). A work file counts as complete when its checksum holds
+// and `holds_snapshot` accepts its data. Never raises.
+ByteArray ReadFromBinFile(const SettingsFilePaths& paths, WorkFileHandling work = WorkFileHandling::kSettle,
+                          const WorkFileCheck& holds_snapshot = {});
 
 // The moments of a write, in order, for tests that interrupt one.
 enum class BinFileStep {

@@ -16,15 +16,24 @@
 // object call WriteProperty for each of its settings; GetXML gives the text.
 // Reading: LoadXML(text), then RestoreState(object, name) hands each property
 // element back to the object's RestoreProperty.
+//
+// The document is private to the writer (pugixml, without the DOM's node
+// handles: a snapshot is written and read in one go, often with thousands of
+// values).
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <string_view>
 
 #include "platform/basic/variant.h"
-#include "platform/xml/document.h"
 #include "settings/xml/property_bag_object.h"
+
+namespace pugi {
+class xml_document;
+struct xml_node_struct;
+}  // namespace pugi
 
 namespace settings {
 
@@ -61,15 +70,17 @@ class cSettingsXML {
   // Hands every property element of the matching object elements to the
   // object (its name, its text or the bytes of a "bin.base64" element as
   // text, its "VT" attribute). Other nodes (comments, stray text) are not
-  // properties and are passed over. Without a document, logs "SettingsXML.RestoreState: Unable to
-  // query for ...; XML properties collection not present!". A property the
-  // object refuses (a "VT"="11" text that is not a Boolean, ...) is logged
-  // and skipped; the others are restored.
+  // properties and are passed over. Without a document, logs
+  // "SettingsXML.RestoreState: Unable to query for ...; XML properties
+  // collection not present!". A property the object refuses (a "VT"="11"
+  // text that is not a Boolean, ...) is logged and skipped; the others are
+  // restored.
   void RestoreState(PropertyBagObject* object, std::string_view name);
 
-  // Replaces the document by the parsed text. Text that does not parse
-  // leaves an empty document and logs "Unable to load settings.  XML error:
-  // <reason>  Settings string: <text>". Returns whether it parsed.
+  // Replaces the document by the parsed text. Text that does not parse (also
+  // text with a NUL character or without an element) leaves an empty
+  // document and logs "Unable to load settings.  XML error: <reason>
+  // Settings string: <text>". Returns whether it parsed.
   bool LoadXML(std::string_view text);
 
   // The document as text; empty text when there is no document.
@@ -86,13 +97,13 @@ class cSettingsXML {
 
  private:
   // A nested writer for a collection held as a value.
-  cSettingsXML(platform::xml::Document document, platform::xml::Node element);
+  cSettingsXML(std::shared_ptr<pugi::xml_document> document, pugi::xml_node_struct* element);
   void EnsureDocument();
 
-  bool has_document_ = false;
-  platform::xml::Document document_;
-  platform::xml::Node current_;
+  std::shared_ptr<pugi::xml_document> document_;  // null: no document yet
+  pugi::xml_node_struct* current_ = nullptr;
   std::string query_;
+  std::string scratch_;  // a name made NUL-terminated for pugixml
 };
 
 }  // namespace settings

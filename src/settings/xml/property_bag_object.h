@@ -20,7 +20,7 @@ class PropertyBagObject : public platform::com::Object {
   virtual void SaveToPropertyBag(cSettingsXML& writer) = 0;
   // One property element read back: its name, its text, and its "VT"
   // attribute as a number (0 when missing or not a number).
-  virtual void RestoreProperty(std::string_view name, const std::string& text, int32_t vartype) = 0;
+  virtual void RestoreProperty(std::string_view name, std::string text, int32_t vartype) = 0;
 };
 
 }  // namespace settings

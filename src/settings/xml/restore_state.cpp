@@ -1,19 +1,33 @@
+#include <pugixml.hpp>
+
+#include <charconv>
 #include <optional>
 #include <string>
 
 #include "platform/basic/conversions.h"
 #include "platform/basic/err.h"
-#include "platform/xml/binary_base64.h"
+#include "platform/xml/base64.h"
 #include "service/log/system_log.h"
+#include "settings/xml/binary_text.h"
 #include "settings/xml/c_settings_xml.h"
 
 namespace settings {
 namespace {
 
+// As the platform DOM reads documents: comments and processing instructions
+// kept, line ends as written, a whitespace text that is all of an element's
+// content kept.
+constexpr unsigned int kParseOptions = pugi::parse_cdata | pugi::parse_escapes | pugi::parse_wconv_attribute |
+                                       pugi::parse_comments | pugi::parse_pi | pugi::parse_declaration |
+                                       pugi::parse_doctype | pugi::parse_ws_pcdata_single;
+
 // The "VT" attribute as a number; 0 when missing or not a number.
-int32_t VarTypeAttribute(const platform::xml::Node& element) {
-  const std::string text = element.GetAttribute("VT");
+int32_t VarTypeAttribute(pugi::xml_node element) {
+  const std::string_view text = element.attribute("VT").value();
   if (text.empty()) return 0;
+  int32_t number = 0;
+  auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), number);
+  if (error == std::errc() && end == text.data() + text.size()) return number;
   try {
     return platform::CLng(platform::Variant(text));
   } catch (...) {
@@ -23,9 +37,9 @@ int32_t VarTypeAttribute(const platform::xml::Node& element) {
 
 // A property's value as the object receives it: the text, or the bytes of a
 // "bin.base64" element taken as text. Raises for Base64 that does not decode.
-std::string PropertyText(const platform::xml::Node& element) {
-  if (!platform::xml::IsBinaryBase64(element)) return element.Text();
-  std::optional<std::vector<uint8_t>> bytes = platform::xml::GetBinaryBase64(element);
+std::string PropertyText(pugi::xml_node element) {
+  if (!IsBinaryBase64(element)) return ElementText(element);
+  std::optional<std::vector<uint8_t>> bytes = platform::xml::DecodeBase64(ElementText(element));
   if (!bytes) platform::RaiseError(platform::kErrTypeMismatch, "The bin.base64 value is not valid Base64.");
   return std::string(bytes->begin(), bytes->end());
 }
@@ -36,23 +50,28 @@ void cSettingsXML::RestoreState(PropertyBagObject* object, std::string_view name
   if (!object) return;
   query_ = "VeltrisSettings/" + object->TypeName();
   if (!name.empty()) query_ += "[@name=\"" + std::string(name) + "\"]";
-  if (!has_document_) {
+  if (!document_) {
     service::WriteSystemLog("SettingsXML.RestoreState: Unable to query for " + query_ +
                             "; XML properties collection not present!");
     return;
   }
-  for (const platform::xml::Node& match : document_.SelectNodes("//" + query_)) {
-    current_ = match;
-    for (platform::xml::Node child = match.FirstChild(); child; child = child.NextSibling()) {
+  pugi::xpath_node_set matches;
+  try {
+    matches = document_->select_nodes(("//" + query_).c_str());
+  } catch (const pugi::xpath_exception&) {
+    return;  // a name no query can hold matches nothing
+  }
+  for (const pugi::xpath_node& match : matches) {
+    current_ = match.node().internal_object();
+    for (pugi::xml_node child = match.node().first_child(); child; child = child.next_sibling()) {
       // Only elements are properties: a stray text or comment restored as a
       // setting would make every later snapshot fail on its name.
-      if (child.Type() != platform::xml::NodeType::kElement) continue;
-      const std::string property = child.NodeName();
+      if (child.type() != pugi::node_element) continue;
       try {
-        object->RestoreProperty(property, PropertyText(child), VarTypeAttribute(child));
+        object->RestoreProperty(child.name(), PropertyText(child), VarTypeAttribute(child));
       } catch (const platform::BasicError& error) {
         // One unreadable value costs that value only, not the rest.
-        service::WriteSystemLog("SettingsXML.RestoreState: Unable to restore property '" + property +
+        service::WriteSystemLog("SettingsXML.RestoreState: Unable to restore property '" + std::string(child.name()) +
                                 "'. Err=" + error.description());
       }
     }
@@ -60,23 +79,33 @@ void cSettingsXML::RestoreState(PropertyBagObject* object, std::string_view name
 }
 
 bool cSettingsXML::LoadXML(std::string_view text) {
-  document_ = platform::xml::Document();
-  has_document_ = true;
-  current_ = platform::xml::Node();
-  if (document_.LoadXml(text)) return true;
-  service::WriteSystemLog("Unable to load settings.  XML error: " + document_.GetParseError().reason +
-                          "  Settings string: " + std::string(text));
+  document_ = std::make_shared<pugi::xml_document>();
+  current_ = nullptr;
+  std::string reason;
+  if (text.find('\0') != std::string_view::npos) {
+    reason = "NUL character in the document";
+  } else if (pugi::xml_parse_result result =
+                 document_->load_buffer(text.data(), text.size(), kParseOptions, pugi::encoding_utf8);
+             !result) {
+    reason = result.description();
+  } else if (!document_->document_element()) {
+    reason = "No document element found";
+  }
+  if (reason.empty()) return true;
+  document_->reset();
+  service::WriteSystemLog("Unable to load settings.  XML error: " + reason + "  Settings string: " +
+                          std::string(text));
   return false;
 }
 
 platform::Variant cSettingsXML::ReadProperty(std::string_view name, const platform::Variant& default_value) {
-  for (platform::xml::Node child = current_.FirstChild(); child; child = child.NextSibling()) {
-    if (child.Type() != platform::xml::NodeType::kElement || child.NodeName() != name) continue;
-    if (platform::xml::IsBinaryBase64(child)) {
-      std::optional<std::vector<uint8_t>> bytes = platform::xml::GetBinaryBase64(child);
+  for (pugi::xml_node child = pugi::xml_node(current_).first_child(); child; child = child.next_sibling()) {
+    if (child.type() != pugi::node_element || child.name() != name) continue;
+    if (IsBinaryBase64(child)) {
+      std::optional<std::vector<uint8_t>> bytes = platform::xml::DecodeBase64(ElementText(child));
       return bytes ? platform::Variant(std::move(*bytes)) : default_value;
     }
-    return platform::Variant(child.Text());
+    return platform::Variant(ElementText(child));
   }
   return default_value;
 }

@@ -1,9 +1,12 @@
+#include <pugixml.hpp>
+
 #include <string>
 
 #include "platform/basic/conversions.h"
 #include "platform/basic/err.h"
 #include "platform/com/object.h"
-#include "platform/xml/binary_base64.h"
+#include "platform/xml/document.h"
+#include "settings/xml/binary_text.h"
 #include "settings/xml/c_settings_xml.h"
 
 namespace settings {
@@ -21,53 +24,61 @@ platform::Variant DefaultValueOf(const platform::com::Object& object) {
   return value;
 }
 
+void SetText(pugi::xml_node element, const std::string& text) {
+  if (!text.empty()) element.append_child(pugi::node_pcdata).set_value(text.c_str(), text.size());
+}
+
 }  // namespace
 
 void cSettingsXML::WriteProperty(std::string_view name, const platform::Variant& given) {
-  platform::Variant value = given;
-  if (value.IsObject() && !value.IsNothing()) {
-    auto collection = platform::com::QueryInterface<PropertyBagObject>(value);
+  pugi::xml_node parent(current_);
+  const platform::Variant* value = &given;
+  platform::Variant default_value;
+  if (given.IsObject() && !given.IsNothing()) {
+    auto collection = platform::com::QueryInterface<PropertyBagObject>(given);
     if (collection) {
-      platform::xml::Node nested = current_.AppendChild(document_.CreateElement(kSnapshotObjectElement));
-      nested.SetAttribute("name", name);
-      cSettingsXML nested_writer(document_, nested);
+      pugi::xml_node nested = parent.append_child(kSnapshotObjectElement);
+      nested.append_attribute("name").set_value(std::string(name).c_str());
+      cSettingsXML nested_writer(document_, nested.internal_object());
       collection->SaveToPropertyBag(nested_writer);
       return;
     }
-    value = DefaultValueOf(*value.ObjectValue());
+    default_value = DefaultValueOf(*given.ObjectValue());
+    value = &default_value;
   }
-  if (value.IsError() || (value.IsArray() && !value.IsByteArray())) RaiseInvalidValue();
+  if (value->IsError() || (value->IsArray() && !value->IsByteArray())) RaiseInvalidValue();
 
-  platform::xml::Node element = document_.CreateElement(name);
-  if (!element) {
+  if (!platform::xml::IsValidXmlName(name)) {
     platform::RaiseError(kErrInvalidXmlName, "Invalid XML name: '" + std::string(name) + "'",
                          kInvalidPropertyValueTypeSource);
   }
-  element = current_.AppendChild(element);
+  scratch_.assign(name);
+  pugi::xml_node element = parent.append_child(scratch_.c_str());
 
-  if (value.IsEmpty()) {
-    element.SetAttribute("vartype", "empty");
-    element.SetAttribute("VT", "0");
-  } else if (value.IsNull()) {
-    element.SetAttribute("vartype", "null");
-    element.SetAttribute("VT", "1");
-  } else if (value.IsNothing()) {
-    element.SetAttribute("vartype", "nothing");
-    element.SetAttribute("VT", "9");
-  } else if (value.IsByteArray()) {
-    platform::xml::SetBinaryBase64(element, value.Bytes());
-    element.SetAttribute("VT", std::to_string(value.VarTypeCode()));
-  } else if (platform::IsNumeric(value) || platform::IsDate(value)) {
-    element.SetText(platform::CStr(value));
-    element.SetAttribute("VT", std::to_string(value.VarTypeCode()));
+  if (value->IsEmpty()) {
+    element.append_attribute("vartype").set_value("empty");
+    element.append_attribute("VT").set_value("0");
+  } else if (value->IsNull()) {
+    element.append_attribute("vartype").set_value("null");
+    element.append_attribute("VT").set_value("1");
+  } else if (value->IsNothing()) {
+    element.append_attribute("vartype").set_value("nothing");
+    element.append_attribute("VT").set_value("9");
+  } else if (value->IsByteArray()) {
+    SetBinaryBase64(element, value->Bytes());
+    element.append_attribute("VT").set_value(value->VarTypeCode());
+  } else if (platform::IsNumeric(*value) || platform::IsDate(*value)) {
+    SetText(element, platform::CStr(*value));
+    element.append_attribute("VT").set_value(value->VarTypeCode());
   } else {
-    const std::string text = platform::CStr(value);
+    std::string converted;
+    const std::string& text = value->IsString() ? value->StringValue() : (converted = platform::CStr(*value));
     if (text.find_first_of("<>") == std::string::npos) {
-      element.SetText(text);
+      SetText(element, text);
     } else {
-      element.AppendChild(document_.CreateCDATASection(text));
+      element.append_child(pugi::node_cdata).set_value(text.c_str(), text.size());
     }
-    element.SetAttribute("VT", "8");
+    element.append_attribute("VT").set_value("8");
   }
 }
 
