@@ -71,6 +71,11 @@ class SettingsTest : public ::testing::Test {
   testing_support::TempRoot root_;
 };
 
+// A snapshot text of one collection holding the given property elements.
+inline std::string Snapshot(const std::string& properties) {
+  return "<VeltrisSettings><cSettings name=\"Windows_v1.50\">" + properties + "</cSettings></VeltrisSettings>";
+}
+
 // Every event a collection raises, in order.
 struct RecordedEvent {
   platform::com::DispId id;

@@ -14,6 +14,7 @@ namespace settings {
 namespace {
 
 using platform::Variant;
+using settings_testing::Snapshot;
 using platform::VarType;
 using settings_testing::EventRecorder;
 
@@ -24,9 +25,6 @@ class SnapshotTest : public settings_testing::SettingsTest {
     auto copy = std::make_shared<cSettings>();
     copy->CreateSnapshotFromString(source.WriteSnapshotToString());
     return copy;
-  }
-  static std::string Snapshot(const std::string& properties) {
-    return "<VeltrisSettings><cSettings name=\"Windows_v1.50\">" + properties + "</cSettings></VeltrisSettings>";
   }
 };
 

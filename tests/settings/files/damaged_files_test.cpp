@@ -102,11 +102,13 @@ TEST_F(SettingsFileTest, ATornWorkFileIsDiscardedAndTheLiveFileRead) {
   const std::string old_live = LiveBytes("");
   Store("", "sys.name", "new");
   const std::string new_live = LiveBytes("");
+  Store("S-1-5-21-3", "sys.name", "someone else");
   const std::string torn[] = {
       new_live.substr(0, new_live.size() / 2),
       new_live.substr(0, new_live.size() - 1),
       std::string(new_live.size(), '\0'),
       "",
+      LiveBytes("S-1-5-21-3"),  // its checksum holds, but it is no snapshot for this owner
   };
   for (const std::string& work : torn) {
     SCOPED_TRACE(work.size());

@@ -15,13 +15,9 @@ namespace settings {
 namespace {
 
 using platform::Variant;
+using settings_testing::Snapshot;
 
-class SnapshotDocumentTest : public settings_testing::SettingsTest {
- protected:
-  static std::string Snapshot(const std::string& properties) {
-    return "<VeltrisSettings><cSettings name=\"Windows_v1.50\">" + properties + "</cSettings></VeltrisSettings>";
-  }
-};
+using SnapshotDocumentTest = settings_testing::SettingsTest;
 
 TEST_F(SnapshotDocumentTest, OneValueOfEachKind) {
   auto nested = std::make_shared<cSettings>();

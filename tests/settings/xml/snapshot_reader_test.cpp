@@ -12,13 +12,9 @@ namespace settings {
 namespace {
 
 using platform::Variant;
+using settings_testing::Snapshot;
 
-class SnapshotReaderTest : public settings_testing::SettingsTest {
- protected:
-  static std::string Snapshot(const std::string& properties) {
-    return "<VeltrisSettings><cSettings name=\"Windows_v1.50\">" + properties + "</cSettings></VeltrisSettings>";
-  }
-};
+using SnapshotReaderTest = settings_testing::SettingsTest;
 
 TEST_F(SnapshotReaderTest, RestoringWithoutADocumentIsLogged) {
   cSettingsXML reader;
