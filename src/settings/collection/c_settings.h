@@ -80,6 +80,7 @@ class cSettings : public PropertyBagObject {
   // starting with the prefix, which the collection remembers. Any other text
   // continues it: the next name after that one that starts with the
   // remembered prefix. Names come back in lower case; "" when none is left.
+  // The name just handed out always continues, even when it ends in "*".
   std::string EnumSettingNames(std::string_view prev_setting_name);
 
   // The value as stored; the empty text "" when the name is absent.
@@ -172,6 +173,7 @@ class cSettings : public PropertyBagObject {
   std::string namespace_;
   bool dirty_ = false;
   std::string enumeration_prefix_;
+  std::string last_enumerated_;  // the name EnumSettingNames last handed out
   bool use_file_ = false;
   std::string stored_file_path_;
   bool saving_ = false;  // inside SaveToPropertyBag (a collection holding itself)

@@ -18,14 +18,19 @@ std::string FirstMatchFrom(const SettingsBag& bag, std::size_t slot, std::string
 
 std::string cSettings::EnumSettingNames(std::string_view prev_setting_name) {
   SettingsBag& bag = Bag();
-  if (prev_setting_name.ends_with('*')) {
+  // A name that itself ends in "*" ("list=a*") and was just handed out is a
+  // continuation, not a new pattern: otherwise the walk would start over at
+  // it for ever.
+  const bool continuing = !last_enumerated_.empty() && prev_setting_name == last_enumerated_;
+  if (prev_setting_name.ends_with('*') && !continuing) {
     prev_setting_name.remove_suffix(1);
     enumeration_prefix_ = platform::LCase(prev_setting_name);
-    return FirstMatchFrom(bag, 0, enumeration_prefix_);
+    last_enumerated_ = FirstMatchFrom(bag, 0, enumeration_prefix_);
+    return last_enumerated_;
   }
   const auto slot = bag.SlotOf(platform::LCase(prev_setting_name));
-  if (!slot) return {};
-  return FirstMatchFrom(bag, *slot + 1, enumeration_prefix_);
+  last_enumerated_ = slot ? FirstMatchFrom(bag, *slot + 1, enumeration_prefix_) : std::string();
+  return last_enumerated_;
 }
 
 }  // namespace settings

@@ -64,6 +64,14 @@ TEST_F(EnumTest, ThePrefixBelongsToTheCollectionSoInterleavedWalksDisturbEachOth
   EXPECT_EQ(settings_->EnumSettingNames("user.a"), "sys.b");
 }
 
+TEST_F(EnumTest, NamesEndingInAStarAreWalkedThroughAndTheWalkEnds) {
+  settings_->SetValue("user.list=a*", true);
+  settings_->SetValue("user.e", 1);
+  EXPECT_EQ(Walk("user.*"), (std::vector<std::string>{"user.a", "user.c", "user.list=a*", "user.e"}));
+  // Given afresh (not just handed out), the same text is a pattern.
+  EXPECT_EQ(settings_->EnumSettingNames("user.list=a*"), "user.list=a*");
+}
+
 TEST_F(EnumTest, RemovedNamesDropOutAndReAddedNamesComeLast) {
   settings_->RemoveValue("user.a");
   settings_->SetValue("user.a", 2);
