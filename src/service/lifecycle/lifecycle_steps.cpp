@@ -7,6 +7,8 @@
 #include "platform/basic/variant.h"
 #include "platform/com/object.h"
 #include "plugins/notify/notify_feature_plugins.h"
+#include "platform/basic/err.h"
+#include "service/application/application.h"
 #include "service/init/save_all_settings.h"
 #include "service/init/shutdown_all.h"
 #include "service/init/svc_init.h"
@@ -27,17 +29,26 @@ void WriteUninstallEntries() {}
 void GrantRegistryPermissions() {}
 void CheckUninstallMarker() { service::CheckUninstallMarker(); }
 
-platform::com::ObjectPtr CreateApplicationObject() { return nullptr; }
+platform::com::ObjectPtr CreateApplicationObject() { return std::make_shared<Application>(); }
+
+namespace {
+
+// The running Application behind the shared reference; a missing one is
+// Basic's "object variable not set", recorded by the step that asked.
+std::shared_ptr<Application> RequireApplication(const platform::com::ObjectPtr& application) {
+  auto typed = platform::com::QueryInterface<Application>(application);
+  if (!typed) platform::RaiseError(platform::kErrObjectNotSet);
+  return typed;
+}
+
+}  // namespace
 
 void StartApplication(const platform::com::ObjectPtr& application, const Collections& collections) {
-  if (!application) return;
-  application->Invoke("Startup", {platform::Variant(platform::com::ObjectPtr(collections.system)),
-                                  platform::Variant(platform::com::ObjectPtr(collections.user))});
+  RequireApplication(application)->Startup(collections.system, collections.user);
 }
 
 void ShutdownApplication(const platform::com::ObjectPtr& application) {
-  if (!application) return;
-  application->Invoke("Shutdown");
+  RequireApplication(application)->Shutdown();
 }
 
 void SvcInitInit() { SvcInit::Init(); }
