@@ -37,3 +37,24 @@ TEST(MachineRootTest, ConfigurationValuesByNameInAnyCase) {
 
 }  // namespace
 }  // namespace platform
+
+namespace platform {
+namespace {
+
+TEST(MachineRootTest, AnEditedConfigurationIsReadAgain) {
+  testing_support::TempRoot root;
+  SetMachineRoot(root.path());
+  EXPECT_EQ(MachineConfigValue("Brand", "none"), "none");
+  testing_support::WriteFileBytes(root / "machine.conf", "Brand = first\n");
+  EXPECT_EQ(MachineConfigValue("Brand"), "first");
+  // Same size, so only the contents and the time stamp tell the change.
+  testing_support::WriteFileBytes(root / "machine.conf.new", "Brand = other\n");
+  std::filesystem::rename(root / "machine.conf.new", root / "machine.conf");
+  EXPECT_EQ(MachineConfigValue("Brand"), "other");
+  std::filesystem::remove(root / "machine.conf");
+  EXPECT_EQ(MachineConfigValue("Brand", "gone"), "gone");
+  SetMachineRoot({});
+}
+
+}  // namespace
+}  // namespace platform
