@@ -1,5 +1,6 @@
 #include "settings/collection/c_settings.h"
 
+#include <stdexcept>
 #include <utility>
 
 #include "platform/basic/conversions.h"
@@ -59,8 +60,14 @@ platform::Variant cSettings::DoSync(std::string_view reason) {
 
 std::size_t cSettings::Count() const { return bag_ ? bag_->Count() : 0; }
 
-const std::string& cSettings::NameAt(std::size_t index) const { return bag_->At(index).name; }
+const std::string& cSettings::NameAt(std::size_t index) const {
+  if (!bag_) throw std::out_of_range("cSettings::NameAt");
+  return bag_->At(index).name;
+}
 
-const platform::Variant& cSettings::ValueAt(std::size_t index) const { return bag_->At(index).value; }
+const platform::Variant& cSettings::ValueAt(std::size_t index) const {
+  if (!bag_) throw std::out_of_range("cSettings::ValueAt");
+  return bag_->At(index).value;
+}
 
 }  // namespace settings

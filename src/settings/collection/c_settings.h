@@ -134,7 +134,7 @@ class cSettings : public PropertyBagObject {
   void SetStoredFilePath(std::string path) { stored_file_path_ = std::move(path); }
 
   // The number of entries, and the name and value at a 0-based position
-  // (insertion order).
+  // (insertion order; std::out_of_range past the end).
   std::size_t Count() const;
   const std::string& NameAt(std::size_t index) const;
   const platform::Variant& ValueAt(std::size_t index) const;
@@ -161,8 +161,8 @@ class cSettings : public PropertyBagObject {
   // A name already in lower case, with the namespace put before it when it
   // has no dot.
   std::string InNamespace(std::string name) const;
-  // SetValue's steps after the brand switch, for a name already normalised.
-  void SetValueAt(std::string key, std::string_view setting, const platform::Variant& value);
+  // After a change: Dirty, and SettingChanged with the name as given.
+  void ValueChanged(std::string_view setting, const platform::Variant& value);
   std::string SettingsSignature();
   void ReportOverwrite(const std::string& old_signature);
   void FinishLoad(const std::string& old_signature);

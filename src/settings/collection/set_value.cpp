@@ -81,11 +81,10 @@ bool cSettings::StoreValueAt(std::string key, platform::Variant value) {
 
 void cSettings::SetValue(std::string_view setting, const platform::Variant& value) {
   if (setting == kBrandChangeSetting && IsTrueValue(value)) RunBrandChange();
-  SetValueAt(NormaliseSettingName(setting), setting, value);
+  if (StoreValue(setting, value)) ValueChanged(setting, value);
 }
 
-void cSettings::SetValueAt(std::string key, std::string_view setting, const platform::Variant& value) {
-  if (!StoreValueAt(std::move(key), value)) return;
+void cSettings::ValueChanged(std::string_view setting, const platform::Variant& value) {
   dirty_ = true;
   if (events_.SinkCount() == 0) return;
   platform::Variant args[] = {platform::Variant(setting), value};

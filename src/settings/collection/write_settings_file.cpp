@@ -13,7 +13,8 @@ namespace settings {
 bool cSettings::WriteSettingsFile(std::string_view usersid) {
   // The marker goes under its full name, whatever the namespace, so that the
   // reader (which looks for exactly that name) finds it.
-  SetValueAt(kUncorruptedSetting, "Uncorrupted", platform::Variant(kUncorruptedText));
+  const platform::Variant marker(kUncorruptedText);
+  if (StoreValueAt(kUncorruptedSetting, marker)) ValueChanged("Uncorrupted", marker);
   const std::string xml = WriteSnapshotToString();
   const ByteArray data = EncryptSnapshot(usersid, xml);
 
