@@ -6,13 +6,13 @@
 #include "platform/basic/date_time.h"
 #include "platform/basic/err.h"
 #include "platform/registry/registry_types.h"
+#include "service/contracts/product_key.h"
 #include "service/contracts/support_objects.h"
 #include "service/log/system_log.h"
 
 namespace plugins {
 namespace {
 
-constexpr char kProductKey[] = "SOFTWARE\\Norvale\\Veltris\\v1.5";
 constexpr char kWmiInfoValue[] = "WmiInfo";
 constexpr char kUnknownClient[] = "Client: version unknown; ";
 
@@ -49,7 +49,8 @@ void UpdateWmiInfo(const settings::SettingsPtr& Settings) {
     const std::string summary = WmiInfoSummary(*Settings);
     if (version.empty()) return;
     auto registry = contracts::CreateSupportObject<contracts::RegistryObject>();
-    if (registry->OpenKey(platform::registry::kHkeyLocalMachine, kProductKey, contracts::kRegistryFullAccess)) {
+    if (registry->OpenKey(platform::registry::kHkeyLocalMachine, contracts::kProductKey,
+                          contracts::kRegistryFullAccess)) {
       registry->WriteString(kWmiInfoValue, summary);
     }
   });

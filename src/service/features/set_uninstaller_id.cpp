@@ -3,13 +3,13 @@
 #include "platform/basic/err.h"
 #include "platform/basic/string_functions.h"
 #include "platform/registry/registry_types.h"
+#include "service/contracts/product_key.h"
 #include "service/contracts/support_objects.h"
 #include "service/features/features.h"
 #include "service/log/system_log.h"
 
 namespace service {
 
-constexpr char kProductKey[] = "SOFTWARE\\Norvale\\Veltris\\v1.5";
 constexpr char kUninstallerIdValue[] = "UninstallerID";
 
 void SetUninstallerID(bool enabled, std::string_view current_user_sid) {
@@ -17,7 +17,7 @@ void SetUninstallerID(bool enabled, std::string_view current_user_sid) {
   WriteSystemLog("Setting Uninstaller ID to '" + id + "' (Enabled=" + (enabled ? "True" : "False") + ")");
   platform::Step([&] {
     auto key = contracts::CreateSupportObject<contracts::RegistryObject>();
-    if (key->OpenKey(platform::registry::kHkeyLocalMachine, kProductKey, contracts::kRegistryFullAccess)) {
+    if (key->OpenKey(platform::registry::kHkeyLocalMachine, contracts::kProductKey, contracts::kRegistryFullAccess)) {
       key->WriteString(kUninstallerIdValue, id);
     }
   });

@@ -6,6 +6,7 @@
 #include "platform/basic/err.h"
 #include "platform/basic/variant.h"
 #include "platform/registry/registry_types.h"
+#include "service/contracts/product_key.h"
 #include "service/contracts/support_objects.h"
 #include "settings/folders/uninstall_pending.h"
 #include "settings/shared/shared_settings.h"
@@ -13,7 +14,6 @@
 namespace service {
 namespace {
 
-constexpr char kProductKey[] = "SOFTWARE\\Norvale\\Veltris\\v1.5";
 constexpr char kMarkerValue[] = "DoUninstall";
 constexpr char kMarkerText[] = "true";
 
@@ -24,7 +24,8 @@ void CheckUninstallMarker() {
   bool marked = false;
   platform::Step([&] {
     registry = contracts::CreateSupportObject<contracts::RegistryObject>();
-    if (!registry->OpenKey(platform::registry::kHkeyLocalMachine, kProductKey, contracts::kRegistryFullAccess)) {
+    if (!registry->OpenKey(platform::registry::kHkeyLocalMachine, contracts::kProductKey,
+                           contracts::kRegistryFullAccess)) {
       registry.reset();
       return;
     }

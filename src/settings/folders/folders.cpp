@@ -3,14 +3,13 @@
 #include "platform/fs/file_ops.h"
 #include "platform/fs/folders.h"
 #include "platform/registry/registry_types.h"
+#include "service/contracts/product_key.h"
 #include "service/contracts/support_objects.h"
 #include "settings/folders/folder_tree.h"
 #include "settings/folders/ignore_errors.h"
 
 namespace settings {
 namespace {
-
-constexpr char kProductKey[] = "SOFTWARE\\Norvale\\Veltris\\v1.5";
 
 // common files + `subpath`, created with its parents when it is no folder yet.
 std::string SuiteFolder(const char* subpath) {
@@ -44,7 +43,8 @@ std::string GetAppFolder() {
     // A registry object of our own: the thread's shared one may have a key
     // open that its user still needs.
     auto registry = contracts::CreateSupportObject<contracts::RegistryObject>();
-    if (registry && registry->OpenKey(platform::registry::kHkeyLocalMachine, kProductKey, contracts::kRegistryRead)) {
+    if (registry &&
+        registry->OpenKey(platform::registry::kHkeyLocalMachine, contracts::kProductKey, contracts::kRegistryRead)) {
       std::string install_dir = registry->ReadString("installdir");
       if (!install_dir.empty() && install_dir.back() == '/') install_dir.pop_back();
       folder = install_dir + "/app";

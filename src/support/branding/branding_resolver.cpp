@@ -7,6 +7,7 @@
 #include "platform/com/dispatch_table.h"
 #include "platform/registry/registry_helpers.h"
 #include "platform/root/machine_root.h"
+#include "service/contracts/product_key.h"
 #include "support/branding/branding_file.h"
 #include "support/branding/branding_path.h"
 #include "support/diagnostics/diagnostics.h"
@@ -17,8 +18,6 @@ namespace {
 
 using platform::xml::Node;
 using platform::xml::NodeList;
-
-constexpr char kProductKey[] = "SOFTWARE\\Norvale\\Veltris\\v1.5";
 
 std::string OptionalText(platform::com::Args args, size_t index) {
   return platform::com::HasArg(args, index) ? platform::CStr(args[index]) : std::string();
@@ -115,7 +114,7 @@ const MacroTable& BrandingResolver::Macros(const std::string& brand) {
   }
   // The installer's record of the install folder wins over the configuration.
   std::optional<std::string> install_folder =
-      platform::registry::ReadStringValue(platform::registry::kHkeyLocalMachine, kProductKey, "installdir");
+      platform::registry::ReadStringValue(platform::registry::kHkeyLocalMachine, contracts::kProductKey, "installdir");
   if (install_folder && !install_folder->empty()) {
     table.Set("{%instdir%}", *install_folder);
   } else if (table.Find("{%instdir%}") == nullptr) {
