@@ -3,7 +3,8 @@
 // collection) beside a floor measured in the same run: the same XML text
 // built and parsed with pugixml directly, encrypted and decrypted once,
 // written and read once. The floor comes in two kinds: a plain write, and a
-// durable one (flushed and renamed into place, as a settings file is).
+// durable one (flushed and renamed into place, as a settings file must be);
+// the durable one is the fair floor, the plain one shows what the disk costs.
 //
 //   settings_bench --benchmark_min_time=0.2
 #include <benchmark/benchmark.h>
