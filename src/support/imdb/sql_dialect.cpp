@@ -40,6 +40,18 @@ std::vector<Token> Tokenize(std::string_view sql) {
       ++i;
       continue;
     }
+    // Comments are blanks to SQLite; a quote or ';' inside one is not ours
+    // to read (an unclosed block comment runs to the end, as in SQLite).
+    if (c == '-' && i + 1 < sql.size() && sql[i + 1] == '-') {
+      const size_t line_end = sql.find('\n', i);
+      i = line_end == std::string_view::npos ? sql.size() : line_end + 1;
+      continue;
+    }
+    if (c == '/' && i + 1 < sql.size() && sql[i + 1] == '*') {
+      const size_t close = sql.find("*/", i + 2);
+      i = close == std::string_view::npos ? sql.size() : close + 2;
+      continue;
+    }
     size_t start = i;
     if (IsWordStart(c)) {
       while (i < sql.size() && IsWordChar(sql[i])) ++i;

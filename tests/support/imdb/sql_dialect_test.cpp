@@ -79,6 +79,29 @@ TEST(SqlDialectTest, StatementsOutsideTheSubsetAreRefused) {
   }
 }
 
+// SQLite reads comments as blanks: a ';' after a comment ends the statement
+// even where a quote inside the comment would seem to hide it.
+TEST(SqlDialectTest, CommentsAreBlanks) {
+  const char* refused[] = {
+      "DELETE FROM Alerts WHERE AlertIndex=1 /* ' */ ; DROP TABLE Alerts; --'",
+      "SELECT * FROM Alerts -- '\n; DELETE FROM Alerts WHERE Tag='x'",
+  };
+  for (const char* sql : refused) {
+    try {
+      TranslateSql(sql);
+      ADD_FAILURE() << "accepted: " << sql;
+    } catch (const platform::BasicError& e) {
+      EXPECT_EQ(e.number(), platform::kErrAutomation) << sql;
+    }
+  }
+  // A trailing comment is left out, so FOR UPDATE is still seen.
+  TranslatedSql t = TranslateSql("SELECT * FROM Alerts WHERE AlertIndex=7 FOR UPDATE -- take it");
+  EXPECT_TRUE(t.for_update);
+  EXPECT_EQ(t.statements[0], "SELECT *, rowid FROM Alerts WHERE AlertIndex=7");
+  EXPECT_EQ(TranslateSql("DELETE FROM Alerts /* all */").statements[0], "DELETE FROM Alerts");
+  EXPECT_EQ(TranslateSql("SELECT * FROM A WHERE S='--' AND T='/*'").statements[0], "SELECT * FROM A WHERE S='--' AND T='/*'");
+}
+
 TEST(SqlDialectTest, SqlWithValuesQuotesTexts) {
   const Variant values[] = {Variant("x' OR '1'='1"), Variant(int32_t{5}), Variant::Null()};
   EXPECT_EQ(SqlWithValues("SELECT * FROM A WHERE S=? AND N=? AND Q='?' AND Z=?", values),
