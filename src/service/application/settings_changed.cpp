@@ -4,18 +4,17 @@
 #include "platform/basic/err.h"
 #include "plugins/notify/notify_feature_plugins.h"
 #include "service/application/application.h"
-#include "service/application/dated_log.h"
 #include "service/application/required_collection.h"
 #include "service/contracts/support_objects.h"
 #include "service/features/features.h"
 #include "service/log/system_log.h"
+#include "service/log/time_stamped.h"
 #include "settings/folders/fill_placeholders.h"
 
 namespace service {
 namespace {
 
 using detail::Required;
-using detail::WriteDatedLog;
 
 const char* TrueFalse(bool value) { return value ? "True" : "False"; }
 
@@ -40,10 +39,11 @@ void DisableConflictingFeatures(settings::cSettings& system) {
   if (conflicts.anti_virus.empty() && conflicts.firewall.empty()) return;
   std::string selected = platform::CStr(system.GetValue(kFeaturesSelected));
   if (!conflicts.anti_virus.empty() && RemoveFeatureLetter(selected, 'A')) {
-    WriteDatedLog(": SettingsChanged - Conflict found(" + conflicts.anti_virus + "), disabling Anti-Virus");
+    WriteSystemLog(
+        TimeStamped(": SettingsChanged - Conflict found(" + conflicts.anti_virus + "), disabling Anti-Virus"));
   }
   if (!conflicts.firewall.empty() && RemoveFeatureLetter(selected, 'F')) {
-    WriteDatedLog(": SettingsChanged - Conflict found(" + conflicts.firewall + "), disabling Firewall");
+    WriteSystemLog(TimeStamped(": SettingsChanged - Conflict found(" + conflicts.firewall + "), disabling Firewall"));
   }
   system.SetValue(kFeaturesSelected, platform::Variant(selected));
 }
@@ -66,9 +66,9 @@ void Application::SettingsChanged(bool fDoPersist) {
 
   platform::Step([&] { DisableConflictingFeatures(Required(system)); });
 
-  WriteDatedLog(": SettingsChanged is calling 'ProcessSettingsChange'");
+  WriteSystemLog(TimeStamped(": SettingsChanged is calling 'ProcessSettingsChange'"));
   platform::Step([&] { ProcessSettingsChange(system, user, current_user_sid_); });
-  WriteDatedLog(": SettingsChanged - Returned from 'ProcessSettingsChange'");
+  WriteSystemLog(TimeStamped(": SettingsChanged - Returned from 'ProcessSettingsChange'"));
 
   bool user_changed = false;
   if (!current_user_sid_.empty()) {
@@ -77,30 +77,32 @@ void Application::SettingsChanged(bool fDoPersist) {
     });
   }
 
-  WriteDatedLog(": SettingsChanged - Checking to determine if OnSettingsChange event should be raised");
+  WriteSystemLog(TimeStamped(": SettingsChanged - Checking to determine if OnSettingsChange event should be raised"));
   system_dirty = false;
   platform::Step([&] { system_dirty = Required(system).Dirty(); });
   if (system_dirty) {
-    WriteDatedLog(": SettingsChanged - writing current system snapshot to disk");
+    WriteSystemLog(TimeStamped(": SettingsChanged - writing current system snapshot to disk"));
     if (fDoPersist) platform::Step([&] { Required(system).WriteSnapshotToStored(""); });
-    WriteDatedLog(": SettingsChanged - calling notifyfeatureplugins");
+    WriteSystemLog(TimeStamped(": SettingsChanged - calling notifyfeatureplugins"));
     platform::Step([&] { plugins::NotifyFeaturePlugins(typelib::OnSettingsChange, system, user, user_changed); });
-    WriteDatedLog(": SettingsChanged - returned from  notifyfeatureplugins, raising OnSettingsChange event");
+    WriteSystemLog(
+        TimeStamped(": SettingsChanged - returned from  notifyfeatureplugins, raising OnSettingsChange event"));
     RaiseEvent(kDispIdOnSettingsChange, kEventOnSettingsChange);
-    WriteDatedLog(": SettingsChanged - returned from OnSettingsChange event");
+    WriteSystemLog(TimeStamped(": SettingsChanged - returned from OnSettingsChange event"));
   }
 
   if (user_changed) {
-    WriteDatedLog(": SettingsChanged - writing current user snapshot to disk");
+    WriteSystemLog(TimeStamped(": SettingsChanged - writing current user snapshot to disk"));
     if (fDoPersist) platform::Step([&] { Required(user).WriteSnapshotToStored(current_user_sid_); });
-    WriteDatedLog(": SettingsChanged - calling notifyfeatureplugins");
+    WriteSystemLog(TimeStamped(": SettingsChanged - calling notifyfeatureplugins"));
     platform::Step([&] { plugins::NotifyFeaturePlugins(typelib::OnUserSettingsChange, system, user, false); });
-    WriteDatedLog(": SettingsChanged - returned from  notifyfeatureplugins, raising OnSettingsChange event");
+    WriteSystemLog(
+        TimeStamped(": SettingsChanged - returned from  notifyfeatureplugins, raising OnSettingsChange event"));
     RaiseEvent(kDispIdOnUserSettingsChange, kEventOnUserSettingsChange);
-    WriteDatedLog(": SettingsChanged - returned from OnSettingsChange event");
+    WriteSystemLog(TimeStamped(": SettingsChanged - returned from OnSettingsChange event"));
   }
 
-  WriteDatedLog(": Leaving SettingsChanged");
+  WriteSystemLog(TimeStamped(": Leaving SettingsChanged"));
 }
 
 }  // namespace service

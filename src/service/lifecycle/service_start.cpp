@@ -9,6 +9,7 @@
 #include "service/lifecycle/start_sequence.h"
 #include "service/lifecycle/state/lifecycle_state.h"
 #include "service/log/system_log.h"
+#include "service/log/time_stamped.h"
 #include "settings/shared/shared_settings.h"
 
 namespace service {

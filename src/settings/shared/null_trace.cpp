@@ -3,10 +3,10 @@
 #include <fcntl.h>
 #include <unistd.h>
 
-#include "platform/basic/date_time.h"
 #include "platform/fs/folders.h"
 #include "platform/win32/environ.h"
 #include "service/contracts/support_objects.h"
+#include "service/log/time_stamped.h"
 #include "settings/folders/folder_tree.h"
 #include "settings/folders/ignore_errors.h"
 
@@ -20,8 +20,7 @@ void WriteNullTrace(std::string_view message) {
     MakeFolderTree(folder);
     const std::string path = NullTracePath();
     contracts::Support().Files()->PreparePath(path);
-    std::string line = platform::FormatGeneralDate(platform::Now());
-    line += ": ";
+    std::string line = service::TimeStamped(": ");
     line += message;
     line += "\r\n";
     const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0644);
