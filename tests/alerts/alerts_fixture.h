@@ -4,7 +4,6 @@
 
 #include <gtest/gtest.h>
 
-#include <cstdlib>
 #include <memory>
 #include <string>
 #include <vector>
@@ -16,17 +15,13 @@
 #include "service/log/system_log.h"
 #include "support/imdb/imdb.h"
 #include "testing/temp_root.h"
+#include "testing/time_zone.h"
 
 namespace alerts::testing {
 
 class AlertsTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    const char* tz = std::getenv("TZ");
-    saved_tz_ = tz ? std::optional<std::string>(tz) : std::nullopt;
-    // Three hours west of UTC, no daylight time: the bias is +180 minutes.
-    setenv("TZ", "<-03>3", 1);
-    tzset();
     platform::SetMachineRoot(root_.path());
     State() = AlertState{};
     SetUserSettingReader(nullptr);
@@ -36,12 +31,6 @@ class AlertsTest : public ::testing::Test {
     CloseGDB();
     State() = AlertState{};
     SetUserSettingReader(nullptr);
-    if (saved_tz_) {
-      setenv("TZ", saved_tz_->c_str(), 1);
-    } else {
-      unsetenv("TZ");
-    }
-    tzset();
   }
 
   // The messages of the system log so far (the text after the stamp).
@@ -98,7 +87,8 @@ class AlertsTest : public ::testing::Test {
   testing_support::TempRoot root_;
 
  private:
-  std::optional<std::string> saved_tz_;
+  // Three hours west of UTC, no daylight time: the bias is +180 minutes.
+  testing_support::ScopedTimeZone time_zone_{"<-03>3"};
 };
 
 }  // namespace alerts::testing

@@ -1,12 +1,10 @@
 #include "platform/fs/attributes.h"
 
-#include <stdlib.h>
 #include <sys/stat.h>
-
-#include <ctime>
 
 #include "fs_fixture.h"
 #include "platform/fs/file_times.h"
+#include "testing/time_zone.h"
 
 namespace platform::fs {
 namespace {
@@ -45,22 +43,8 @@ TEST_F(AttributesTest, OnlyTheReadOnlyBitCanBeSet) {
 
 class LastWriteTimeTest : public FsTest {
  protected:
-  void SetUp() override {
-    if (const char* tz = std::getenv("TZ")) saved_tz_ = tz;
-  }
-  void TearDown() override {
-    if (saved_tz_) {
-      ::setenv("TZ", saved_tz_->c_str(), 1);
-    } else {
-      ::unsetenv("TZ");
-    }
-    ::tzset();
-  }
-  void UseZone(const char* tz) {
-    ::setenv("TZ", tz, 1);
-    ::tzset();
-  }
-  std::optional<std::string> saved_tz_;
+  void UseZone(const char* tz) { time_zone_.Use(tz); }
+  testing_support::ScopedTimeZone time_zone_;
 };
 
 TEST_F(LastWriteTimeTest, SetAndReadBackToTheNanosecond) {

@@ -1,35 +1,19 @@
 #include "platform/win32/time_zone.h"
 
-#include <stdlib.h>
-#include <time.h>
-
-#include <optional>
-#include <string>
-
 #include <gtest/gtest.h>
+
+#include "testing/time_zone.h"
 
 namespace platform::win32 {
 namespace {
 
 class TimeZoneTest : public ::testing::Test {
  protected:
-  void SetUp() override {
-    if (const char* tz = std::getenv("TZ")) saved_ = tz;
-  }
-  void TearDown() override {
-    if (saved_) {
-      ::setenv("TZ", saved_->c_str(), 1);
-    } else {
-      ::unsetenv("TZ");
-    }
-    ::tzset();
-  }
   int32_t BiasIn(const char* tz) {
-    ::setenv("TZ", tz, 1);
-    ::tzset();
+    time_zone_.Use(tz);
     return GetTimeZoneBias();
   }
-  std::optional<std::string> saved_;
+  testing_support::ScopedTimeZone time_zone_;
 };
 
 TEST_F(TimeZoneTest, BiasIsMinusTheUtcOffset) {

@@ -2,8 +2,6 @@
 
 #include <gtest/gtest.h>
 
-#include <cstdlib>
-#include <ctime>
 #include <filesystem>
 #include <memory>
 #include <string>
@@ -17,6 +15,7 @@
 #include "service/init/time_zone_bias.h"
 #include "service/lifecycle/state/lifecycle_state.h"
 #include "settings/folders/uninstall_pending.h"
+#include "testing/time_zone.h"
 
 namespace service {
 namespace {
@@ -133,23 +132,15 @@ TEST_F(ShutdownAllTest, AnUninstallStoresTheSystemCollectionEmpty) {
 }
 
 TEST(GetTimeZoneBias, IsMinutesFromLocalTimeToUtc) {
-  const char* old = std::getenv("TZ");
-  const std::string saved = old ? old : "";
+  testing_support::ScopedTimeZone time_zone;
   struct Case {
     const char* tz;
     int32_t bias;
   } cases[] = {{"UTC0", 0}, {"EST5", 300}, {"JST-9", -540}, {"IST-5:30", -330}};
   for (const Case& c : cases) {
-    setenv("TZ", c.tz, 1);
-    tzset();
+    time_zone.Use(c.tz);
     EXPECT_EQ(GetTimeZoneBias(), c.bias) << c.tz;
   }
-  if (old) {
-    setenv("TZ", saved.c_str(), 1);
-  } else {
-    unsetenv("TZ");
-  }
-  tzset();
 }
 
 }  // namespace
