@@ -27,7 +27,7 @@
 namespace contracts {
 namespace {
 
-constexpr size_t kKinds = static_cast<size_t>(SupportKind::kConflicts) + 1;
+constexpr size_t kKinds = static_cast<size_t>(SupportKind::kCount);
 
 size_t Index(SupportKind kind) { return static_cast<size_t>(kind); }
 
@@ -79,6 +79,8 @@ std::shared_ptr<void> RealObject(SupportKind kind) {
       return MakeReal<TimeComponent, support::TimeComponent>();
     case SupportKind::kFirewall:
       return MakeReal<FirewallComponent, support::FirewallComponent>();
+    case SupportKind::kCount:
+      break;
   }
   return nullptr;
 }

@@ -93,6 +93,8 @@ enum class SupportKind : int {
   kTime,
   kFirewall,
   kConflicts,
+  // The number of kinds, not a kind: new kinds go above it.
+  kCount,
 };
 
 template <class T>
