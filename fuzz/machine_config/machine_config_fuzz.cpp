@@ -6,6 +6,7 @@
 // plain reading of the lines gives: "name = value", '#' starting a comment,
 // blanks trimmed, the first line of a name (in any letter case) winning.
 #include <cctype>
+#include <cerrno>
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
@@ -74,12 +75,13 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     }
     if (platform::MachineConfigValue(name, kFallback) != first) __builtin_trap();
     if (platform::MachineConfigValue(Lower(name), kFallback) != first) __builtin_trap();
-    // A number comes back only for text that reads whole as one.
+    // A number comes back exactly for text that reads whole as one in range.
+    char* end = nullptr;
+    errno = 0;
+    const long parsed = first.empty() ? 0 : std::strtol(first.c_str(), &end, 0);
+    const bool is_number = !first.empty() && *end == '\0' && errno == 0;
     const long number = platform::MachineConfigNumber(name, -7);
-    if (number != -7) {
-      char* end = nullptr;
-      if (first.empty() || std::strtol(first.c_str(), &end, 0) != number || *end != '\0') __builtin_trap();
-    }
+    if (is_number ? number != parsed : number != -7) __builtin_trap();
   }
   if (expected.empty() && platform::MachineConfigValue("Brand", kFallback) != kFallback) __builtin_trap();
   return 0;

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cctype>
+#include <cerrno>
 #include <cstdlib>
 #include <fstream>
 #include <mutex>
@@ -113,8 +114,10 @@ long MachineConfigNumber(std::string_view name, long fallback) {
   std::string text = MachineConfigValue(name);
   if (text.empty()) return fallback;
   char* end = nullptr;
+  errno = 0;
   long value = std::strtol(text.c_str(), &end, 0);
-  return (end != nullptr && *end == '\0') ? value : fallback;
+  // Out of range is no number: strtol's clamped value was never written.
+  return (end != nullptr && *end == '\0' && errno == 0) ? value : fallback;
 }
 
 }  // namespace platform

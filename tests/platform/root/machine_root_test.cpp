@@ -41,6 +41,21 @@ TEST(MachineRootTest, ConfigurationValuesByNameInAnyCase) {
 namespace platform {
 namespace {
 
+TEST(MachineRootTest, NumbersOutOfRangeAreNotNumbers) {
+  testing_support::TempRoot root;
+  SetMachineRoot(root.path());
+  testing_support::WriteFileBytes(root / "machine.conf",
+                                  "big = 99999999999999999999\n"
+                                  "small = -99999999999999999999\n"
+                                  "hex = 0x10\n"
+                                  "most = 9223372036854775807\n");
+  EXPECT_EQ(MachineConfigNumber("big", 7), 7);
+  EXPECT_EQ(MachineConfigNumber("small", 7), 7);
+  EXPECT_EQ(MachineConfigNumber("hex", 7), 16);
+  EXPECT_EQ(MachineConfigNumber("most", 7), 9223372036854775807L);
+  SetMachineRoot({});
+}
+
 TEST(MachineRootTest, AnEditedConfigurationIsReadAgain) {
   testing_support::TempRoot root;
   SetMachineRoot(root.path());
