@@ -12,7 +12,7 @@
 #include <string_view>
 #include <vector>
 
-namespace service {
+namespace contracts {
 
 using ByteArray = std::vector<std::uint8_t>;
 
@@ -51,4 +51,10 @@ class ICryptoService {
   virtual ByteArray RandomBytes(std::size_t count) = 0;
 };
 
+}  // namespace contracts
+
+// The name this contract had before it joined the others in `contracts`,
+// kept until its last caller has moved over.
+namespace service {
+using ICryptoService = contracts::ICryptoService;
 }  // namespace service

@@ -35,7 +35,7 @@
 
 namespace contracts {
 
-using CryptoService = service::ICryptoService;
+using CryptoService = ICryptoService;
 
 // This thread's objects.
 class SupportObjects {

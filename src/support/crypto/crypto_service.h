@@ -29,9 +29,9 @@
 
 namespace support {
 
-using service::ByteArray;
+using contracts::ByteArray;
 
-class CryptoService final : public service::ICryptoService {
+class CryptoService final : public contracts::ICryptoService {
  public:
   static constexpr std::size_t kKeySize = 32;
   static constexpr std::size_t kBlockSize = 16;
@@ -64,10 +64,10 @@ class CryptoService final : public service::ICryptoService {
 };
 
 // The calling thread's crypto service, created on first use.
-std::shared_ptr<service::ICryptoService> ThreadCryptoService();
+std::shared_ptr<contracts::ICryptoService> ThreadCryptoService();
 // Replaces the calling thread's crypto service (a test's fake); null puts
 // back a real one on the next ThreadCryptoService().
-void SetThreadCryptoService(std::shared_ptr<service::ICryptoService> service);
+void SetThreadCryptoService(std::shared_ptr<contracts::ICryptoService> service);
 
 // Views of text as bytes and back (the system's text is its bytes).
 inline std::span<const std::uint8_t> AsBytes(std::string_view text) {

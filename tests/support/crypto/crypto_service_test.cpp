@@ -182,7 +182,7 @@ TEST(CryptoServiceTest, RandomBytes) {
   EXPECT_TRUE(crypto.RandomBytes(0).empty());
 }
 
-class FakeCrypto : public service::ICryptoService {
+class FakeCrypto : public contracts::ICryptoService {
  public:
   ByteArray DeriveKey(std::string_view) override { return {1}; }
   ByteArray Encrypt(std::span<const std::uint8_t>, std::span<const std::uint8_t>,
