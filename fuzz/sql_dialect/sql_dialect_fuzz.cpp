@@ -9,6 +9,7 @@
 // same text.
 #include <sqlite3.h>
 
+#include <cctype>
 #include <cstddef>
 #include <cstdint>
 #include <string>
@@ -28,6 +29,16 @@ bool HoldsStatementEnd(const std::string& sql) {
     if (sql[i] == ';' && sqlite3_complete(sql.substr(0, i + 1).c_str())) return true;
   }
   return false;
+}
+
+bool StartsWithNoCase(std::string_view text, std::string_view prefix) {
+  if (text.size() < prefix.size()) return false;
+  for (size_t i = 0; i < prefix.size(); ++i) {
+    if (std::toupper(static_cast<unsigned char>(text[i])) != std::toupper(static_cast<unsigned char>(prefix[i]))) {
+      return false;
+    }
+  }
+  return true;
 }
 
 sqlite3* Memory() {
@@ -64,7 +75,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     }
     if (translated.for_update &&
         (translated.kind != support::SqlKind::kSelect || !support::IsPlainIdentifier(translated.table) ||
-         translated.statements.front().rfind("SELECT *, rowid FROM", 0) != 0)) {
+         !StartsWithNoCase(translated.statements.front(), "SELECT *, rowid FROM "))) {
       __builtin_trap();
     }
     if ((translated.kind == support::SqlKind::kCreateTable || translated.kind == support::SqlKind::kDropTable) &&
