@@ -1,10 +1,10 @@
 // The "alerts" commands: post, list, show and delete alerts of the alert
 // store, and export it. They work on the root's "imdb.bin" directly, with
 // or without the service running.
-#include <charconv>
 #include <optional>
 #include <string>
 
+#include "alert_store.h"
 #include "alerts/mod_alert.h"
 #include "command.h"
 #include "platform/root/machine_root.h"
@@ -16,23 +16,6 @@ namespace {
 const GroupRegistration kGroup{"alerts", "post, list and remove alerts in the alert store",
                                "Times are shown in UTC, the date in the order of the machine's\n"
                                "\"ShortDatePattern\" (machine.conf; default M/d/yyyy)."};
-
-std::optional<long long> WholeNumber(const std::string& text, long long min, long long max) {
-  long long value = 0;
-  auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
-  if (error != std::errc() || end != text.data() + text.size() || value < min || value > max) return std::nullopt;
-  return value;
-}
-
-// Opens the store; false (after saying so) when it cannot be used.
-bool StoreUsable(const Command& self, Io& io, int* exit_code) {
-  if (alerts::CheckIMDBObject()) return true;
-  *exit_code = Report(io, self,
-                      "the alert store " + alerts::AlertDatabasePath() + " cannot be used (details in " +
-                          service::SystemLogPath() + ")",
-                      kExitFailure);
-  return false;
-}
 
 struct AlertFields {
   uint8_t severity = 0;
@@ -48,21 +31,6 @@ bool ReadAlert(int32_t index, AlertFields* fields) {
 
 std::string TimeText(const platform::Variant& time) { return time.IsString() ? time.StringValue() : ""; }
 
-// Parses exactly `count` positional arguments and no options but `with_value`.
-bool Positional(const Command& self, const Arguments& args, size_t count, const std::vector<std::string>& with_value,
-                ParsedArguments* parsed, Io& io, int* exit_code) {
-  std::string error;
-  if (!ParseArguments(args, {}, with_value, parsed, &error)) {
-    *exit_code = UsageError(io, self, error);
-    return false;
-  }
-  if (parsed->positional.size() != count) {
-    *exit_code = UsageError(io, self, parsed->positional.size() < count ? "too few arguments" : "too many arguments");
-    return false;
-  }
-  return true;
-}
-
 std::optional<int32_t> IndexArgument(const Command& self, const std::string& text, Io& io, int* exit_code) {
   std::optional<long long> index = WholeNumber(text, 1, INT32_MAX);
   if (!index) {
@@ -75,10 +43,10 @@ std::optional<int32_t> IndexArgument(const Command& self, const std::string& tex
 int Post(const Command& self, const Arguments& args, Io& io) {
   ParsedArguments parsed;
   int exit_code = kExitOk;
-  if (!Positional(self, args, 4, {"--id"}, &parsed, io, &exit_code)) return exit_code;
+  if (!ParseCommandArguments(self, args, 4, 4, {"--id"}, &parsed, io, &exit_code)) return exit_code;
   std::optional<long long> severity = WholeNumber(parsed.positional[1], 0, 255);
   if (!severity) return UsageError(io, self, "SEVERITY must be a whole number from 0 to 255");
-  if (!StoreUsable(self, io, &exit_code)) return exit_code;
+  if (!AlertStoreUsable(self, io, &exit_code)) return exit_code;
   int32_t index = 0;
   double when = alerts::kNoEventTime;
   if (!alerts::PostAlert(parsed.positional[0], static_cast<uint8_t>(*severity), parsed.positional[2],
@@ -92,8 +60,8 @@ int Post(const Command& self, const Arguments& args, Io& io) {
 int List(const Command& self, const Arguments& args, Io& io) {
   ParsedArguments parsed;
   int exit_code = kExitOk;
-  if (!Positional(self, args, 1, {}, &parsed, io, &exit_code)) return exit_code;
-  if (!StoreUsable(self, io, &exit_code)) return exit_code;
+  if (!ParseCommandArguments(self, args, 1, 1, {}, &parsed, io, &exit_code)) return exit_code;
+  if (!AlertStoreUsable(self, io, &exit_code)) return exit_code;
   platform::Variant indices;
   int32_t count = alerts::GetAlertIndicesAll(parsed.positional[0], indices);
   for (int32_t i = 1; i <= count; ++i) {
@@ -109,10 +77,10 @@ int List(const Command& self, const Arguments& args, Io& io) {
 int Show(const Command& self, const Arguments& args, Io& io) {
   ParsedArguments parsed;
   int exit_code = kExitOk;
-  if (!Positional(self, args, 1, {}, &parsed, io, &exit_code)) return exit_code;
+  if (!ParseCommandArguments(self, args, 1, 1, {}, &parsed, io, &exit_code)) return exit_code;
   std::optional<int32_t> index = IndexArgument(self, parsed.positional[0], io, &exit_code);
   if (!index) return exit_code;
-  if (!StoreUsable(self, io, &exit_code)) return exit_code;
+  if (!AlertStoreUsable(self, io, &exit_code)) return exit_code;
   AlertFields fields;
   if (!ReadAlert(*index, &fields)) return Report(io, self, "no alert " + parsed.positional[0], kExitFailure);
   io.out << "Index:       " << *index << "\n"
@@ -131,10 +99,10 @@ int Show(const Command& self, const Arguments& args, Io& io) {
 int Delete(const Command& self, const Arguments& args, Io& io) {
   ParsedArguments parsed;
   int exit_code = kExitOk;
-  if (!Positional(self, args, 1, {}, &parsed, io, &exit_code)) return exit_code;
+  if (!ParseCommandArguments(self, args, 1, 1, {}, &parsed, io, &exit_code)) return exit_code;
   std::optional<int32_t> index = IndexArgument(self, parsed.positional[0], io, &exit_code);
   if (!index) return exit_code;
-  if (!StoreUsable(self, io, &exit_code)) return exit_code;
+  if (!AlertStoreUsable(self, io, &exit_code)) return exit_code;
   AlertFields fields;
   if (!ReadAlert(*index, &fields)) return Report(io, self, "no alert " + parsed.positional[0], kExitFailure);
   if (!alerts::DeleteAlert(*index)) return Report(io, self, "the alert was not deleted", kExitFailure);
@@ -144,8 +112,8 @@ int Delete(const Command& self, const Arguments& args, Io& io) {
 int Dump(const Command& self, const Arguments& args, Io& io) {
   ParsedArguments parsed;
   int exit_code = kExitOk;
-  if (!Positional(self, args, 0, {}, &parsed, io, &exit_code)) return exit_code;
-  if (!StoreUsable(self, io, &exit_code)) return exit_code;
+  if (!ParseCommandArguments(self, args, 0, 0, {}, &parsed, io, &exit_code)) return exit_code;
+  if (!AlertStoreUsable(self, io, &exit_code)) return exit_code;
   alerts::DumpAlertStore();
   bool all = true;
   for (const char* table : {"Alerts", "LogEntries", "LogSettings"}) {

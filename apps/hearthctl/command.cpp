@@ -1,6 +1,7 @@
 #include "command.h"
 
 #include <algorithm>
+#include <charconv>
 #include <map>
 
 namespace hearthctl {
@@ -109,6 +110,29 @@ bool ParseArguments(const Arguments& args, const std::vector<std::string>& flags
     }
   }
   return true;
+}
+
+bool ParseCommandArguments(const Command& self, const Arguments& args, size_t min, size_t max,
+                           const std::vector<std::string>& with_value, ParsedArguments* parsed, Io& io,
+                           int* exit_code) {
+  std::string error;
+  if (!ParseArguments(args, {}, with_value, parsed, &error)) {
+    *exit_code = UsageError(io, self, error);
+    return false;
+  }
+  const size_t count = parsed->positional.size();
+  if (count < min || count > max) {
+    *exit_code = UsageError(io, self, count < min ? "too few arguments" : "too many arguments");
+    return false;
+  }
+  return true;
+}
+
+std::optional<long long> WholeNumber(const std::string& text, long long min, long long max) {
+  long long value = 0;
+  auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
+  if (error != std::errc() || end != text.data() + text.size() || value < min || value > max) return std::nullopt;
+  return value;
 }
 
 }  // namespace hearthctl

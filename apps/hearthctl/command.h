@@ -14,7 +14,9 @@
 // <group>.cmake beside its file (target_link_libraries(hearthctl PRIVATE ...)).
 #pragma once
 
+#include <cstddef>
 #include <functional>
+#include <optional>
 #include <ostream>
 #include <string>
 #include <utility>
@@ -78,6 +80,15 @@ struct ParsedArguments {
 // False with `*error` set for an unknown option or one missing its value.
 bool ParseArguments(const Arguments& args, const std::vector<std::string>& flags,
                     const std::vector<std::string>& with_value, ParsedArguments* parsed, std::string* error);
+// ParseArguments (no flags) for a command that takes `min` to `max` positional
+// arguments. False after reporting what is wrong, with *exit_code kExitUsage.
+bool ParseCommandArguments(const Command& self, const Arguments& args, size_t min, size_t max,
+                           const std::vector<std::string>& with_value, ParsedArguments* parsed, Io& io,
+                           int* exit_code);
+
+// The decimal whole number `text` from `min` to `max` (no sign but "-", no
+// spaces); nullopt for anything else.
+std::optional<long long> WholeNumber(const std::string& text, long long min, long long max);
 
 struct CommandRegistration {
   explicit CommandRegistration(Command command) { RegisterCommand(std::move(command)); }

@@ -39,16 +39,7 @@ struct RegCall {
   // Parses the options, checks the count of positional arguments and reads
   // KEY (the first). False, with exit_code set, after reporting a problem.
   bool Start(const Arguments& args, size_t min, size_t max, const std::vector<std::string>& with_value) {
-    std::string error;
-    if (!ParseArguments(args, {}, with_value, &parsed, &error)) {
-      exit_code = UsageError(io, self, error);
-      return false;
-    }
-    size_t count = parsed.positional.size();
-    if (count < min || count > max) {
-      exit_code = UsageError(io, self, count < min ? "too few arguments" : "too many arguments");
-      return false;
-    }
+    if (!ParseCommandArguments(self, args, min, max, with_value, &parsed, io, &exit_code)) return false;
     std::optional<reg::RootedKeyPath> parsed_key = reg::ParseRootedKeyPath(KeyText());
     if (!parsed_key) {
       exit_code = UsageError(io, self, "not a key: \"" + EscapeText(KeyText()) +

@@ -96,10 +96,9 @@ std::optional<std::string> Send(const std::string& request, int wait_seconds, st
 // Sends the request and prints what the answer means.
 int Request(const Command& self, const Arguments& args, Io& io, size_t positional) {
   ParsedArguments parsed;
-  std::string error;
-  if (!ParseArguments(args, {}, {"--wait"}, &parsed, &error)) return UsageError(io, self, error);
-  if (parsed.positional.size() != positional) {
-    return UsageError(io, self, parsed.positional.size() < positional ? "too few arguments" : "too many arguments");
+  int exit_code = kExitOk;
+  if (!ParseCommandArguments(self, args, positional, positional, {"--wait"}, &parsed, io, &exit_code)) {
+    return exit_code;
   }
   int wait_seconds = kDefaultWaitSeconds;
   if (parsed.Has("--wait")) {
@@ -111,6 +110,7 @@ int Request(const Command& self, const Arguments& args, Io& io, size_t positiona
     }
     wait_seconds = static_cast<int>(value);
   }
+  std::string error;
   control::Request request;
   if (self.name == "stop") {
     request.kind = control::RequestKind::kStop;
