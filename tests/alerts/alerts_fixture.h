@@ -14,6 +14,7 @@
 #include "platform/root/machine_root.h"
 #include "service/log/system_log.h"
 #include "support/imdb/imdb.h"
+#include "testing/log_messages.h"
 #include "testing/temp_root.h"
 #include "testing/time_zone.h"
 
@@ -35,19 +36,7 @@ class AlertsTest : public ::testing::Test {
 
   // The messages of the system log so far (the text after the stamp).
   static std::vector<std::string> LogMessages() {
-    std::string bytes = testing_support::ReadFileBytes(service::SystemLogPath());
-    std::vector<std::string> messages;
-    size_t start = 0;
-    while (start < bytes.size()) {
-      size_t end = bytes.find("\r\n[", start);
-      end = end == std::string::npos ? bytes.size() : end + 2;
-      std::string line = bytes.substr(start, end - start);
-      if (line.size() >= 2 && line.compare(line.size() - 2, 2, "\r\n") == 0) line.resize(line.size() - 2);
-      size_t second = line.find("] ", line.find("] ") + 2);
-      messages.push_back(second == std::string::npos ? line : line.substr(second + 2));
-      start = end;
-    }
-    return messages;
+    return testing_support::LogFileMessages(service::SystemLogPath());
   }
 
   static bool Logged(const std::string& message) {

@@ -1,9 +1,8 @@
 #include "dns/resolver_fixture.h"
 
-#include <sstream>
-
 #include "platform/apartment/apartment.h"
 #include "service/log/system_log.h"
+#include "testing/log_messages.h"
 
 namespace dns {
 
@@ -17,16 +16,7 @@ void DnsResolverTest::PumpFor(std::chrono::milliseconds duration) {
 }
 
 std::vector<std::string> DnsResolverTest::LogMessages() const {
-  std::vector<std::string> messages;
-  std::istringstream in(testing_support::ReadFileBytes(service::SystemLogPath()));
-  for (std::string line; std::getline(in, line);) {
-    if (!line.empty() && line.back() == '\r') line.pop_back();
-    // "[yyMMdd HH:mm:ss] [tick] message"
-    size_t stamp = line.find("] [");
-    size_t tick = stamp == std::string::npos ? std::string::npos : line.find("] ", stamp + 3);
-    messages.push_back(tick == std::string::npos ? line : line.substr(tick + 2));
-  }
-  return messages;
+  return testing_support::LogFileMessages(service::SystemLogPath());
 }
 
 std::vector<std::string> DnsResolverTest::LogMessagesStarting(const std::string& prefix) const {

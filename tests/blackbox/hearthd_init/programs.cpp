@@ -9,7 +9,7 @@
 #include <cstdlib>
 #include <thread>
 
-#include "service/init/testing/init_test_support.h"
+#include "testing/log_messages.h"
 #include "testing/temp_root.h"
 
 namespace hearthd_init_test {
@@ -125,7 +125,7 @@ int Hearthd::Stop() {
 }
 
 std::vector<std::string> LogMessages(const std::filesystem::path& root) {
-  return init_testing::LogFileMessages((root / "commonfiles/Norvale/QORC/log/hearth.log").string());
+  return testing_support::LogFileMessages(root / "commonfiles/Norvale/QORC/log/hearth.log");
 }
 
 bool HasMessage(const std::vector<std::string>& messages, const std::string& message) {

@@ -13,6 +13,7 @@
 #include "platform/basic/err.h"
 #include "platform/root/machine_root.h"
 #include "service/contracts/support_objects.h"
+#include "testing/log_messages.h"
 #include "testing/temp_root.h"
 
 namespace service::testing {
@@ -54,19 +55,7 @@ class ServiceRootTest : public ::testing::Test {
 
   // The messages of the system log, without their time and tick prefixes.
   std::vector<std::string> LogMessages() const {
-    const std::string text = testing_support::ReadFileBytes(root_ / "commonfiles/Norvale/QORC/log/hearth.log");
-    std::vector<std::string> messages;
-    size_t start = 0;
-    while (start < text.size()) {
-      size_t end = text.find("\r\n", start);
-      if (end == std::string::npos) end = text.size();
-      std::string line = text.substr(start, end - start);
-      // "[yyMMdd HH:mm:ss] [tick] message"
-      const size_t second = line.find("] ", line.find("] ") + 2);
-      messages.push_back(second == std::string::npos ? line : line.substr(second + 2));
-      start = end + 2;
-    }
-    return messages;
+    return testing_support::LogFileMessages(root_ / "commonfiles/Norvale/QORC/log/hearth.log");
   }
 
   // Every message that starts with `prefix`.

@@ -21,6 +21,7 @@
 #include "service/lifecycle/service.h"
 #include "settings/shared/shared_settings.h"
 #include "test_host.h"
+#include "testing/log_messages.h"
 #include "testing/temp_root.h"
 
 namespace service {
@@ -54,17 +55,7 @@ class LifecycleTest : public ::testing::Test {
   std::filesystem::path LogPath() const { return root_ / "commonfiles/Norvale/QORC/log/hearth.log"; }
 
   // The messages of the current log, without their time stamp and tick.
-  std::vector<std::string> LogMessages() const {
-    std::vector<std::string> messages;
-    const std::string text = testing_support::ReadFileBytes(LogPath());
-    size_t start = 0;
-    for (size_t end; (end = text.find("\r\n", start)) != std::string::npos; start = end + 2) {
-      const std::string line = text.substr(start, end - start);
-      const size_t tick_end = line.find("] ", line.find("] [") + 3);
-      messages.push_back(tick_end == std::string::npos ? line : line.substr(tick_end + 2));
-    }
-    return messages;
-  }
+  std::vector<std::string> LogMessages() const { return testing_support::LogFileMessages(LogPath()); }
 
   // Runs the scenario on a new thread: the lifecycle's state is per thread,
   // so every scenario starts from a thread that never ran start-up.

@@ -7,30 +7,14 @@
 #include "platform/basic/variant.h"
 #include "platform/root/machine_root.h"
 #include "service/log/system_log.h"
+#include "testing/log_messages.h"
 
 namespace init_testing {
 
-std::vector<std::string> SystemLogMessages() { return LogFileMessages(service::SystemLogPath()); }
+std::vector<std::string> SystemLogMessages() { return testing_support::LogFileMessages(service::SystemLogPath()); }
 
 std::string Text(const settings::SettingsPtr& settings, const std::string& name) {
   return platform::CStr(settings->GetValue(name));
-}
-
-std::vector<std::string> LogFileMessages(const std::string& path) {
-  const std::string text = testing_support::ReadFileBytes(path);
-  std::vector<std::string> messages;
-  size_t start = 0;
-  while (start < text.size()) {
-    size_t end = text.find("\r\n", start);
-    if (end == std::string::npos) end = text.size();
-    std::string line = text.substr(start, end - start);
-    start = end + 2;
-    // "[yyMMdd HH:mm:ss] [tick] message"
-    size_t first = line.find("] ");
-    size_t second = first == std::string::npos ? first : line.find("] ", first + 2);
-    messages.push_back(second == std::string::npos ? line : line.substr(second + 2));
-  }
-  return messages;
 }
 
 int FindMessage(const std::vector<std::string>& messages, const std::string& message, int from) {

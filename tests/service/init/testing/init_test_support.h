@@ -18,8 +18,6 @@ namespace init_testing {
 // The messages of the system log, in order, without the time and tick in
 // front of each.
 std::vector<std::string> SystemLogMessages();
-// The same for the log file at `path`.
-std::vector<std::string> LogFileMessages(const std::string& path);
 
 // A setting's value as text.
 std::string Text(const settings::SettingsPtr& settings, const std::string& name);
