@@ -52,9 +52,3 @@ class ICryptoService {
 };
 
 }  // namespace contracts
-
-// The name this contract had before it joined the others in `contracts`,
-// kept until its last caller has moved over.
-namespace service {
-using ICryptoService = contracts::ICryptoService;
-}  // namespace service

@@ -12,7 +12,7 @@ struct SnapshotKey {
   ByteArray vector;
 };
 
-SnapshotKey DeriveSnapshotKey(service::ICryptoService& crypto, std::string_view owner) {
+SnapshotKey DeriveSnapshotKey(contracts::ICryptoService& crypto, std::string_view owner) {
   return SnapshotKey{crypto.DeriveKey(platform::UCase(owner) + kSnapshotKeySuffix),
                      crypto.DeriveKey(platform::LCase(owner) + kSnapshotVectorSuffix)};
 }
