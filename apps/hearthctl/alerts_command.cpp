@@ -138,7 +138,7 @@ const CommandRegistration kPost{{
     .summary = "add an alert to a store and print its index",
     .details = "SEVERITY is 0 to 255. The alert is stamped with the current time; ALERTID (default empty)\n"
                "names the kind of alert.",
-    .run = [](const Arguments& args, Io& io) { return Post(*FindCommand("alerts", "post"), args, io); },
+    .run = Post,
 }};
 
 const CommandRegistration kList{{
@@ -147,7 +147,7 @@ const CommandRegistration kList{{
     .arguments = "STORE",
     .summary = "print a store's alerts: index, time, severity, summary",
     .details = "One alert a line, the fields separated by a TAB, newest time text first.",
-    .run = [](const Arguments& args, Io& io) { return List(*FindCommand("alerts", "list"), args, io); },
+    .run = List,
 }};
 
 const CommandRegistration kShow{{
@@ -156,7 +156,7 @@ const CommandRegistration kShow{{
     .arguments = "INDEX",
     .summary = "print every field of one alert",
     .details = "Exit 1 when there is no such alert.",
-    .run = [](const Arguments& args, Io& io) { return Show(*FindCommand("alerts", "show"), args, io); },
+    .run = Show,
 }};
 
 const CommandRegistration kDelete{{
@@ -165,7 +165,7 @@ const CommandRegistration kDelete{{
     .arguments = "INDEX",
     .summary = "remove one alert",
     .details = "Exit 1 when there is no such alert.",
-    .run = [](const Arguments& args, Io& io) { return Delete(*FindCommand("alerts", "delete"), args, io); },
+    .run = Delete,
 }};
 
 const CommandRegistration kDump{{
@@ -175,7 +175,7 @@ const CommandRegistration kDump{{
     .summary = "export the alert and log tables as text files at the root",
     .details = "Writes <root>/Alerts.csv, LogEntries.csv, LogSettings.csv (comma-separated) and the same\n"
                "names with .txt (bar-separated), each with a first line of column names, and prints them.",
-    .run = [](const Arguments& args, Io& io) { return Dump(*FindCommand("alerts", "dump"), args, io); },
+    .run = Dump,
 }};
 
 }  // namespace

@@ -6,7 +6,8 @@
 //   const hearthctl::CommandRegistration kGet{{
 //       .group = "reg", .name = "get", .arguments = "KEY NAME",
 //       .summary = "print the data of a value",
-//       .run = [](const hearthctl::Arguments& args, hearthctl::Io& io) { ... return hearthctl::kExitOk; }}};
+//       .run = [](const hearthctl::Command& self, const hearthctl::Arguments& args, hearthctl::Io& io) {
+//         ... return hearthctl::kExitOk; }}};
 //   }
 //
 // main.cpp parses the global options, finds the command and runs it; a new
@@ -42,7 +43,8 @@ struct Command {
   std::string arguments;  // usage after the name: "KEY NAME"
   std::string summary;    // one line for --help
   std::string details;    // more lines for "COMMAND --help" (may be empty)
-  std::function<int(const Arguments&, Io&)> run;
+  // Runs the command; `self` is this entry, for usage and error texts.
+  std::function<int(const Command& self, const Arguments&, Io&)> run;
 };
 
 struct Group {

@@ -99,7 +99,7 @@ const CommandRegistration kResolve{{
                "value \"dns.servers\", else those of /etc/resolv.conf); a dotted address is looked up the\n"
                "other way round. All are asked at once; the answers print in the order asked. Exits 1 when\n"
                "any is not found or not answered within the timeout (30 seconds unless given).",
-    .run = [](const Arguments& args, Io& io) { return DnsResolve(*FindCommand("dns", "resolve"), args, io); },
+    .run = DnsResolve,
 }};
 
 }  // namespace

@@ -44,7 +44,7 @@ const CommandRegistration kWrite{{
     .summary = "add an entry to a report log",
     .details = "SEVERITY is 0 to 255; the entry is stamped with the current local time. The log \"Privacy\"\n"
                "is the one \"logs privacy\" reports.",
-    .run = [](const Arguments& args, Io& io) { return Write(*FindCommand("logs", "write"), args, io); },
+    .run = Write,
 }};
 
 const CommandRegistration kPrivacy{{
@@ -54,7 +54,7 @@ const CommandRegistration kPrivacy{{
     .summary = "print the Privacy log: date time, severity, message",
     .details = "One entry a line, oldest first: the local date and time, a TAB, the severity, a TAB, the\n"
                "message. Nothing is printed when the log is empty.",
-    .run = [](const Arguments& args, Io& io) { return Privacy(*FindCommand("logs", "privacy"), args, io); },
+    .run = Privacy,
 }};
 
 }  // namespace

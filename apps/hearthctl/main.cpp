@@ -122,7 +122,7 @@ int Run(int argc, char** argv) {
     }
   }
   hearthctl::Io io{std::cout, std::cerr};
-  return command->run(rest, io);
+  return command->run(*command, rest, io);
 }
 
 }  // namespace

@@ -131,12 +131,6 @@ int RegList(const Command& self, const Arguments& args, Io& io) {
   return kExitOk;
 }
 
-// Each command's run needs its own table entry to report under its name.
-template <int (*Body)(const Command&, const Arguments&, Io&)>
-int RunAs(const char* name, const Arguments& args, Io& io) {
-  return Body(*FindCommand("reg", name), args, io);
-}
-
 const CommandRegistration kGet{{
     .group = "reg",
     .name = "get",
@@ -144,7 +138,7 @@ const CommandRegistration kGet{{
     .summary = "print the data of a value",
     .details = "Texts print as they are (control characters as \\xNN), numbers in decimal, multi-strings\n"
                "joined by \\0, other data as hexadecimal bytes.",
-    .run = [](const Arguments& args, Io& io) { return RunAs<RegGet>("get", args, io); },
+    .run = RegGet,
 }};
 
 const CommandRegistration kSet{{
@@ -155,7 +149,7 @@ const CommandRegistration kSet{{
     .details = "TYPE is REG_SZ (the default), REG_EXPAND_SZ, REG_MULTI_SZ (VALUE split at \\0), REG_DWORD or\n"
                "REG_QWORD (decimal or 0x-hexadecimal), REG_BINARY or REG_NONE (hexadecimal bytes).\n"
                "Texts are stored with their terminating NUL.",
-    .run = [](const Arguments& args, Io& io) { return RunAs<RegSet>("set", args, io); },
+    .run = RegSet,
 }};
 
 const CommandRegistration kDelete{{
@@ -164,7 +158,7 @@ const CommandRegistration kDelete{{
     .arguments = "KEY [NAME]",
     .summary = "delete a value, or a key with every key and value below it",
     .details = {},
-    .run = [](const Arguments& args, Io& io) { return RunAs<RegDelete>("delete", args, io); },
+    .run = RegDelete,
 }};
 
 const CommandRegistration kList{{
@@ -173,7 +167,7 @@ const CommandRegistration kList{{
     .arguments = "KEY",
     .summary = "list the subkeys, then the values with their type and data",
     .details = "One line each: a subkey as NAME\\, a value as NAME<tab>TYPE<tab>DATA, sorted by name.",
-    .run = [](const Arguments& args, Io& io) { return RunAs<RegList>("list", args, io); },
+    .run = RegList,
 }};
 
 }  // namespace

@@ -145,7 +145,7 @@ const CommandRegistration kStop{{
     .arguments = "[--wait SECONDS]",
     .summary = "stop the service (as SIGTERM does)",
     .details = "Prints \"the service has stopped (0)\", or \"a stop is already running; request counted (10000)\".",
-    .run = [](const Arguments& args, Io& io) { return Request(*FindCommand("service", "stop"), args, io, 0); }}};
+    .run = [](const Command& self, const Arguments& args, Io& io) { return Request(self, args, io, 0); }}};
 
 const CommandRegistration kShutdown{{
     .group = "service",
@@ -153,7 +153,7 @@ const CommandRegistration kShutdown{{
     .arguments = "[--wait SECONDS]",
     .summary = "shut the service down as at a system shutdown (as SIGPWR does)",
     .details = "The answer shows busy=True while an earlier stop or shutdown is still running.",
-    .run = [](const Arguments& args, Io& io) { return Request(*FindCommand("service", "shutdown"), args, io, 0); }}};
+    .run = [](const Command& self, const Arguments& args, Io& io) { return Request(self, args, io, 0); }}};
 
 const CommandRegistration kControl{{
     .group = "service",
@@ -162,7 +162,7 @@ const CommandRegistration kControl{{
     .summary = "send a user control code (142 stops the service)",
     .details = "CODE is a whole number from -32768 to 32767. The service logs every code; 142 stops it\n"
                "and then ends the host.",
-    .run = [](const Arguments& args, Io& io) { return Request(*FindCommand("service", "control"), args, io, 1); }}};
+    .run = [](const Command& self, const Arguments& args, Io& io) { return Request(self, args, io, 1); }}};
 
 }  // namespace
 }  // namespace hearthctl

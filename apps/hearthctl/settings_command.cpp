@@ -46,7 +46,7 @@ const CommandRegistration kDump{{
     .summary = "print a stored settings file as its XML snapshot",
     .details = "Without --user: the system collection's file. --user SID: that user's file; --user '*': the\n"
                "guest profile's. Nothing on disk is changed. Exit 1 when the file is missing or damaged.",
-    .run = [](const Arguments& args, Io& io) { return Dump(*FindCommand("settings", "dump"), args, io); },
+    .run = Dump,
 }};
 
 }  // namespace
