@@ -14,6 +14,7 @@
 #include "platform/root/machine_root.h"
 #include "service/contracts/support_objects.h"
 #include "testing/log_messages.h"
+#include "testing/rooted/rooted_test.h"
 #include "testing/temp_root.h"
 
 namespace service::testing {
@@ -29,18 +30,16 @@ inline constexpr char kTestDefaults[] =
     "<avextra><av.extra>on</av.extra></avextra>"
     "<firewall><legacy.featureFirewall>True</legacy.featureFirewall></firewall></defaults>";
 
-class ServiceRootTest : public ::testing::Test {
+class ServiceRootTest : public testing_support::RootedTest {
  protected:
   void SetUp() override {
-    platform::SetMachineRoot(root_.path());
-    contracts::Support().Reset();
+    RootedTest::SetUp();
     platform::Err::Clear();
     WriteBranding(kTestFeatures, kTestPackages, kTestDefaults);
   }
   void TearDown() override {
-    contracts::Support().Reset();
+    RootedTest::TearDown();
     platform::Err::Clear();
-    platform::SetMachineRoot({});
   }
 
   // Replaces the root's branding configuration (and drops cached answers).
@@ -77,7 +76,6 @@ class ServiceRootTest : public ::testing::Test {
     std::filesystem::remove(root_ / "commonfiles/Norvale/QORC/log/hearth.log");
   }
 
-  testing_support::TempRoot root_;
 };
 
 }  // namespace service::testing

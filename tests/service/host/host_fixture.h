@@ -7,20 +7,13 @@
 
 #include "platform/root/machine_root.h"
 #include "service/contracts/support_objects.h"
+#include "testing/rooted/rooted_test.h"
 #include "testing/temp_root.h"
 
 namespace service {
 
-class HostTest : public ::testing::Test {
+class HostTest : public testing_support::RootedTest {
  protected:
-  void SetUp() override {
-    platform::SetMachineRoot(root_.path());
-    contracts::Support().Reset();
-  }
-  void TearDown() override {
-    contracts::Support().Reset();
-    platform::SetMachineRoot({});
-  }
   std::string LogText() const {
     return testing_support::ReadFileBytes(root_ / "commonfiles/Norvale/QORC/log/hearth.log");
   }
@@ -31,7 +24,6 @@ class HostTest : public ::testing::Test {
     return count;
   }
 
-  testing_support::TempRoot root_;
 };
 
 // Connects to the socket, sends `bytes` (then ends its side), and returns the

@@ -22,6 +22,7 @@
 #include "settings/shared/shared_settings.h"
 #include "test_host.h"
 #include "testing/log_messages.h"
+#include "testing/rooted/rooted_test.h"
 #include "testing/temp_root.h"
 
 namespace service {
@@ -41,16 +42,8 @@ class FailingBranding : public contracts::BrandingResolver {
   std::string ConfigurationXml(const std::string&, const std::string&) override { return ""; }
 };
 
-class LifecycleTest : public ::testing::Test {
+class LifecycleTest : public testing_support::RootedTest {
  protected:
-  void SetUp() override {
-    platform::SetMachineRoot(root_.path());
-    contracts::Support().Reset();
-  }
-  void TearDown() override {
-    contracts::Support().Reset();
-    platform::SetMachineRoot({});
-  }
   void WriteMachineConfig(const std::string& text) { testing_support::WriteFileBytes(root_ / "machine.conf", text); }
   std::filesystem::path LogPath() const { return root_ / "commonfiles/Norvale/QORC/log/hearth.log"; }
 
@@ -61,7 +54,6 @@ class LifecycleTest : public ::testing::Test {
   // so every scenario starts from a thread that never ran start-up.
   static void OnNewThread(const std::function<void()>& scenario) { std::thread(scenario).join(); }
 
-  testing_support::TempRoot root_;
 };
 
 // Installs collections on this thread first, as start-up's initialisation

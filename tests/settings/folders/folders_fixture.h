@@ -10,28 +10,19 @@
 #include "platform/registry/registry.h"
 #include "platform/root/machine_root.h"
 #include "service/contracts/support_objects.h"
+#include "testing/rooted/rooted_test.h"
 #include "testing/temp_root.h"
 
 namespace settings {
 
-class FoldersTest : public ::testing::Test {
+class FoldersTest : public testing_support::RootedTest {
  protected:
-  void SetUp() override {
-    platform::SetMachineRoot(root_.path());
-    contracts::Support().Reset();
-  }
-  void TearDown() override {
-    contracts::Support().Reset();
-    platform::registry::ResetHiveForTesting();
-    platform::SetMachineRoot({});
-  }
   void WriteMachineConfig(const std::string& text) { testing_support::WriteFileBytes(root_ / "machine.conf", text); }
   std::string Native(const std::string& relative) const { return (root_ / relative).string(); }
   std::string LogText() const {
     return testing_support::ReadFileBytes(root_ / "commonfiles/Norvale/QORC/log/hearth.log");
   }
 
-  testing_support::TempRoot root_;
 };
 
 }  // namespace settings
