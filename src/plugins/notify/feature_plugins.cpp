@@ -20,6 +20,8 @@ bool FeaturePluginsExist() { return State().exists; }
 
 std::size_t FeaturePluginCount() { return 0; }
 
+platform::com::ObjectPtr FeaturePluginHost(std::string_view) { return nullptr; }
+
 void DestroyIOPluginData() {
   State().exists = true;
   service::WriteSystemLog("destroyed io plugin data");

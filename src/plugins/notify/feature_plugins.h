@@ -4,12 +4,20 @@
 #pragma once
 
 #include <cstddef>
+#include <string_view>
+
+#include "platform/com/object_fwd.h"
 
 namespace plugins {
 
 bool FeaturePluginsExist();
 // The number of plug-ins in the collection; 0 when it does not exist.
 std::size_t FeaturePluginCount();
+
+// The cPluginHost of the loaded plug-in with that ProgID (any letter case);
+// Nothing when there is none. The scheduled plug-in calls reach a plug-in's
+// DoNotify through it.
+platform::com::ObjectPtr FeaturePluginHost(std::string_view progid);
 
 // Replaces the collection by an empty one (releasing every plug-in) and
 // logs "destroyed io plugin data". Run by ShutdownAll at the end of a run.

@@ -1,11 +1,13 @@
 #include "service/application/plugin_registry_calls.h"
 
+#include "plugins/notify/shared_io_notify.h"
+
 namespace service::plugin_registry {
 
-// The plug-in registry's GetSharedIoNotify, GetFeaturePluginStatus and
-// GetFeaturePluginData go here once it exists.
+// The plug-in registry's GetFeaturePluginStatus and GetFeaturePluginData go
+// here once it loads plug-ins.
 
-platform::com::ObjectPtr GetSharedIoNotify() { return nullptr; }
+platform::com::ObjectPtr GetSharedIoNotify() { return plugins::GetSharedIoNotify(); }
 
 bool GetFeaturePluginStatus(const std::string&, const std::string&) { return false; }
 
