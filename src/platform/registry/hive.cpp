@@ -196,7 +196,8 @@ LONG Hive::CreateKey(HKEY key, std::string_view sub_key, std::string_view key_cl
     *disposition = kRegOpenedExistingKey;
     return kErrorSuccess;
   }
-  if ((parent->access & kKeyCreateSubKey) == 0) return kErrorAccessDenied;
+  // As on Windows, the parent handle's rights do not matter here: the new
+  // key's own rights are asked for by `sam_desired`.
 
   WriteTransaction transaction(store_->db());
   Sync();  // another process may have written since the look above

@@ -34,6 +34,7 @@ CREATE TABLE IF NOT EXISTS hive_values(
   name TEXT NOT NULL,
   type INTEGER NOT NULL,
   data BLOB NOT NULL,
+  seq INTEGER NOT NULL DEFAULT 0,
   PRIMARY KEY(key, fold)) WITHOUT ROWID;
 INSERT OR IGNORE INTO hive_keys(id, parent, name, fold) VALUES
   (1, 0, 'HKEY_CLASSES_ROOT', 'HKEY_CLASSES_ROOT'),
@@ -45,10 +46,29 @@ PRAGMA user_version = 1;
 )sql";
 static_assert(kApplicationId == 1213351769);
 
+// Values enumerate in the order they were first written: `seq` numbers them
+// within their key. Added to hives laid out before it existed; the layout
+// version stays, since older programs read and write such a hive as before
+// (what they add just sorts first).
+constexpr const char* kAddValueOrder = "ALTER TABLE hive_values ADD COLUMN seq INTEGER NOT NULL DEFAULT 0";
+constexpr const char* kValueOrderIndex = "CREATE INDEX IF NOT EXISTS hive_values_order ON hive_values(key, seq)";
+
 // The file opened but is not a usable hive; what() says why.
 struct Damaged {
   std::string reason;
 };
+
+bool HasValueOrder(sqlite3* db) {
+  Statement statement(db, "SELECT count(*) FROM pragma_table_info('hive_values') WHERE name = 'seq'");
+  Statement::Use use(statement);
+  return statement.Step() && statement.ColumnInt(0) != 0;
+}
+
+bool HasValueOrderIndex(sqlite3* db) {
+  Statement statement(db, "SELECT count(*) FROM sqlite_master WHERE type = 'index' AND name = 'hive_values_order'");
+  Statement::Use use(statement);
+  return statement.Step() && statement.ColumnInt(0) != 0;
+}
 
 int64_t PragmaNumber(sqlite3* db, const char* sql) {
   Statement statement(db, sql);
@@ -80,7 +100,7 @@ sqlite3* TryOpen(const fs::path& file) {
       // Unmarked: only an empty file or a hive cut short while being laid out.
       foreign = PragmaNumber(db,
                              "SELECT count(*) FROM sqlite_master WHERE name NOT IN "
-                             "('hive_keys', 'hive_values', 'sqlite_sequence') AND name NOT LIKE 'sqlite_autoindex_%'") != 0;
+                             "('hive_keys', 'hive_values', 'hive_values_order', 'sqlite_sequence') AND name NOT LIKE 'sqlite_autoindex_%'") != 0;
     }
     if (foreign) throw Damaged{"not a registry hive"};
     if (version > kLayoutVersion) throw Damaged{"layout version " + std::to_string(version) + " is newer"};
@@ -91,15 +111,19 @@ sqlite3* TryOpen(const fs::path& file) {
     // A value can only be added to a key that exists: a handle may outlive
     // its key, deleted by another handle or process.
     ExecSql(db, "PRAGMA foreign_keys=ON");
-    if (application_id != kApplicationId || version != kLayoutVersion) {
+    if (application_id != kApplicationId || version != kLayoutVersion || !HasValueOrderIndex(db)) {
       WriteTransaction transaction(db);
+      // Looked at again under the write lock: another process may have laid
+      // the file out meanwhile.
       ExecSql(db, kCreateLayout);
+      if (!HasValueOrder(db)) ExecSql(db, kAddValueOrder);
+      ExecSql(db, kValueOrderIndex);
       transaction.Commit();
     }
     // A file that calls itself a hive but lacks the tables is as good as damaged.
     try {
       Statement probe(db, "SELECT k.id, k.parent, k.name, k.fold, k.class, k.created, v.key, v.fold, v.name, "
-                          "v.type, v.data FROM hive_keys k, hive_values v LIMIT 0");
+                          "v.type, v.data, v.seq FROM hive_keys k, hive_values v LIMIT 0");
     } catch (const SqlError& error) {
       if (error.primary_code() == SQLITE_ERROR) throw Damaged{std::string("unexpected layout: ") + error.what()};
       throw;

@@ -25,11 +25,12 @@ HiveStore::HiveStore(sqlite3* db)
       // A new row for a key that is gone fails its foreign key; an existing
       // row proves its key exists (values go with their key).
       upsert_value_(db,
-                    "INSERT INTO hive_values(key, fold, name, type, data) VALUES(?1, ?2, ?3, ?4, ?5) "
+                    "INSERT INTO hive_values(key, fold, name, type, data, seq) VALUES(?1, ?2, ?3, ?4, ?5, "
+                    "(SELECT coalesce(max(seq), 0) + 1 FROM hive_values WHERE key = ?1)) "
                     "ON CONFLICT(key, fold) DO UPDATE SET type = excluded.type, data = excluded.data"),
       delete_value_(db, "DELETE FROM hive_values WHERE key = ?1 AND fold = ?2"),
       list_subkeys_(db, "SELECT name, class, created FROM hive_keys WHERE parent = ?1 ORDER BY fold"),
-      list_values_(db, "SELECT name, type, data FROM hive_values WHERE key = ?1 ORDER BY fold") {}
+      list_values_(db, "SELECT name, type, data FROM hive_values WHERE key = ?1 ORDER BY seq, fold") {}
 
 HiveStore::~HiveStore() = default;
 

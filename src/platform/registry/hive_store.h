@@ -62,8 +62,8 @@ class HiveStore {
 
   // False when missing; `type` and `data` filled otherwise.
   bool GetValue(int64_t key, std::string_view fold, DWORD* type, std::string* data);
-  // Inserts or replaces; keeps the name as first written. False when the key
-  // no longer exists.
+  // Inserts or replaces; keeps the name and the place in the enumeration as
+  // first written. False when the key no longer exists.
   bool UpsertValue(int64_t key, std::string_view fold, std::string_view name, DWORD type, const BYTE* data,
                    size_t size);
   // False when there was no such value.
@@ -71,6 +71,7 @@ class HiveStore {
 
   // Sorted by folded name.
   std::vector<SubkeyRow> ListSubkeys(int64_t id);
+  // In the order the values were first written.
   std::vector<ValueRow> ListValues(int64_t id);
 
  private:

@@ -11,7 +11,11 @@ LONG RegQueryValueExA(HKEY key, const char* value_name, DWORD* reserved, DWORD* 
     DWORD stored_type = 0;
     std::string_view stored;
     LONG result = hive.QueryValue(key, value_name == nullptr ? "" : value_name, &stored_type, &stored);
-    if (result != kErrorSuccess) return result;
+    if (result != kErrorSuccess) {
+      // A caller asking only for the size learns there is nothing.
+      if (result == kErrorFileNotFound && data == nullptr && data_size != nullptr) *data_size = 0;
+      return result;
+    }
     return CopyValueOut(stored_type, stored, type, data, data_size);
   });
 }

@@ -12,8 +12,10 @@
 // - Key paths are components joined by "\"; they are compared without regard
 //   to ASCII case and kept as first written. A path must not start with "\"
 //   nor hold an empty component (87); one trailing "\" is ignored.
-// - Enumeration (subkeys and values alike) is sorted by name without regard to
-//   ASCII case, and stable while nothing is written.
+// - Subkeys enumerate sorted by name without regard to ASCII case; values in
+//   the order they were first written (rewriting keeps the place, deleting
+//   and writing again moves it to the end). Both are stable while nothing is
+//   written.
 // - A handle stays valid until RegCloseKey, in every thread of the process,
 //   also after its key is deleted (then calls on it return 1018). Handles are
 //   multiples of 4 below 0x80000000 and are never reused by the process.
@@ -21,11 +23,15 @@
 //   including room for the NUL; out on success, the length without the NUL;
 //   out on 234, the buffer size that would be needed (NUL included).
 // - Data sizes (lpcbData) count the stored bytes; string values include their
-//   terminating NUL when the writer included it, as Windows stores them.
+//   terminating NUL when the writer included it, as Windows stores them. A
+//   string type stored without it gets a NUL written after the data when the
+//   buffer has room (the size stays the stored size). Asking the size of a
+//   missing value (null data) sets it to 0.
 // - A handle opened without a right gets 5 for calls needing it: query and
 //   value enumeration need kKeyQueryValue, set and delete value kKeySetValue,
-//   subkey enumeration kKeyEnumerateSubKeys, creating a subkey kKeyCreateSubKey.
-//   The predefined roots have every right.
+//   subkey enumeration kKeyEnumerateSubKeys. Creating or opening a subkey
+//   needs no right on the parent handle, as on Windows. The predefined roots
+//   have every right.
 // - No call throws, from any thread; a hive that cannot be read or written
 //   gives 1016 (170 when another process held it past the busy timeout).
 #pragma once

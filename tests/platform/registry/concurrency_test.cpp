@@ -36,7 +36,7 @@ TEST_F(ConcurrencyTest, AValueWrittenByOneProcessIsReadByAnother) {
   ASSERT_EQ(code, 0);
   EXPECT_EQ(Query(key, "fromchild"), std::string("child\0", 6));
   EXPECT_EQ(Query(key, "v"), std::string("changed\0", 8));
-  EXPECT_EQ(ValueNames(key), (std::vector<std::string>{"fromchild", "v"}));
+  EXPECT_EQ(ValueNames(key), (std::vector<std::string>{"v", "fromchild"}));
   EXPECT_TRUE(Subkeys(key).empty());
   EXPECT_EQ(SetString(doomed, "x", "y"), kErrorKeyDeleted);
   HKEY reopened = 0;

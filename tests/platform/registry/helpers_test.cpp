@@ -55,9 +55,10 @@ TEST_F(HelpersTest, KeysListsAndTrees) {
   std::vector<RegValue> values;
   ASSERT_EQ(ListValues(kHkeyLocalMachine, kProduct, &values), kErrorSuccess);
   ASSERT_EQ(values.size(), 2u);
-  EXPECT_EQ(values[0].name, "a");
-  EXPECT_EQ(values[1].name, "big");
-  EXPECT_EQ(values[1].data, big);
+  // In the order written.
+  EXPECT_EQ(values[0].name, "big");
+  EXPECT_EQ(values[1].name, "a");
+  EXPECT_TRUE(values[0].data == big);
 
   EXPECT_EQ(DeleteValue(kHkeyLocalMachine, kProduct, "a"), kErrorSuccess);
   EXPECT_EQ(DeleteValue(kHkeyLocalMachine, kProduct, "a"), kErrorFileNotFound);

@@ -76,5 +76,37 @@ TEST_F(HiveFileTest, HeaderMarksAWriteAheadLoggedHive) {
   EXPECT_EQ(bytes.substr(60, 4), std::string("\0\0\0\1", 4));  // layout version 1
 }
 
+// A hive written before values kept their order: it opens as it is, its
+// values come in name order, later ones after them, and the layout version
+// stays so that older programs still use the file.
+TEST_F(HiveFileTest, AHiveWithoutValueOrderGainsIt) {
+  std::filesystem::path file = root_ / "registry.db";
+  sqlite3* db = nullptr;
+  ASSERT_EQ(sqlite3_open(file.c_str(), &db), SQLITE_OK);
+  const char* old_layout = R"sql(
+    CREATE TABLE hive_keys(id INTEGER PRIMARY KEY AUTOINCREMENT, parent INTEGER NOT NULL, name TEXT NOT NULL,
+      fold TEXT NOT NULL, class TEXT NOT NULL DEFAULT '', created INTEGER NOT NULL DEFAULT 0, UNIQUE(parent, fold));
+    CREATE TABLE hive_values(key INTEGER NOT NULL REFERENCES hive_keys(id), fold TEXT NOT NULL, name TEXT NOT NULL,
+      type INTEGER NOT NULL, data BLOB NOT NULL, PRIMARY KEY(key, fold)) WITHOUT ROWID;
+    INSERT INTO hive_keys(id, parent, name, fold) VALUES (1, 0, 'HKEY_CLASSES_ROOT', 'HKEY_CLASSES_ROOT'),
+      (2, 0, 'HKEY_CURRENT_USER', 'HKEY_CURRENT_USER'), (3, 0, 'HKEY_LOCAL_MACHINE', 'HKEY_LOCAL_MACHINE'),
+      (4, 0, 'HKEY_USERS', 'HKEY_USERS'), (5, 3, 'Old', 'OLD');
+    INSERT INTO hive_values VALUES (5, 'ZED', 'zed', 4, x'01000000'), (5, 'ALPHA', 'alpha', 4, x'02000000');
+    PRAGMA application_id = 1213351769;
+    PRAGMA user_version = 1;
+  )sql";
+  ASSERT_EQ(sqlite3_exec(db, old_layout, nullptr, nullptr, nullptr), SQLITE_OK) << sqlite3_errmsg(db);
+  sqlite3_close(db);
+
+  HKEY key = Open("Old");
+  ASSERT_EQ(WriteDwordValue(kHkeyLocalMachine, "Old", "middle", 3), kErrorSuccess);
+  EXPECT_EQ(ValueNames(key), (std::vector<std::string>{"alpha", "zed", "middle"}));
+  RegCloseKey(key);
+  EXPECT_TRUE(Diagnostics().empty());
+  ResetHiveForTesting();
+  EXPECT_EQ(Rows(file, "PRAGMA user_version"), "1\n");
+  EXPECT_EQ(Rows(file, "SELECT name, seq FROM hive_values ORDER BY seq, fold"), "alpha|0\nzed|0\nmiddle|1\n");
+}
+
 }  // namespace
 }  // namespace platform::registry
