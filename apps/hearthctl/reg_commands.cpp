@@ -1,9 +1,11 @@
 // The "reg" commands: get, set, delete and list on the registry hive.
+#include <algorithm>
 #include <optional>
 #include <string>
 #include <vector>
 
 #include "command.h"
+#include "platform/registry/key_name.h"
 #include "platform/registry/key_path.h"
 #include "platform/registry/registry_helpers.h"
 #include "reg_value_text.h"
@@ -121,6 +123,13 @@ int RegList(const Command& self, const Arguments& args, Io& io) {
   reg::LONG result = reg::ListSubkeys(call.key.root, call.key.sub_key, &subkeys);
   if (result == reg::kErrorSuccess) result = reg::ListValues(call.key.root, call.key.sub_key, &values);
   if (result != reg::kErrorSuccess) return call.Failure(result);
+  // The hive gives values in the order written; people read them by name.
+  std::string fold_a, fold_b;
+  std::stable_sort(values.begin(), values.end(), [&](const reg::RegValue& a, const reg::RegValue& b) {
+    reg::FoldName(a.name, &fold_a);
+    reg::FoldName(b.name, &fold_b);
+    return fold_a < fold_b;
+  });
   for (const std::string& name : subkeys) io.out << EscapeText(name) << "\\\n";
   for (const reg::RegValue& value : values) {
     std::string_view type_name = reg::ValueTypeName(value.type);
