@@ -3,6 +3,7 @@
 #include <fcntl.h>
 #include <unistd.h>
 
+#include <atomic>
 #include <cerrno>
 #include <charconv>
 #include <chrono>
@@ -10,6 +11,7 @@
 #include <filesystem>
 
 #include "platform/fs/file_ops.h"
+#include "platform/fs/rename_keeping.h"
 #include "platform/root/machine_root.h"
 #include "platform/win32/tick_count.h"
 #include "service/contracts/support_objects.h"
@@ -68,11 +70,15 @@ void AppendToLog(const std::string& bytes) {
   ::close(fd);
 }
 
+std::time_t SystemClock() { return std::time(nullptr); }
+
+std::atomic<LogClock> log_clock{&SystemClock};
+
 // The local time stamp "yyMMdd HH:mm:ss", made once per second and thread.
 const std::string& TimeStamp() {
   thread_local std::time_t stamped = -1;
   thread_local std::string stamp;
-  const std::time_t now = std::time(nullptr);
+  const std::time_t now = log_clock.load(std::memory_order_relaxed)();
   if (now != stamped) {
     std::tm local{};
     localtime_r(&now, &local);
@@ -87,7 +93,9 @@ const std::string& TimeStamp() {
 void PreparePath(const std::string& path) { contracts::Support().Files()->PreparePath(path); }
 
 // Each step of the rotation may fail on its own (a missing generation, a file
-// in use); the next one runs regardless.
+// in use); the next one runs regardless. A move never replaces a generation
+// that is still there: when the oldest cannot go, the chain stays as it is
+// and the new log goes on in the current file.
 template <class F>
 void IgnoreFailure(F&& step) {
   try {
@@ -97,6 +105,10 @@ void IgnoreFailure(F&& step) {
 }
 
 }  // namespace
+
+LogClock SetLogClock(LogClock clock) {
+  return log_clock.exchange(clock ? clock : &SystemClock);
+}
 
 std::string SystemLogPath() { return CurrentLogPath(true); }
 
@@ -133,12 +145,12 @@ void RotateLogFiles(std::string_view file_name, int generations) {
     for (int n = generations; n >= 2; --n) {
       IgnoreFailure([&] {
         PreparePath(generation(n));
-        platform::fs::RenameReplacing(generation(n - 1), generation(n));
+        platform::fs::RenameKeeping(generation(n - 1), generation(n));
       });
     }
     IgnoreFailure([&] {
       PreparePath(generation(1));
-      platform::fs::RenameReplacing(path, generation(1));
+      platform::fs::RenameKeeping(path, generation(1));
     });
     IgnoreFailure([&] { PreparePath(path); });
   } catch (...) {

@@ -4,6 +4,7 @@
 // towards its caller: a line that cannot be written is lost.
 #pragma once
 
+#include <ctime>
 #include <string>
 #include <string_view>
 
@@ -24,6 +25,12 @@ std::string LogCreatedMessage();
 
 // The full path of the current log file.
 std::string SystemLogPath();
+
+// Where the time stamp of a line comes from (seconds since 1970, shown in
+// the process's local zone). Returns the clock it replaces; null restores
+// the system clock. For tests that need a known stamp.
+using LogClock = std::time_t (*)();
+LogClock SetLogClock(LogClock clock);
 
 // One formatted line, as written (without the CR LF).
 std::string FormatLogLine(std::string_view message);

@@ -9,6 +9,7 @@
 #include "platform/basic/err.h"
 #include "platform/root/machine_root.h"
 #include "testing/temp_root.h"
+#include "testing/time_zone.h"
 
 namespace service {
 namespace {
@@ -28,6 +29,20 @@ TEST_F(SystemLogTest, LineHasStampTickMessageAndCrLf) {
   WriteSystemLog("SvcInit::Init - loading system settings");
   std::string text = ReadFileBytes(LogDir() / "hearth.log");
   std::regex line(R"(\[\d{6} \d{2}:\d{2}:\d{2}\] \[-?\d+\] SvcInit::Init - loading system settings\r\n)");
+  EXPECT_TRUE(std::regex_match(text, line)) << text;
+}
+
+// 14 November 2023 22:13:20 UTC.
+std::time_t FixedClock() { return 1700000000; }
+
+TEST_F(SystemLogTest, TheStampIsTheLocalTimeOfTheLine) {
+  testing_support::ScopedTimeZone zone("XST5");  // five hours behind UTC, no daylight time
+  LogClock saved = SetLogClock(&FixedClock);
+  // A fresh thread: no stamp of this second is remembered from before.
+  std::thread([] { WriteSystemLog("SvcInit::Init - loading system settings"); }).join();
+  SetLogClock(saved);
+  std::string text = ReadFileBytes(LogDir() / "hearth.log");
+  std::regex line(R"(\[231114 17:13:20\] \[-?\d+\] SvcInit::Init - loading system settings\r\n)");
   EXPECT_TRUE(std::regex_match(text, line)) << text;
 }
 
@@ -70,6 +85,26 @@ TEST_F(SystemLogTest, AGapInTheChainMovesUpByOne) {
   EXPECT_FALSE(std::filesystem::exists(LogDir() / "hearth.lo3"));
   EXPECT_EQ(ReadFileBytes(LogDir() / "hearth.lo4"), "three");
   EXPECT_FALSE(std::filesystem::exists(LogDir() / "hearth.log"));
+}
+
+TEST_F(SystemLogTest, AGenerationThatCannotGoIsNeverReplaced) {
+  std::filesystem::create_directories(LogDir() / "hearth.lo9");  // the oldest cannot be deleted
+  WriteFileBytes(LogDir() / "hearth.lo8", "eight");
+  WriteFileBytes(LogDir() / "hearth.lo7", "seven");
+  WriteFileBytes(LogDir() / "hearth.lo1", "one");
+  WriteFileBytes(LogDir() / "hearth.log", "current");
+  RotateLogFiles("hearth.log", 9);
+  EXPECT_EQ(ReadFileBytes(LogDir() / "hearth.lo8"), "eight");
+  EXPECT_EQ(ReadFileBytes(LogDir() / "hearth.lo7"), "seven");
+  EXPECT_EQ(ReadFileBytes(LogDir() / "hearth.lo2"), "one");
+  EXPECT_EQ(ReadFileBytes(LogDir() / "hearth.lo1"), "current");
+  // With the chain full the current log cannot move and simply goes on.
+  WriteFileBytes(LogDir() / "hearth.log", "next");
+  for (int n = 3; n <= 6; ++n) WriteFileBytes(LogDir() / ("hearth.lo" + std::to_string(n)), std::to_string(n));
+  RotateLogFiles("hearth.log", 9);
+  EXPECT_EQ(ReadFileBytes(LogDir() / "hearth.log"), "next");
+  EXPECT_EQ(ReadFileBytes(LogDir() / "hearth.lo1"), "current");
+  EXPECT_EQ(ReadFileBytes(LogDir() / "hearth.lo8"), "eight");
 }
 
 TEST_F(SystemLogTest, AnUnwritableLogLosesTheLineQuietly) {
