@@ -169,14 +169,15 @@ int Minute(double serial) { return SplitDate(serial).minute; }
 int Second(double serial) { return SplitDate(serial).second; }
 int Weekday(double serial) { return SplitDate(serial).weekday; }
 
-std::string FormatShortDate(double serial) { return FormatDate(serial, "M/d/yyyy"); }
+// The year as it is, not padded: the year 100 shows as "1/1/100".
+std::string FormatShortDate(double serial) { return FormatDate(serial, "M/d/") + std::to_string(Year(serial)); }
 std::string FormatLongTime(double serial) { return FormatDate(serial, "h:mm:ss AM/PM"); }
 
 std::string FormatGeneralDate(double serial) {
   DateParts parts = SplitDate(serial);
   if (parts.is_day_zero) return FormatLongTime(serial);
   if (!parts.has_time) return FormatShortDate(serial);
-  return FormatDate(serial, "M/d/yyyy h:mm:ss AM/PM");
+  return FormatShortDate(serial) + " " + FormatLongTime(serial);
 }
 
 namespace {

@@ -38,22 +38,62 @@ std::optional<double> ParseRadix(std::string_view digits, int radix) {
   return static_cast<double>(static_cast<int32_t>(static_cast<uint32_t>(value)));
 }
 
-// Digits of `value` rounded to `precision` significant digits, without
-// trailing zeros, and the decimal exponent of the first digit.
-void SignificantDigits(double value, int precision, std::string* digits, int* exponent) {
+// The first `significant` digits of `value` (> 0) as the engine rounds them,
+// with the decimal exponent of the first digit.
+void ScientificDigits(double value, int significant, std::string* digits, int* exponent) {
   char buffer[64];
-  auto result = std::to_chars(buffer, buffer + sizeof buffer, value, std::chars_format::scientific, precision - 1);
+  auto result = std::to_chars(buffer, buffer + sizeof buffer, value, std::chars_format::scientific, significant - 1);
   std::string_view text(buffer, static_cast<size_t>(result.ptr - buffer));
   size_t e = text.find('e');
   digits->clear();
   for (char c : text.substr(0, e)) {
     if (IsDigit(c)) digits->push_back(c);
   }
-  while (digits->size() > 1 && digits->back() == '0') digits->pop_back();
   *exponent = 0;
   std::string_view exponent_text = text.substr(e + 1);
   if (!exponent_text.empty() && exponent_text.front() == '+') exponent_text.remove_prefix(1);
   std::from_chars(exponent_text.data(), exponent_text.data() + exponent_text.size(), *exponent);
+}
+
+// True when `value` (> 0) is exactly a decimal of at most `significant`
+// digits. Every double is a finite decimal of at most 767 digits.
+bool IsShortDecimal(double value, int significant) {
+  char buffer[1100];
+  auto result = std::to_chars(buffer, buffer + sizeof buffer, value, std::chars_format::scientific, 780);
+  std::string_view text(buffer, static_cast<size_t>(result.ptr - buffer));
+  std::string_view mantissa = text.substr(0, text.find('e'));
+  while (!mantissa.empty() && mantissa.back() == '0') mantissa.remove_suffix(1);
+  size_t count = 0;
+  for (char c : mantissa) count += IsDigit(c) ? 1 : 0;
+  return count <= static_cast<size_t>(significant);
+}
+
+// Digits of `value` rounded to `precision` significant digits, without
+// trailing zeros, and the decimal exponent of the first digit. A value
+// exactly halfway between two such numbers rounds away from zero, as Basic
+// shows it (654322.25 as a Single is "654322.3"); the engine would round it
+// to even.
+void SignificantDigits(double value, int precision, std::string* digits, int* exponent) {
+  std::string longer;
+  int longer_exponent = 0;
+  ScientificDigits(value, precision + 1, &longer, &longer_exponent);
+  if (longer.back() == '5' && IsShortDecimal(value, precision + 1)) {
+    longer.pop_back();
+    size_t at = longer.size();
+    while (at > 0 && longer[at - 1] == '9') longer[--at] = '0';
+    if (at == 0) {
+      longer.insert(longer.begin(), '1');
+      longer.pop_back();
+      ++longer_exponent;
+    } else {
+      ++longer[at - 1];
+    }
+    *digits = std::move(longer);
+    *exponent = longer_exponent;
+  } else {
+    ScientificDigits(value, precision, digits, exponent);
+  }
+  while (digits->size() > 1 && digits->back() == '0') digits->pop_back();
 }
 
 // Basic shows a number in fixed notation when that needs no more digits than

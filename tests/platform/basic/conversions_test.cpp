@@ -167,6 +167,16 @@ TEST(ConversionsTest, CStrGivesBasicTextForms) {
       {0.1f, "0.1"},
       {1e7f, "1E+07"},
       {1234567.0f, "1234567"},
+      // Exactly halfway at the last shown digit: away from zero.
+      {654322.25f, "654322.3"},
+      {-654322.25f, "-654322.3"},
+      {654322.35f, "654322.4"},  // the Single lies just above .35
+      {9999999.5f, "1E+07"},
+      {0.125f, "0.125"},
+      {1234567890123.125, "1234567890123.13"},
+      {-1234567890123.125, "-1234567890123.13"},
+      {999999999999999.5, "1E+15"},
+      {2.5, "2.5"},
       {Variant::Currency(15000), "1.5"},
       {Variant::Currency(-1), "-0.0001"},
       {Variant::Currency(INT64_MIN), "-922337203685477.5808"},
@@ -175,6 +185,11 @@ TEST(ConversionsTest, CStrGivesBasicTextForms) {
       {Variant::Date(36526), "1/1/2000"},
       {Variant::Date(0.75), "6:00:00 PM"},
       {Variant::Date(0), "12:00:00 AM"},
+      // Years before 1000 are not padded.
+      {Variant::Date(-657434), "1/1/100"},
+      {Variant::Date(-657434.5), "1/1/100 12:00:00 PM"},
+      {Variant::Date(-329081), "1/1/999"},
+      {Variant::Date(-328716), "1/1/1000"},
       {Variant::Error(5), "Error 5"},
       {Bytes("ab"), "ab"},
       {"as is", "as is"},
