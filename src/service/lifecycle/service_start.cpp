@@ -1,10 +1,9 @@
 // Service.OnStart: the start order. Every step runs even when an earlier one
-// failed; the failure stays the pending error, which the "Err=" lines show.
+// failed; the first failure is kept, and the "Err=" lines show it.
 #include "platform/basic/err.h"
 #include "platform/basic/variant.h"
 #include "service/contracts/support_objects.h"
 #include "service/lifecycle/lifecycle_steps.h"
-#include "service/lifecycle/log_lines.h"
 #include "service/lifecycle/service.h"
 #include "service/lifecycle/start_sequence.h"
 #include "service/lifecycle/state/lifecycle_state.h"
@@ -14,43 +13,43 @@
 
 namespace service {
 
-using platform::Step;
 
 int32_t Service::OnStart(ServiceHost& host) {
   platform::Err::Clear();
-  Step([] {
+  ClearStartError();
+  StartStep([] {
     if (contracts::Support().Environment()->EnvironmentFlag()) WriteSystemLog("");
   });
-  Step([] {
+  StartStep([] {
     auto version = contracts::Support().Version();
     WriteSystemLog("Product version is: " + version->VersionText() + ".r" + version->BuildText());
   });
-  Step([] { steps::RegisterToolkitTypeLibrary(); });
-  Step([] {
+  StartStep([] { steps::RegisterToolkitTypeLibrary(); });
+  StartStep([] {
     WriteSystemLog(TimeStamped(": Service.OnStart - Initializing Resources"));
     contracts::Support().Branding()->Initialise();
   });
-  Step([] { steps::SetServiceDisplayName(); });
-  Step([] { steps::WriteUninstallEntries(); });
-  Step([this] {
+  StartStep([] { steps::SetServiceDisplayName(); });
+  StartStep([] { steps::WriteUninstallEntries(); });
+  StartStep([this] {
     WriteSystemLog(TimeStamped(": Service.OnStart - Creating Application object"));
     application_ = steps::CreateApplicationObject();
   });
-  Step([this, &host] {
+  StartStep([this, &host] {
     WriteSystemLog(TimeStamped(": Service.OnStart - Registering Application object"));
     host.RegisterObject(application_);
   });
-  Step([this] { SetApplicationObject(application_); });
-  Step([] {
+  StartStep([this] { SetApplicationObject(application_); });
+  StartStep([] {
     WriteSystemLog("Service.OnStart: invoking Init");
     steps::SvcInitInit();
   });
-  Step([] {
+  StartStep([] {
     WriteSystemLog("Checking registry permissions");
     steps::GrantRegistryPermissions();
   });
-  Step([this] {
-    WriteSystemLog("Service.OnStart: invoking Application.Startup, Err=" + PendingErrorText());
+  StartStep([this] {
+    WriteSystemLog("Service.OnStart: invoking Application.Startup, Err=" + StartErrorText());
     steps::StartApplication(application_, steps::CurrentCollections());
   });
   RunPluginStartSteps();

@@ -17,19 +17,20 @@ using platform::Step;
 
 bool SvcCtl::DoStartup() {
   platform::Err::Clear();
-  Step([] { contracts::Support().Branding()->Initialise(); });
-  Step([] { steps::SetServiceDisplayName(); });
-  Step([] { steps::WriteUninstallEntries(); });
-  Step([] {
+  ClearStartError();
+  StartStep([] { contracts::Support().Branding()->Initialise(); });
+  StartStep([] { steps::SetServiceDisplayName(); });
+  StartStep([] { steps::WriteUninstallEntries(); });
+  StartStep([] {
     if (!contracts::Support().Environment()->EnvironmentFlag()) WriteSystemLog("");
   });
-  Step([this] { instance_id_ = support::NewGuidText(); });
-  Step([this] { application_ = steps::CreateApplicationObject(); });
-  Step([this] { SetApplicationObject(application_); });
-  Step([] { steps::SvcInitInit(); });
-  Step([this] { steps::StartApplication(application_, steps::CurrentCollections()); });
+  StartStep([this] { instance_id_ = support::NewGuidText(); });
+  StartStep([this] { application_ = steps::CreateApplicationObject(); });
+  StartStep([this] { SetApplicationObject(application_); });
+  StartStep([] { steps::SvcInitInit(); });
+  StartStep([this] { steps::StartApplication(application_, steps::CurrentCollections()); });
   RunPluginStartSteps();
-  return !platform::Err::IsSet();
+  return !StartFailed();
 }
 
 void SvcCtl::DoShutdown(int32_t& ac) {
