@@ -11,6 +11,7 @@
 #include "platform/basic/string_functions.h"
 #include "service/contracts/support_objects.h"
 #include "service/log/system_log.h"
+#include "settings/files/settings_file_base.h"
 #include "settings/folders/file_utilities.h"
 #include "settings/folders/folders.h"
 #include "settings/shared/shared_settings.h"
@@ -91,11 +92,13 @@ void KeepKnownUsers(SyncRun& run, const std::string& error) {
 }
 
 // The settings names a user's file; anyone who can write a setting could
-// name any file. Only a settings file of the profile folder is deleted.
-bool IsStoredSettingsFile(const std::string& file) {
+// name any file, also the system file, the guest profile or another user's.
+// Only the live file that the user's own identifier names is deleted.
+bool IsOwnSettingsFile(const std::string& sid, const std::string& file) {
   const std::filesystem::path path = std::filesystem::path(file).lexically_normal();
-  const std::filesystem::path profile = std::filesystem::path(GetProfileFolder()).lexically_normal();
-  return path.parent_path() == profile && path.extension() == ".exl";
+  const std::filesystem::path own =
+      std::filesystem::path(SettingsFilePathsFor(SettingsFileBase(sid)).live).lexically_normal();
+  return path == own;
 }
 
 void RemoveUser(const std::string& sid) {
@@ -109,10 +112,10 @@ void RemoveUser(const std::string& sid) {
   platform::Step([&] { system->RemoveValue(UserSetting(sid, "")); });
   WriteSystemLog("SyncUsers - removing file '" + file + "'");
   if (file.empty()) return;
-  if (IsStoredSettingsFile(file)) {
+  if (IsOwnSettingsFile(sid, file)) {
     KillFileQuietly(file);
   } else {
-    WriteSystemLog("SyncUsers - '" + file + "' is not a settings file of the profile folder; left in place");
+    WriteSystemLog("SyncUsers - '" + file + "' is not the settings file of SID " + sid + "; left in place");
   }
 }
 

@@ -10,8 +10,9 @@
 // not "true") the only account is the guest profile "*", so every other user
 // is removed and the list becomes "*|".
 //
-// A removed user's file is deleted only when it is a settings file (".exl")
-// of the profile folder: the setting that names it could name any file.
+// A removed user's file is deleted only when it is the live settings file
+// that the user's own identifier names: the setting that names it could name
+// any file, the system file or another owner's among them.
 //
 // When the user list cannot be read, nobody can be told gone: every known
 // user is kept as is and nobody is created.

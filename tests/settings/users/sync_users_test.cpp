@@ -12,6 +12,7 @@
 #include "platform/basic/variant.h"
 #include "platform/xml/document.h"
 #include "service/init/testing/init_test_support.h"
+#include "settings/files/settings_file_base.h"
 
 namespace settings {
 namespace {
@@ -45,10 +46,13 @@ std::vector<std::string> SyncMessages() {
 
 class SyncUsersTest : public init_testing::InitTest {
  protected:
+  // The live settings file the identifier names.
+  static std::string OwnFile(const std::string& sid) { return SettingsFilePathsFor(SettingsFileBase(sid)).live; }
+
   // Puts a known user into the system collection, with a file of its own.
   std::string AddKnownUser(const SettingsPtr& system, const std::string& sid, const std::string& user_id,
                            bool is_admin) {
-    const std::string file = ProfileFolder() + "/" + user_id + ".exl";
+    const std::string file = OwnFile(sid);
     testing_support::WriteFileBytes(file, "settings of " + user_id);
     system->SetValue("user." + sid + ".filename", platform::Variant(file));
     system->SetValue("user." + sid + ".userid", platform::Variant(user_id));
@@ -110,7 +114,7 @@ TEST_F(SyncUsersTest, NewKnownAndVanishedUsersInMultiUserMode) {
       "SyncUsers - OK SID list is S-1-22-1-1000|",
       "SyncUsers - Delete SID list is S-1-22-1-1001|",
       "SyncUsers - Removing user settings for SID S-1-22-1-1001",
-      "SyncUsers - removing file '" + ProfileFolder() + "/bob.exl'",
+      "SyncUsers - removing file '" + OwnFile(kB) + "'",
       "SyncUsers - Updating user settings for SID S-1-22-1-1000",
       "SyncUsers - Creating user settings for SID S-1-22-1-1002",
   };
@@ -234,8 +238,9 @@ TEST_F(SyncUsersTest, OnlySettingsFilesOfTheProfileFolderAreDeleted) {
     AddKnownUser(system, kB, "bob", false);
     system->SetValue(std::string("user.") + kB + ".filename", platform::Variant(other));
     const std::string c_file = AddKnownUser(system, kC, "carol", false);
-    system->SetValue(std::string("user.") + kC + ".filename",
-                     platform::Variant(ProfileFolder() + "/../prf/./carol.exl"));  // the same file, spelt otherwise
+    const std::string spelt_otherwise =
+        ProfileFolder() + "/../prf/./" + std::filesystem::path(c_file).filename().string();
+    system->SetValue(std::string("user.") + kC + ".filename", platform::Variant(spelt_otherwise));
     SyncUsers();
     EXPECT_FALSE(std::filesystem::exists(c_file));
     EXPECT_FALSE(system->Exists("user." + platform::LCase(kA) + ".filename"));
@@ -243,8 +248,39 @@ TEST_F(SyncUsersTest, OnlySettingsFilesOfTheProfileFolderAreDeleted) {
   EXPECT_TRUE(std::filesystem::exists(outside));
   EXPECT_TRUE(std::filesystem::exists(other));
   EXPECT_NE(FindMessage(SyncMessages(),
-                        "SyncUsers - '" + outside + "' is not a settings file of the profile folder; left in place"),
+                        "SyncUsers - '" + outside + "' is not the settings file of SID " + kA + "; left in place"),
             -1);
+}
+
+TEST_F(SyncUsersTest, ARemovedUserNeverTakesAnotherOwnersFileWithIt) {
+  // The files that a removed user's setting may point at: the system file,
+  // the guest profile, a user who stays and another settings file.
+  const std::string system_file = OwnFile("");
+  const std::string guest_file = OwnFile("*");
+  const std::string kept_user_file = OwnFile(kA);
+  const std::string stranger_file = ProfileFolder() + "/stranger.exl";
+  users_->records = {User(kA, "alice", "Alice Example")};
+  const std::string victims[] = {system_file, guest_file, kept_user_file, stranger_file};
+  for (const std::string& victim : victims) {
+    SCOPED_TRACE(victim);
+    testing_support::WriteFileBytes(victim, "another owner's settings");
+    RunOnFreshThread([&] {
+      SettingsPtr system = InstallSystem(
+          {{"legacy.featuremultiuser", "True"}, {"users.sids", std::string(kA) + "|" + kB + "|"}});
+      AddKnownUser(system, kA, "alice", false);
+      testing_support::WriteFileBytes(victim, "another owner's settings");
+      const std::string b_file = AddKnownUser(system, kB, "bob", false);
+      system->SetValue(std::string("user.") + kB + ".filename", platform::Variant(victim));
+      SyncUsers();
+      EXPECT_FALSE(system->Exists("user." + platform::LCase(kB) + ".filename"));
+      EXPECT_TRUE(std::filesystem::exists(b_file));  // named by nothing any more; never guessed at
+    });
+    if (victim != kept_user_file) {
+      EXPECT_EQ(testing_support::ReadFileBytes(victim), "another owner's settings");
+    } else {
+      EXPECT_TRUE(std::filesystem::exists(victim));
+    }
+  }
 }
 
 TEST_F(SyncUsersTest, SettingsOfTheWrongTypeStopOnlyTheirOwnSteps) {
