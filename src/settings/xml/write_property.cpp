@@ -1,5 +1,7 @@
 #include <pugixml.hpp>
 
+#include <cstdint>
+#include <span>
 #include <string>
 
 #include "platform/basic/conversions.h"
@@ -73,7 +75,13 @@ void cSettingsXML::WriteProperty(std::string_view name, const platform::Variant&
   } else {
     std::string converted;
     const std::string& text = value->IsString() ? value->StringValue() : (converted = platform::CStr(*value));
-    if (text.find_first_of("<>") == std::string::npos) {
+    if (text.find('\0') != std::string::npos) {
+      // XML text cannot hold a NUL byte: such a text (a byte array read back
+      // from a file is one) travels as its bytes, which the reader hands back
+      // as the same text.
+      const auto* data = reinterpret_cast<const std::uint8_t*>(text.data());
+      SetBinaryBase64(element, std::span<const std::uint8_t>(data, text.size()));
+    } else if (text.find_first_of("<>") == std::string::npos) {
       SetText(element, text);
     } else {
       element.append_child(pugi::node_cdata).set_value(text.c_str(), text.size());

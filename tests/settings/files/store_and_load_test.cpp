@@ -46,6 +46,26 @@ TEST_F(SettingsFileTest, AStoreFollowedByALoadRestoresEveryPersistentSetting) {
   EXPECT_EQ(Load("")->GetValue("user.filename").StringValue(), PathsOf("").live);
 }
 
+TEST_F(SettingsFileTest, EveryByteSurvivesTwoStoresAndReloads) {
+  const std::string bytes("A\0B\x01\xff\0", 6);
+  const std::string text("one\0two<three>\0", 16);
+  cSettings first;
+  first.SetValue("sys.bytes", Variant(std::vector<uint8_t>(bytes.begin(), bytes.end())));
+  first.SetValue("sys.text", Variant(text));
+  first.WriteSnapshotToStored("");
+  // A byte array comes back as text holding its bytes; stored again, that
+  // text must keep them all.
+  auto second = Load("");
+  ASSERT_TRUE(Loaded(*second));
+  EXPECT_EQ(second->GetValue("sys.bytes").StringValue(), bytes);
+  EXPECT_EQ(second->GetValue("sys.text").StringValue(), text);
+  second->WriteSnapshotToStored("");
+  auto third = Load("");
+  ASSERT_TRUE(Loaded(*third));
+  EXPECT_EQ(third->GetValue("sys.bytes").StringValue(), bytes);
+  EXPECT_EQ(third->GetValue("sys.text").StringValue(), text);
+}
+
 TEST_F(SettingsFileTest, ALoadRaisesSettingsLoadedAndLogsAnOverwrite) {
   Store("S-1-5-21-7", "legacy.Signature", "TPv1a");
   cSettings settings;
