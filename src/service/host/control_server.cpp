@@ -11,14 +11,14 @@
 #include <csignal>
 #include <cstring>
 
+#include "platform/host/system_manager.h"
 #include "service/host/control_protocol.h"
 #include "service/host/unix_socket_address.h"
+#include "service/log/system_log.h"
 
 namespace service {
 namespace {
 
-// More requests than this at once are turned away.
-constexpr int kMaxWorkers = 32;
 // How long a client may take to send its request line.
 constexpr int kRequestTimeoutSeconds = 2;
 
@@ -77,7 +77,21 @@ void BlockServiceSignals() {
   std::signal(SIGPIPE, SIG_IGN);
 }
 
-ControlServer::ControlServer(ServiceToolkit& toolkit) : toolkit_(toolkit) {}
+namespace {
+
+const char* SignalName(int signal_number) {
+  switch (signal_number) {
+    case SIGTERM: return "SIGTERM";
+    case SIGINT: return "SIGINT";
+    case SIGPWR: return "SIGPWR";
+  }
+  return "a signal";
+}
+
+}  // namespace
+
+ControlServer::ControlServer(ServiceToolkit& toolkit, int max_workers)
+    : toolkit_(toolkit), max_workers_(max_workers), shutdown_probe_(platform::host::SystemIsShuttingDown) {}
 
 ControlServer::~ControlServer() {
   if (loop_.joinable() || listen_fd_ >= 0) Stop(std::chrono::seconds(2));
@@ -171,9 +185,61 @@ void ControlServer::Answer(int connection) {
 void ControlServer::TakeSignal() {
   signalfd_siginfo info{};
   while (::read(signal_fd_, &info, sizeof info) == static_cast<ssize_t>(sizeof info)) {
-    control::Request request;
-    request.kind = info.ssi_signo == SIGPWR ? control::RequestKind::kShutdown : control::RequestKind::kStop;
-    StartWorker([this, request] { toolkit_.Deliver(request); });
+    HandleSignal(static_cast<int>(info.ssi_signo));
+  }
+}
+
+void ControlServer::HandleSignal(int signal_number) {
+  if (StartWorker([this, signal_number] { DeliverSignal(signal_number); })) return;
+  {
+    std::lock_guard lock(workers_mutex_);
+    // A worker may have ended in between: it would not look at the queue
+    // again, so try once more before queueing.
+    if (active_workers_ < max_workers_) {
+      ++active_workers_;
+    } else {
+      queued_signals_.push_back(signal_number);
+      signal_number = -signal_number;
+    }
+  }
+  if (signal_number < 0) {
+    WriteSystemLog(std::string("hearthd: every control worker is busy; ") + SignalName(-signal_number) +
+                   " queued until one is free");
+    return;
+  }
+  std::thread([this, signal_number] { RunWorker([this, signal_number] { DeliverSignal(signal_number); }); })
+      .detach();
+}
+
+size_t ControlServer::QueuedSignals() {
+  std::lock_guard lock(workers_mutex_);
+  return queued_signals_.size();
+}
+
+void ControlServer::DeliverSignal(int signal_number) {
+  control::Request request;
+  request.kind = signal_number == SIGPWR || shutdown_probe_() ? control::RequestKind::kShutdown
+                                                              : control::RequestKind::kStop;
+  toolkit_.Deliver(request);
+}
+
+void ControlServer::RunWorker(const std::function<void()>& work) {
+  work();
+  for (;;) {
+    int signal_number = 0;
+    {
+      // Notified under the lock: once Stop sees no workers, none touches the
+      // server any more.
+      std::lock_guard lock(workers_mutex_);
+      if (queued_signals_.empty()) {
+        --active_workers_;
+        workers_done_.notify_all();
+        return;
+      }
+      signal_number = queued_signals_.front();
+      queued_signals_.pop_front();
+    }
+    DeliverSignal(signal_number);
   }
 }
 
@@ -181,17 +247,10 @@ template <class F>
 bool ControlServer::StartWorker(F&& work) {
   {
     std::lock_guard lock(workers_mutex_);
-    if (active_workers_ >= kMaxWorkers) return false;
+    if (active_workers_ >= max_workers_) return false;
     ++active_workers_;
   }
-  std::thread([this, work = std::forward<F>(work)]() mutable {
-    work();
-    // Notified under the lock: once Stop sees no workers, none touches the
-    // server any more.
-    std::lock_guard lock(workers_mutex_);
-    --active_workers_;
-    workers_done_.notify_all();
-  }).detach();
+  std::thread([this, work = std::forward<F>(work)]() mutable { RunWorker(work); }).detach();
   return true;
 }
 

@@ -7,6 +7,8 @@
 
 #include <chrono>
 #include <condition_variable>
+#include <deque>
+#include <functional>
 #include <mutex>
 #include <string>
 #include <thread>
@@ -20,9 +22,14 @@ namespace service {
 // SIGPIPE. Call it first thing in main.
 void BlockServiceSignals();
 
+// More requests than this are never answered at once.
+inline constexpr int kMaxControlWorkers = 32;
+
 class ControlServer {
  public:
-  explicit ControlServer(ServiceToolkit& toolkit);
+  // `max_workers`: requests answered at once; a request beyond that is
+  // turned away, a signal beyond it is queued until a worker is free.
+  explicit ControlServer(ServiceToolkit& toolkit, int max_workers = kMaxControlWorkers);
   ~ControlServer();
   ControlServer(const ControlServer&) = delete;
   ControlServer& operator=(const ControlServer&) = delete;
@@ -41,10 +48,26 @@ class ControlServer {
   // caller must then not destroy the server or the toolkit).
   bool Stop(std::chrono::milliseconds wait);
 
+  // What the loop does with each signal it takes: SIGTERM and SIGINT ask
+  // for a stop, or for a shutdown while the system goes down; SIGPWR for a
+  // shutdown. Delivered on a worker; with every worker busy it waits in a
+  // queue (and the log says so) until one is free: never dropped.
+  void HandleSignal(int signal_number);
+
+  // Whether the system is going down (a SIGTERM is then a shutdown); by
+  // default the system manager is asked.
+  void SetShutdownProbe(std::function<bool()> probe) { shutdown_probe_ = std::move(probe); }
+
+  // Signals waiting for a free worker.
+  size_t QueuedSignals();
+
  private:
   void Loop();
   void Accept();
   void TakeSignal();
+  void DeliverSignal(int signal_number);
+  // Runs `work`, then the signals queued meanwhile, then gives its place up.
+  void RunWorker(const std::function<void()>& work);
   // Runs `work` on a worker thread; false (and nothing runs) at the limit.
   template <class F>
   bool StartWorker(F&& work);
@@ -57,9 +80,12 @@ class ControlServer {
   int wake_fd_ = -1;
   std::thread loop_;
 
+  const int max_workers_;
+  std::function<bool()> shutdown_probe_;
   std::mutex workers_mutex_;
   std::condition_variable workers_done_;
   int active_workers_ = 0;
+  std::deque<int> queued_signals_;
 };
 
 }  // namespace service

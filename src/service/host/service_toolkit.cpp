@@ -1,6 +1,7 @@
 #include "service/host/service_toolkit.h"
 
 #include <future>
+#include <string>
 #include <utility>
 
 #include "platform/basic/err.h"
@@ -55,9 +56,16 @@ void ServiceToolkit::Start() {
   running.get();
 }
 
+void ServiceToolkit::SetReports(std::shared_ptr<ManagerReports> reports) {
+  if (reports) reports_ = std::move(reports);
+}
+
+size_t ServiceToolkit::QueuedRequests() const { return apartment_ ? apartment_->PendingCount() : 0; }
+
 void ServiceToolkit::ServiceThreadMain() {
   platform::Err::Clear();
   service_->OnStart(*this);
+  reports_->Ready();
   apartment_->Run();
   {
     // The registered object belongs to this thread: it goes with it.
@@ -79,10 +87,23 @@ void ServiceToolkit::RunOnServiceThread(const std::shared_ptr<Pending>& pending)
   {
     std::lock_guard lock(deliver_mutex_);
     if (pending->state != Pending::State::kQueued) return;  // answered meanwhile by the guard
+    if (finished_.load()) {
+      // Let in after the stop had finished (between the guard clearing and
+      // this task): the service has stopped, and its stop never runs twice.
+      pending->state = Pending::State::kDropped;
+      delivered_.notify_all();
+      return;
+    }
     pending->state = Pending::State::kRunning;
   }
   control::Answer answer;
   bool stop_ended = false;
+  const bool stop_request = pending->request.kind != control::RequestKind::kUserControlCode ||
+                            pending->request.code == kStopControlCode;
+  if (stop_request && !service_->StopRunning()) {
+    repeated_requests_ = 0;
+    reports_->Stopping();
+  }
   switch (pending->request.kind) {
     case control::RequestKind::kStop:
       answer.result = service_->OnStop(*this);
@@ -96,24 +117,38 @@ void ServiceToolkit::RunOnServiceThread(const std::shared_ptr<Pending>& pending)
       service_->OnUserControlCode(*this, pending->request.code);
       break;
   }
+  if (stop_ended && stop_returned_hook_) stop_returned_hook_();
   {
     std::lock_guard lock(deliver_mutex_);
+    if (stop_ended) finished_ = true;
     pending->answer = answer;
     pending->state = Pending::State::kDone;
   }
   delivered_.notify_all();
   // The end of a stop ends the service.
-  if (stop_ended) apartment_->Quit();
+  if (stop_ended) {
+    reports_->Status("stopped");
+    apartment_->Quit();
+  }
 }
 
-std::optional<control::Answer> ServiceToolkit::Deliver(const control::Request& request) {
+std::optional<control::Answer> ServiceToolkit::Deliver(const control::Request& request,
+                                                       std::chrono::milliseconds limit) {
+  using Clock = std::chrono::steady_clock;
+  const bool bounded = limit < std::chrono::hours(24 * 365);
+  const Clock::time_point deadline = bounded ? Clock::now() + limit : Clock::time_point::max();
   auto pending = std::make_shared<Pending>();
   pending->request = request;
-  if (ended_.load() || !apartment_->Post([this, pending] { RunOnServiceThread(pending); })) return std::nullopt;
+  if (ended_.load() || finished_.load() ||
+      !apartment_->Post([this, pending] { RunOnServiceThread(pending); })) {
+    return std::nullopt;
+  }
 
   std::unique_lock lock(deliver_mutex_);
   for (;;) {
     if (pending->state == Pending::State::kDone) return pending->answer;
+    if (pending->state == Pending::State::kDropped) return std::nullopt;
+    if (bounded && Clock::now() >= deadline) return std::nullopt;
     if (pending->state == Pending::State::kQueued) {
       if (ended_.load()) {
         pending->state = Pending::State::kDropped;
@@ -126,6 +161,9 @@ std::optional<control::Answer> ServiceToolkit::Deliver(const control::Request& r
                                         &answer.busy)) {
         pending->state = Pending::State::kDone;
         pending->answer = answer;
+        const int count = ++repeated_requests_;
+        reports_->Status("stopping; a further request during the stop answered " + std::to_string(answer.result) +
+                         " (" + std::to_string(count + 1) + " so far; the ninth stops the service outright)");
         return answer;
       }
     } else if (ended_.load()) {
@@ -134,6 +172,8 @@ std::optional<control::Answer> ServiceToolkit::Deliver(const control::Request& r
     }
     if (pending->state == Pending::State::kQueued) {
       delivered_.wait_for(lock, kRecheck);
+    } else if (bounded) {
+      delivered_.wait_until(lock, deadline);
     } else {
       delivered_.wait(lock);
     }
@@ -148,6 +188,11 @@ bool ServiceToolkit::WaitForEnd(std::chrono::milliseconds grace) {
   return ended_.load();
 }
 
+bool ServiceToolkit::WaitForEndFor(std::chrono::milliseconds limit) {
+  std::unique_lock lock(end_mutex_);
+  return end_changed_.wait_for(lock, limit, [this] { return ended_.load(); });
+}
+
 platform::com::ObjectPtr ServiceToolkit::RegisteredObject() const {
   std::lock_guard lock(registered_mutex_);
   return registered_;
@@ -159,6 +204,7 @@ void ServiceToolkit::RegisterObject(platform::com::ObjectPtr object) {
 }
 
 void ServiceToolkit::StopService() {
+  finished_ = true;
   {
     std::lock_guard lock(end_mutex_);
     stop_service_requested_ = true;

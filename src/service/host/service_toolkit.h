@@ -18,6 +18,7 @@
 #include <atomic>
 #include <chrono>
 #include <condition_variable>
+#include <functional>
 #include <memory>
 #include <mutex>
 #include <optional>
@@ -30,6 +31,19 @@
 #include "service/lifecycle/service.h"
 
 namespace service {
+
+// What the toolkit tells the system manager that runs it (systemd's
+// READY=1, STOPPING=1 and STATUS= lines); the default tells nobody.
+class ManagerReports {
+ public:
+  virtual ~ManagerReports() = default;
+  // The start sequence has returned ("Service.OnStart: complete" is logged).
+  virtual void Ready() {}
+  // A stop or shutdown begins.
+  virtual void Stopping() {}
+  // A line for the administrator: how the stop goes.
+  virtual void Status(const std::string& text) { (void)text; }
+};
 
 class ServiceToolkit : public contracts::ServiceHost {
  public:
@@ -44,17 +58,29 @@ class ServiceToolkit : public contracts::ServiceHost {
   // apartment loop until a stop completes or StopService is asked.
   void Start();
 
-  // Any thread: delivers the request and waits for its answer. nullopt when
-  // the service ended before it could take the request.
-  std::optional<control::Answer> Deliver(const control::Request& request);
+  // Where Ready, Stopping and Status go; call before Start.
+  void SetReports(std::shared_ptr<ManagerReports> reports);
+
+  // Any thread: delivers the request and waits for its answer, at most
+  // `limit`. nullopt when the service ended (or its stop finished) before it
+  // could take the request, or no answer came within the limit.
+  std::optional<control::Answer> Deliver(const control::Request& request,
+                                         std::chrono::milliseconds limit = std::chrono::milliseconds::max());
 
   // Waits until the service thread has ended (true), or StopService was
   // asked and the thread did not end within `grace` after that (false: the
   // stop hangs, the process should exit without it).
   bool WaitForEnd(std::chrono::milliseconds grace);
+  // Waits at most `limit` for the service thread to end; true when it has.
+  bool WaitForEndFor(std::chrono::milliseconds limit);
 
   bool Ended() const { return ended_.load(); }
   bool StopServiceRequested() const { return stop_service_requested_.load(); }
+  // Requests posted to the service thread and not yet taken by it.
+  size_t QueuedRequests() const;
+  // Tests: runs on the service thread right after a stop or shutdown
+  // callback returned 0, before the toolkit takes the end of the stop in.
+  void SetStopReturnedHook(std::function<void()> hook) { stop_returned_hook_ = std::move(hook); }
   // What the service registered for its clients (the Application object).
   platform::com::ObjectPtr RegisteredObject() const;
 
@@ -73,6 +99,12 @@ class ServiceToolkit : public contracts::ServiceHost {
 
   std::atomic<bool> ended_{false};
   std::atomic<bool> stop_service_requested_{false};
+  // A stop has finished or StopService was asked: a request still queued on
+  // the service thread is dropped, never run as a second stop.
+  std::atomic<bool> finished_{false};
+  std::shared_ptr<ManagerReports> reports_ = std::make_shared<ManagerReports>();
+  std::function<void()> stop_returned_hook_;
+  std::atomic<int> repeated_requests_{0};
 
   // Lock order: deliver_mutex_, then the service's guard, then end_mutex_.
   std::mutex deliver_mutex_;

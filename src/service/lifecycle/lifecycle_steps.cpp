@@ -13,6 +13,10 @@
 #include "service/init/shutdown_all.h"
 #include "service/init/svc_init.h"
 #include "service/install/check_uninstall_marker.h"
+#include "service/install/register_type_lib_file.h"
+#include "service/install/registry_permissions.h"
+#include "service/install/service_display_name.h"
+#include "service/install/uninstall_entry.h"
 
 namespace service::steps {
 
@@ -23,10 +27,10 @@ Collections CurrentCollections() {
   return collections;
 }
 
-void RegisterToolkitTypeLibrary() {}
-void SetServiceDisplayName() {}
-void WriteUninstallEntries() {}
-void GrantRegistryPermissions() {}
+void RegisterToolkitTypeLibrary() { service::RegisterToolkitTypeLibrary(); }
+void SetServiceDisplayName() { service::SetServiceDisplayName(); }
+void WriteUninstallEntries() { service::WriteUninstallEntry(); }
+void GrantRegistryPermissions() { service::GrantRegistryAccess(); }
 void CheckUninstallMarker() { service::CheckUninstallMarker(); }
 
 platform::com::ObjectPtr CreateApplicationObject() { return std::make_shared<Application>(); }

@@ -20,6 +20,7 @@ std::atomic<int> next_output{0};
 }  // namespace
 
 std::string ProgramPath(const std::string& program) {
+  if (!program.empty() && program[0] == '/') return program;
   const char* bin_dir = std::getenv("HEARTH_BIN_DIR");
   return std::string(bin_dir == nullptr ? "." : bin_dir) + "/" + program;
 }

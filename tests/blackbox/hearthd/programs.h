@@ -11,7 +11,7 @@
 
 namespace hearthd_test {
 
-// ${HEARTH_BIN_DIR}/<program>.
+// ${HEARTH_BIN_DIR}/<program>; a program given by its full path as it is.
 std::string ProgramPath(const std::string& program);
 
 struct Finished {

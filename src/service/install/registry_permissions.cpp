@@ -1,0 +1,26 @@
+#include "service/install/registry_permissions.h"
+
+#include <string>
+
+#include "service/contracts/product_key.h"
+#include "service/contracts/support_objects.h"
+#include "service/log/system_log.h"
+#include "service/log/time_stamped.h"
+
+namespace service {
+
+void GrantRegistryAccess() {
+  if (!contracts::Support().Environment()->EnvironmentFlag()) return;
+  std::string account = contracts::Support().Accounts()->EveryoneGroupName();
+  if (account.empty()) account = "Everyone";
+  auto registry = contracts::CreateSupportObject<contracts::RegistryObject>();
+  if (registry->OpenKey(platform::registry::kHkeyLocalMachine, contracts::kProductKey,
+                        contracts::kRegistryFullAccess)) {
+    registry->GrantFullAccess(account);
+  } else {
+    WriteSystemLog(TimeStamped(std::string(": Could not open registry key '") + contracts::kProductKey +
+                               "' to set permissions"));
+  }
+}
+
+}  // namespace service
