@@ -147,16 +147,17 @@ TEST_F(InstallChoresTest, UninstallEntryHoldsEveryValueInOrderAndTheSecondFlagSw
       EXPECT_EQ(value.type, reg::kRegSz) << value.name;
       found.emplace_back(value.name, Value(kEntryKey, value.name));
     }
+    // In the order written.
     const std::vector<std::pair<std::string, std::string>> expected = {
-        {"DisplayIcon", instdir + "/res/VELTRIS.ICO"},
         {"DisplayName", "Norvale Veltris Security Suite"},
         {"DisplayVersion", "2.1.7.0001"},
-        {"HelpLink", c.help_link},
-        {"InstallLocation", "\"" + instdir + "\""},
-        {"InstallSource", "\"" + cfdir + "/Norvale Shared\""},
-        {"ModifyPath", "\"" + instdir + "/app/repair.exe\" -modify"},
+        {"DisplayIcon", instdir + "/res/VELTRIS.ICO"},
         {"Publisher", "Norvale"},
+        {"InstallSource", "\"" + cfdir + "/Norvale Shared\""},
+        {"InstallLocation", "\"" + instdir + "\""},
+        {"ModifyPath", "\"" + instdir + "/app/repair.exe\" -modify"},
         {"UninstallString", "\"" + instdir + "/app/repair.exe\" -remove"},
+        {"HelpLink", c.help_link},
         {"URLInfoAbout", c.about},
     };
     EXPECT_EQ(found, expected);
