@@ -116,11 +116,36 @@ ByteArray CryptoService::Compress(std::span<const std::uint8_t> data) {
 
 ByteArray CryptoService::Decompress(std::span<const std::uint8_t> data, std::size_t expected_length) {
   if (data.empty() || expected_length == 0 || expected_length > kMaxExpandedSize) return {};
-  // Frames record their size: one that is too long fails before anything is
-  // allocated. (A shorter first frame may be followed by more frames.)
-  unsigned long long recorded = ZSTD_getFrameContentSize(data.data(), data.size());
-  if (recorded == ZSTD_CONTENTSIZE_ERROR) return {};
-  if (recorded != ZSTD_CONTENTSIZE_UNKNOWN && recorded > expected_length) return {};
+  // The frames, and NUL bytes after the last one: the block cipher pads
+  // compressed data with NULs, and a decrypted buffer still carries them.
+  std::size_t frames_end = 0;
+  unsigned long long recorded_total = 0;
+  bool sizes_known = true;
+  while (frames_end < data.size()) {
+    std::span<const std::uint8_t> rest = data.subspan(frames_end);
+    bool only_padding = true;
+    for (std::uint8_t b : rest) {
+      if (b != 0) {
+        only_padding = false;
+        break;
+      }
+    }
+    if (only_padding && frames_end > 0) break;
+    std::size_t frame_size = ZSTD_findFrameCompressedSize(rest.data(), rest.size());
+    if (ZSTD_isError(frame_size) || frame_size == 0) return {};
+    unsigned long long recorded = ZSTD_getFrameContentSize(rest.data(), rest.size());
+    if (recorded == ZSTD_CONTENTSIZE_ERROR) return {};
+    if (recorded == ZSTD_CONTENTSIZE_UNKNOWN) {
+      sizes_known = false;
+    } else {
+      recorded_total += recorded;
+    }
+    frames_end += frame_size;
+  }
+  // Frames record their size: a result of another length fails before
+  // anything is allocated for it.
+  if (sizes_known && recorded_total != expected_length) return {};
+  if (!sizes_known && recorded_total > expected_length) return {};
   if (!contexts_->decompress && !(contexts_->decompress = ZSTD_createDCtx())) return {};
   ByteArray out;
   try {
@@ -129,7 +154,8 @@ ByteArray CryptoService::Decompress(std::span<const std::uint8_t> data, std::siz
   } catch (const std::bad_alloc&) {
     return {};
   }
-  std::size_t size = ZSTD_decompressDCtx(contexts_->decompress, out.data(), out.size(), data.data(), data.size());
+  std::size_t size =
+      ZSTD_decompressDCtx(contexts_->decompress, out.data(), out.size(), data.data(), frames_end);
   if (ZSTD_isError(size) || size != expected_length) return {};
   out.resize(size);
   return out;

@@ -2,7 +2,8 @@
 //   DeriveKey     SHA-256 of the text's bytes (32 bytes)
 //   Encrypt       AES-256-CBC, NUL padding to a whole 16-byte block
 //   Decrypt       its inverse (the NUL padding stays on the result)
-//   Compress      a zstd frame; Decompress checks the expected length
+//   Compress      a zstd frame; Decompress checks the expected length and
+//                 ignores NUL bytes after the last frame (cipher padding)
 //   Md5           the 16-byte MD5 digest
 //   DigestText    lower-case hex of the MD5 of the text's bytes (32 characters)
 //   BytesToText   upper-case hex, two characters a byte

@@ -1,0 +1,184 @@
+// The compressed body: chunks of 524,288 bytes, each a ChunkRecord and the
+// crypto service's compressed bytes.
+#include <algorithm>
+
+#include "platform/apartment/apartment.h"
+#include "platform/basic/err.h"
+#include "platform/fs/file_numbers.h"
+#include "platform/fs/file_ops.h"
+#include "service/contracts/support_objects.h"
+#include "service/log/system_log.h"
+#include "store/chunk_hook.h"
+#include "store/file_manager.h"
+#include "store/replace_store.h"
+
+namespace store {
+namespace {
+
+// A work file that is removed unless it was put in place.
+class WorkFile {
+ public:
+  explicit WorkFile(std::string path) : path_(std::move(path)) {
+    number_ = platform::fs::OpenFile(path_, platform::fs::OpenMode::kOutput, platform::fs::Access::kDefault,
+                                     platform::fs::Share::kDenyAll);
+  }
+  ~WorkFile() {
+    Close();
+    if (!kept_) platform::fs::DeleteFileQuietly(path_);
+  }
+  WorkFile(const WorkFile&) = delete;
+  WorkFile& operator=(const WorkFile&) = delete;
+
+  bool ok() const { return number_ != 0; }
+  int number() const { return number_; }
+  const std::string& path() const { return path_; }
+  void Close() {
+    if (number_) platform::fs::CloseFile(number_);
+    number_ = 0;
+  }
+  void Keep() { kept_ = true; }
+
+ private:
+  std::string path_;
+  int number_ = 0;
+  bool kept_ = false;
+};
+
+}  // namespace
+
+void cFileMgr::CompressStore(int32_t hStoreFile, const StoreFileHeader& header, int64_t header_size) {
+  const std::string store_path = platform::fs::OpenFilePath(hStoreFile);
+  const std::string protected_name = ProtectedName(hStoreFile);
+  const int64_t body_length = std::max<int64_t>(0, platform::fs::FileLength(hStoreFile) - header_size);
+  // A body of exactly k chunks is k chunks, not k + 1 with an empty last one.
+  const int64_t chunk_count = (body_length + kBodyChunkSize - 1) / kBodyChunkSize;
+  if (chunk_count > 0x7FFFFFFF) platform::RaiseError(platform::kErrOverflow, {}, "FinalizeStoreFile");
+
+  WorkFile work(WorkFileFor(store_path));
+  if (!work.ok()) platform::RaiseError(platform::kErrPathFileAccess, "cannot create " + work.path(), "FinalizeStoreFile");
+  {
+    RecordWriter out(work.number(), 0);
+    std::string head;
+    Encode(head, header);
+    out.Write(head);
+    auto crypto = contracts::Support().Crypto();
+    progress_state_ = {};
+    for (int64_t chunk = 0; chunk < chunk_count; ++chunk) {
+      const int64_t offset = header_size + chunk * kBodyChunkSize;
+      const int64_t size = std::min(kBodyChunkSize, body_length - chunk * kBodyChunkSize);
+      auto bytes = platform::fs::ReadAt(hStoreFile, offset, static_cast<size_t>(size));
+      if (!bytes || static_cast<int64_t>(bytes->size()) != size) {
+        platform::RaiseError(platform::kErrDeviceIo, "store file cannot be read", "FinalizeStoreFile");
+      }
+      const Bytes packed = crypto->Compress(
+          std::span(reinterpret_cast<const uint8_t*>(bytes->data()), bytes->size()));
+      if (packed.empty()) {
+        // Without a codec the body stays as it is, readable as plain entries.
+        StoreFileHeader plain = header;
+        plain.Compressed = false;
+        std::string plain_head;
+        Encode(plain_head, plain);
+        platform::fs::WriteAt(hStoreFile, 0, plain_head);
+        service::WriteSystemLog("FinalizeStoreFile: compression failed, " + store_path + " stays uncompressed");
+        return;
+      }
+      std::string record;
+      Encode(record, ChunkRecord{static_cast<int32_t>(chunk_count), static_cast<int32_t>(packed.size()),
+                                 static_cast<int32_t>(size)});
+      out.Write(record);
+      out.Write(std::string_view(reinterpret_cast<const char*>(packed.data()), packed.size()));
+      progress_state_.bytes_done += size;
+      ReportProgress();
+      RunChunkHook(static_cast<int32_t>(chunk + 1));
+    }
+    out.Finish();
+  }
+  work.Close();
+
+  UnprotectFile(protected_name);
+  if (!ReplaceStore(work.path(), store_path)) {
+    ProtectFile(store_path);
+    platform::RaiseError(platform::kErrPathFileAccess, "cannot replace " + store_path, "FinalizeStoreFile");
+  }
+  work.Keep();
+  ProtectFile(store_path);
+}
+
+bool cFileMgr::ExpandStore(const std::string& Filename, int32_t& handle, StoreFileHeader& header,
+                           int64_t& header_size) {
+  const int64_t length = platform::fs::FileLength(handle);
+  if (length - header_size < 16) {
+    service::WriteSystemLog("Error reading file '" + Filename + "' (invalid compressed size)");
+    return false;
+  }
+  // A body that is still a chain of entries was never compressed (a finalize
+  // that did not complete): it plays back as it stands.
+  if (auto start = platform::fs::ReadAt(handle, header_size, kEntrySignature.size());
+      start && *start == kEntrySignature) {
+    return true;
+  }
+
+  WorkFile work(WorkFileFor(Filename));
+  if (!work.ok()) return false;
+  bool expanded = false;
+  platform::Step([&] {
+    RecordWriter out(work.number(), 0);
+    StoreFileHeader plain = header;
+    plain.Compressed = false;
+    std::string head;
+    Encode(head, plain);
+    out.Write(head);
+    auto crypto = contracts::Support().Crypto();
+    RecordReader in(handle, header_size, length);
+    const ChunkRecord first = ReadChunkRecord(in);
+    // Every chunk takes at least its record: a count beyond that is damage.
+    if (first.ChunkCount < 1 || first.ChunkCount > (length - header_size) / kChunkRecordSize) {
+      throw RecordError("chunk count");
+    }
+    progress_state_ = {};
+    ChunkRecord chunk = first;
+    for (int32_t i = 1; i <= first.ChunkCount; ++i) {
+      if (i > 1) chunk = ReadChunkRecord(in);
+      if (chunk.ChunkCount != first.ChunkCount || chunk.CompressedSize <= 0 ||
+          chunk.CompressedSize > in.remaining() || chunk.ExpandedSize <= 0 || chunk.ExpandedSize > kBodyChunkSize) {
+        throw RecordError("chunk record");
+      }
+      const std::string packed = in.ReadBytes(chunk.CompressedSize);
+      const Bytes bytes = crypto->Decompress(std::span(reinterpret_cast<const uint8_t*>(packed.data()), packed.size()),
+                                             static_cast<size_t>(chunk.ExpandedSize));
+      if (bytes.empty()) throw RecordError("chunk does not expand");
+      out.Write(std::string_view(reinterpret_cast<const char*>(bytes.data()), bytes.size()));
+      progress_state_.bytes_done = in.position();
+      ReportProgress();
+      platform::Apartment::Current()->PumpPending();
+      RunChunkHook(i);
+    }
+    out.Finish();
+    expanded = true;
+  });
+  if (!expanded) {
+    // The store stays as it was: compressed, whole, protected.
+    service::WriteSystemLog("Error reading file '" + Filename + "' (invalid compressed body)");
+    platform::Err::Clear();
+    return false;
+  }
+  work.Close();
+
+  UnprotectFile(Filename);
+  if (!ReplaceStore(work.path(), Filename)) {
+    handle = ProtectFile(Filename);
+    service::WriteSystemLog("Error reading file '" + Filename + "' (cannot replace it with its expanded body)");
+    return false;
+  }
+  work.Keep();
+  handle = ProtectFile(Filename);
+  std::optional<StoreFileHeader> reread = handle ? ReadHeader(handle, &header_size) : std::nullopt;
+  if (!reread) {
+    service::WriteSystemLog("Error reading file '" + Filename + "' (invalid file header after decompression)");
+    return false;
+  }
+  header = *reread;
+  return true;
+}
+
+}  // namespace store

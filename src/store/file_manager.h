@@ -1,0 +1,175 @@
+// cFileMgr: keeps files open against every other opener ("protected" files)
+// and creates, fills, finalizes and plays back store files (store_format.h).
+//
+//   auto mgr = store::CreateFileManager();                 // logs "Creating file manager"
+//   auto& files = static_cast<store::cFileMgr&>(*mgr);
+//   int32_t h = files.CreateStoreFile(path, "token", /*DoCompress=*/true);
+//   files.BackupFiles("/srv/data", "", "*", true, false, h);
+//   files.BackupRegKey(kHkeyLocalMachine, "SOFTWARE\\Norvale", true, false, h);
+//   files.FinalizeStoreFile(h);                            // h is closed: the file was replaced
+//   ...
+//   auto bag = files.PlayBackStoreFile(path);              // files and keys come back
+//
+// Handles are file numbers of platform/fs (0 for none); every operation that
+// takes one accepts only a handle of a file this object protects. No
+// operation raises: each traps its errors (recorded as the thread's pending
+// error) and answers 0, nothing or an empty bag.
+//
+// The object lives on one thread and takes no locks; the protection (an
+// exclusive lock) is what keeps other processes out.
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "platform/com/object.h"
+#include "store/playback_bag.h"
+#include "store/record_reader.h"
+#include "store/record_writer.h"
+#include "store/store_enums.h"
+#include "store/store_format.h"
+
+namespace store {
+
+// What long work has done so far, for a progress display.
+struct StoreProgress {
+  int64_t bytes_done = 0;
+  int64_t files_done = 0;
+};
+
+// What the last playback restored.
+struct PlaybackCounts {
+  int32_t entries = 0;
+  int32_t keys = 0;
+  int32_t values = 0;
+  int32_t structs = 0;
+  int32_t files = 0;
+  int64_t bytes = 0;
+  bool completed = false;  // false when a file failure ended it early
+};
+
+class cFileMgr : public platform::com::Object {
+ public:
+  cFileMgr();   // logs "Creating file manager"
+  ~cFileMgr() override;  // logs "Terminating file manager"; protected files stay open
+  cFileMgr(const cFileMgr&) = delete;
+  cFileMgr& operator=(const cFileMgr&) = delete;
+
+  // --- Public operations, in interface order --------------------------------
+
+  // Opens the file (created when missing) with sharing denied and keeps it
+  // open; the handle, or 0. Letter case of the name does not matter for
+  // finding it again.
+  int32_t ProtectFile(const std::string& Filename);
+  void UnprotectFile(const std::string& Filename);
+  int32_t GetProtectedFileHandle(const std::string& Filename) const;
+  // A new store file with its header, protected, positioned after the
+  // header; 0 when it cannot be created.
+  int32_t CreateStoreFile(const std::string& Filename, const std::string& TokenID, bool DoCompress);
+  // A finalized, uncompressed store file of the same token, positioned after
+  // its last entry; 0 otherwise.
+  int32_t OpenStoreFileForAppend(const std::string& Filename, const std::string& TokenID);
+  // Writes the entry count into the header and, for a compressed store,
+  // compresses the body and replaces the file with the result in one atomic
+  // step (the file is then protected under a new handle).
+  void FinalizeStoreFile(int32_t hStoreFile);
+  void BackupRegKey(int32_t BaseKey, const std::string& KeyName, bool fAlsoSubKeys, bool fDeleteKeys,
+                    int32_t hStoreFile);
+  void BackupFiles(const std::string& BasePath, const std::string& RelPath, const std::string& FileMask,
+                   bool fRecurseSubdirs, bool fDeleteFiles, int32_t hStoreFile, const std::string& ExcludePaths = {},
+                   int64_t MaxFileSize = kDefaultMaxFileSize);
+  int64_t SafeFileSize(const std::string& Filename);
+  std::shared_ptr<PlaybackBag> PlayBackStoreFile(const std::string& Filename);
+  // `StructBuffer` holds the stored (compressed, encrypted) bytes afterwards.
+  void StoreStruct(const std::string& Tag, int32_t hStoreFile, int32_t EncryptionKeyType, bool fDoHash,
+                   bool fDoCompress, int32_t StructType, Bytes& StructBuffer);
+  void KillFile(const std::string& Filename);
+
+  // --- Internal operations (not reachable late-bound) -----------------------
+
+  // Opens a store file to add entries whatever its Compressed flag, as long
+  // as its body is not compressed yet; 0 otherwise. Used by tools that add
+  // to one store in several runs (hearthctl).
+  int32_t ReopenStoreFile(const std::string& Filename, const std::string& TokenID);
+  // Writes the entry counter into the header without compressing.
+  void WriteEntryCount(int32_t hStoreFile);
+  // Playback writes every restored file below this folder (BasePath joined
+  // under it) instead of where it came from; empty: where it came from.
+  void SetRestoreRoot(std::string root) { restore_root_ = std::move(root); }
+  // Called after each file stored or restored and each chunk compressed or
+  // expanded.
+  void SetProgress(std::function<void(const StoreProgress&)> progress) { progress_ = std::move(progress); }
+  const PlaybackCounts& LastPlayback() const { return last_playback_; }
+  const std::string& CurrentStoreName() const { return current_store_name_; }
+  int32_t EntryCounter() const { return entry_counter_; }
+
+ protected:
+  const platform::com::DispatchTable* Dispatch() const override;
+
+ private:
+  struct ProtectedSlot {
+    std::string name;  // lower-cased; empty: a free slot
+    int32_t handle = 0;
+  };
+
+  bool OwnsHandle(int32_t handle) const;
+  std::string ProtectedName(int32_t handle) const;
+  void ReportProgress();
+
+  // Reads the header at the start of a protected file; nothing when the
+  // signature is wrong or the header does not fit.
+  std::optional<StoreFileHeader> ReadHeader(int32_t handle, int64_t* header_size) const;
+  // Walks the entry chain; the position after the last entry and its number,
+  // or nothing when an entry header is wrong.
+  bool WalkEntries(int32_t handle, int64_t start, int32_t count, int64_t* end, int32_t* last_number) const;
+  int32_t OpenForAdding(const std::string& Filename, const std::string& TokenID, bool accept_compressed_flag);
+  // Compresses the body of the protected store into a work file and puts it
+  // in place of the store.
+  void CompressStore(int32_t hStoreFile, const StoreFileHeader& header, int64_t header_size);
+  // Expands a compressed store in place; false (after logging) when it
+  // cannot.
+  bool ExpandStore(const std::string& Filename, int32_t& handle, StoreFileHeader& header, int64_t& header_size);
+
+  void BackupRegKeyTo(RecordWriter& out, int32_t BaseKey, const std::string& KeyName, bool fAlsoSubKeys,
+                      bool fDeleteKeys);
+  void BackupFilesTo(RecordWriter& out, std::string BasePath, std::string RelPath, const std::string& FileMask,
+                     bool fRecurseSubdirs, bool fDeleteFiles, const std::string& ExcludePaths, int64_t MaxFileSize);
+  void BackupFile(RecordWriter& out, const std::string& BasePath, const std::string& RelPath,
+                  const std::string& FileName);
+  void MoveLargeFile(RecordWriter& out, const std::string& BasePath, const std::string& RelPath,
+                     const std::string& FileName);
+
+  // Playback steps; each reads one entry's body from `in`.
+  void RestoreRegKeys(RecordReader& in);
+  void RestoreRegValue(RecordReader& in);
+  void LoadStruct(RecordReader& in, PlaybackBag& bag);
+  // False when a file failure ends the playback.
+  bool RestoreFolderBlocks(RecordReader& in, const std::string& Filename, int32_t entry_number);
+  // One file of a folder block, its record already read.
+  void RestoreFile(RecordReader& in, const std::string& folder, const FileRecord& record, int64_t data_length);
+  // Where a stored folder goes on this machine (the restore root applied).
+  std::string RestoreFolder(const std::string& BasePath) const;
+
+  std::optional<std::vector<ProtectedSlot>> protected_;
+  std::string current_store_name_;
+  int32_t entry_counter_ = 0;
+  int64_t entry_position_ = 0;
+
+  std::string restore_root_;
+  std::function<void(const StoreProgress&)> progress_;
+  StoreProgress progress_state_;
+  PlaybackCounts last_playback_;
+};
+
+// A new cFileMgr, as cIoNotify.GetFileManager hands it out.
+platform::com::ObjectPtr CreateFileManager();
+
+// Called after each chunk a finalize compresses or a playback expands, with
+// the chunk's number (from 1); a test uses it to stop the process midway.
+void SetChunkHookForTesting(std::function<void(int32_t chunk)> hook);
+
+}  // namespace store

@@ -1,0 +1,27 @@
+#include "store/replace_store.h"
+
+#include "platform/fs/durable.h"
+#include "platform/fs/file_ops.h"
+#include "platform/fs/path_text.h"
+#include "settings/folders/rights/make_temp_file_name.h"
+
+namespace store {
+
+std::string WorkFileFor(const std::string& store) {
+  std::string work = settings::MakeTempFileName();
+  if (work.empty()) work = store + ".work";
+  return work;
+}
+
+bool ReplaceStore(const std::string& work, const std::string& store) {
+  if (platform::fs::ReplaceFileDurably(work, store)) return true;
+  // The temporary folder may lie on another file system than the store.
+  if (platform::fs::FileExists(work) && platform::fs::RenameReplacing(work, store)) {
+    platform::fs::SyncPath(platform::fs::FolderOf(store));
+    return true;
+  }
+  platform::fs::DeleteFileQuietly(work);
+  return false;
+}
+
+}  // namespace store
