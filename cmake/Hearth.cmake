@@ -82,3 +82,27 @@ function(hearth_app name)
   add_executable(${name} ${sources})
   target_link_libraries(${name} PRIVATE ${ARG_DEPS} Threads::Threads)
 endfunction()
+
+# The libraries a plug-in's code calls into: the object model, values and
+# errors, XML and its element objects, the notifier channel. A program that
+# loads plug-ins holds them whole and exports their symbols, so a plug-in
+# binds to the program's one copy (one object model, one per-thread state).
+set(HEARTH_PLUGIN_RUNTIME platform_basic platform_apartment platform_com platform_xml platform_dom support_notifier)
+
+# hearth_plugin_host(<target>): makes a program able to load plug-ins.
+function(hearth_plugin_host target)
+  set_target_properties(${target} PROPERTIES ENABLE_EXPORTS ON)
+  target_link_libraries(${target} PRIVATE ${HEARTH_PLUGIN_RUNTIME})
+  foreach(lib IN LISTS HEARTH_PLUGIN_RUNTIME)
+    target_link_options(${target} PRIVATE "LINKER:--whole-archive" "$<TARGET_FILE:${lib}>" "LINKER:--no-whole-archive")
+  endforeach()
+endfunction()
+
+# hearth_plugin(<name>): a plug-in library (a shared object loaded at run
+# time) of every .cpp in the folder, built to <build>/plugins/<name>.so. Its
+# undefined symbols are the service's, bound when the service loads it.
+function(hearth_plugin name)
+  file(GLOB sources CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/*.cpp)
+  add_library(${name} MODULE ${sources})
+  set_target_properties(${name} PROPERTIES PREFIX "" LIBRARY_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/plugins)
+endfunction()

@@ -1,16 +1,18 @@
 #include "service/application/plugin_registry_calls.h"
 
+#include "plugins/notify/feature_plugins.h"
 #include "plugins/notify/shared_io_notify.h"
 
 namespace service::plugin_registry {
 
-// The plug-in registry's GetFeaturePluginStatus and GetFeaturePluginData go
-// here once it loads plug-ins.
-
 platform::com::ObjectPtr GetSharedIoNotify() { return plugins::GetSharedIoNotify(); }
 
-bool GetFeaturePluginStatus(const std::string&, const std::string&) { return false; }
+bool GetFeaturePluginStatus(const std::string& ProgID, const std::string& SubStatus) {
+  return plugins::GetFeaturePluginStatus(ProgID, SubStatus);
+}
 
-platform::com::ObjectPtr GetFeaturePluginData(const std::string&) { return nullptr; }
+platform::com::ObjectPtr GetFeaturePluginData(const std::string& ProgID) {
+  return plugins::GetFeaturePluginData(ProgID);
+}
 
 }  // namespace service::plugin_registry

@@ -1,7 +1,5 @@
 // Where the Application object reaches the feature plug-in registry: the
-// shared cIoNotify object and the status and data of one plug-in. Until the
-// registry is part of the build each answers what a service without
-// plug-ins has: Nothing, False.
+// shared cIoNotify object and the status and data of one plug-in.
 #pragma once
 
 #include <string>

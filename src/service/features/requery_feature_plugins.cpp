@@ -1,8 +1,9 @@
 #include "service/features/requery_feature_plugins.h"
 
+#include "plugins/notify/feature_plugins.h"
+
 namespace service {
 
-// The plug-in registry's RequeryFeaturePlugins goes here once it exists.
-void RequeryFeaturePluginsForFeatures() {}
+void RequeryFeaturePluginsForFeatures() { plugins::RequeryFeaturePlugins(); }
 
 }  // namespace service

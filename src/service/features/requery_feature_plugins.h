@@ -4,8 +4,7 @@
 
 namespace service {
 
-// Loads and starts listed plug-ins that are not loaded yet. Without a
-// plug-in registry in the build there is nothing to load.
+// Loads and starts listed plug-ins that are not loaded yet.
 void RequeryFeaturePluginsForFeatures();
 
 }  // namespace service

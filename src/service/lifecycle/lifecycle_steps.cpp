@@ -6,6 +6,7 @@
 #include "platform/basic/conversions.h"
 #include "platform/basic/variant.h"
 #include "platform/com/object.h"
+#include "plugins/notify/feature_plugins.h"
 #include "plugins/notify/notify_feature_plugins.h"
 #include "platform/basic/err.h"
 #include "service/application/application.h"
@@ -59,7 +60,7 @@ void SvcInitInit() { SvcInit::Init(); }
 void ShutdownAll() { service::ShutdownAll(); }
 void SaveAllSettings() { service::SaveAllSettings(); }
 
-void QueryFeaturePlugins() {}
+void QueryFeaturePlugins() { plugins::QueryFeaturePlugins(); }
 void NotifyFeaturePlugins(typelib::NotifyType event, const Collections& collections) {
   plugins::NotifyFeaturePlugins(event, collections.system, collections.user);
 }

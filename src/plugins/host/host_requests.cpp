@@ -1,0 +1,67 @@
+#include "platform/basic/conversions.h"
+#include "platform/basic/err.h"
+#include "platform/xml/document.h"
+#include "plugins/host/c_plugin_host.h"
+#include "plugins/host/late_bound_settings.h"
+#include "plugins/host/settings_request.h"
+
+namespace plugins {
+
+using platform::Variant;
+
+namespace {
+
+void GetSetting(const platform::com::ObjectPtr& system, const platform::com::ObjectPtr& user, Variant& Param1,
+                Variant& Param2) {
+  Param2 = Variant(std::string());
+  host::AddressedSetting setting = host::AddressSetting(platform::CStr(Param1));
+  const platform::com::ObjectPtr& settings = setting.system ? system : user;
+  if (setting.name.empty() || settings == nullptr) return;
+  Param2 = Variant(host::ValueText(settings, setting.name));
+}
+
+void SetSetting(const platform::com::ObjectPtr& system, const platform::com::ObjectPtr& user, Variant& Param1,
+                Variant& Param2) {
+  host::AddressedSetting setting = host::AddressSetting(platform::CStr(Param1));
+  const platform::com::ObjectPtr& settings = setting.system ? system : user;
+  if (setting.name.empty() || settings == nullptr) return;
+  host::SetValueText(settings, setting.name, platform::CStr(Param2));
+}
+
+void GetSettings(const platform::com::ObjectPtr& system, const platform::com::ObjectPtr& user, Variant& Param1,
+                 Variant& Param2) {
+  Param2 = Variant(std::string());
+  platform::xml::Document document;
+  if (!document.LoadXml(platform::CStr(Param1))) return;
+  host::AnswerSettingsRequest(document.DocumentElement(), system, user);
+  Param2 = Variant(document.Xml());
+}
+
+}  // namespace
+
+void cPluginHost::OnNotify(std::string& Name, Variant& Param1, Variant& Param2) {
+  // The fields may change under a re-entrant event; the request answers
+  // from those of the moment it arrived.
+  std::shared_ptr<platform::com::Object> keep = weak_from_this().lock();
+  platform::com::ObjectPtr system = settings_, user = user_settings_, io_notify = io_notify_object_;
+  platform::Step([&] {
+    if (Name == "GetSetting") {
+      GetSetting(system, user, Param1, Param2);
+    } else if (Name == "GetSettings") {
+      GetSettings(system, user, Param1, Param2);
+    } else if (Name == "SetSetting") {
+      SetSetting(system, user, Param1, Param2);
+    } else if (Name == "GetSharedData") {
+      if (io_notify == nullptr) return;
+      Param2 = platform::com::CallByName(io_notify, "ThreadSafeSharedData");
+    } else if (Name == "DoXMLAction") {
+      if (io_notify == nullptr) return;
+      // On a copy: the dispatcher's reply goes nowhere.
+      std::vector<Variant> message{Variant(platform::CStr(Param1))};
+      platform::com::CallByName(io_notify, "DoXMLAction", message);
+    }
+  });
+  platform::Err::Clear();
+}
+
+}  // namespace plugins

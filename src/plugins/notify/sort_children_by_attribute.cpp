@@ -1,0 +1,63 @@
+#include <algorithm>
+#include <climits>
+#include <string>
+#include <vector>
+
+#include "platform/basic/conversions.h"
+#include "platform/basic/err.h"
+#include "platform/basic/variant.h"
+#include "platform/xml/document.h"
+#include "plugins/notify/feature_plugins.h"
+#include "service/log/system_log.h"
+
+namespace plugins {
+namespace {
+
+// The attribute as a 32-bit whole number, Basic's way ("10", " 7", "2.5"
+// rounds); 0 when it is missing or not a number, so it is never selected.
+int32_t RankOf(const platform::xml::Node& child, std::string_view attribute) {
+  if (child.Type() != platform::xml::NodeType::kElement || !child.HasAttribute(attribute)) return 0;
+  int32_t rank = 0;
+  if (!platform::Step([&] { rank = platform::CLng(platform::Variant(child.GetAttribute(attribute))); })) {
+    platform::Err::Clear();
+    return 0;
+  }
+  return rank;
+}
+
+}  // namespace
+
+platform::xml::Node SortChildrenByAttribute(const platform::xml::Node& element, std::string_view attribute) {
+  platform::xml::Document output;
+  platform::xml::Node sorted = output.SetDocumentElement(output.CreateElement(element.NodeName()));
+  struct Ranked {
+    int32_t rank;
+    std::size_t position;
+    platform::xml::Node node;
+  };
+  std::vector<Ranked> ranked;
+  std::string left_out;
+  std::size_t position = 0;
+  for (platform::xml::Node child = element.FirstChild(); child; child = child.NextSibling(), ++position) {
+    if (child.Type() != platform::xml::NodeType::kElement) continue;
+    const int32_t rank = RankOf(child, attribute);
+    if (rank > 0) {
+      ranked.push_back(Ranked{rank, position, child});
+    } else {
+      left_out += (left_out.empty() ? "" : " ") + child.Xml();
+    }
+  }
+  // The selection the list was always ordered by: smallest rank first, and
+  // among equal ranks the one latest in the document.
+  std::sort(ranked.begin(), ranked.end(), [](const Ranked& a, const Ranked& b) {
+    return a.rank != b.rank ? a.rank < b.rank : a.position > b.position;
+  });
+  for (const Ranked& entry : ranked) sorted.AppendChild(entry.node.CloneNode(true));
+  if (!left_out.empty()) {
+    service::WriteSystemLog("SortChildrenByAttribute - left out the entries without a positive '" +
+                            std::string(attribute) + "': " + left_out);
+  }
+  return sorted;
+}
+
+}  // namespace plugins
