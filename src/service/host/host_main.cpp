@@ -14,6 +14,7 @@
 #include "service/host/control_server.h"
 #include "service/host/instance_lock.h"
 #include "service/host/machine_hive.h"
+#include "bus/bus_service.h"
 #include "service/host/service_toolkit.h"
 #include "service/host/systemd_reports.h"
 #include "service/host/systemd_unit.h"
@@ -178,6 +179,7 @@ int HearthdMain(const std::vector<std::string>& args, const HostHooks& hooks) {
   // Without its requests the service could never be stopped: stop it now.
   if (!serving) return StopAfterFailedStart(*toolkit, *server, hooks, error);
   if (hooks.at) hooks.at(HostPoint::kReady);
+  auto bus = bus::BusService::Start(toolkit->ServiceApartment(), [&toolkit] { return toolkit->RegisteredObject(); });
   std::cerr << "hearthd: running on " << root.string() << " (process " << ::getpid()
             << "); SIGTERM or Ctrl-C stops it\n";
 
@@ -190,6 +192,7 @@ int HearthdMain(const std::vector<std::string>& args, const HostHooks& hooks) {
     std::cerr.flush();
     ::_exit(kExitOk);
   }
+  bus.reset();
   server.reset();
   toolkit.reset();
   std::cerr << "hearthd: stopped\n";

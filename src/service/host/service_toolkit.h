@@ -83,6 +83,8 @@ class ServiceToolkit : public contracts::ServiceHost {
   void SetStopReturnedHook(std::function<void()> hook) { stop_returned_hook_ = std::move(hook); }
   // What the service registered for its clients (the Application object).
   platform::com::ObjectPtr RegisteredObject() const;
+  // The service thread's apartment (set once Start has returned).
+  platform::ApartmentPtr ServiceApartment() const { return apartment_; }
 
   // contracts::ServiceHost
   void RegisterObject(platform::com::ObjectPtr object) override;

@@ -1,0 +1,159 @@
+// A method call on the bus thread: the caller checked, the arguments read,
+// the member run on the service thread through its proxy, the answers sent.
+#include <cerrno>
+#include <cstring>
+
+#include "bus/bus_names.h"
+#include "bus/bus_server.h"
+#include "bus/call_error.h"
+#include "bus/caller_access.h"
+#include "bus/variant_codec.h"
+#include "platform/basic/conversions.h"
+#include "platform/basic/err.h"
+#include "service/log/system_log.h"
+
+namespace bus {
+namespace {
+
+using platform::Variant;
+
+// Caller names seen at once; a long-lived service forgets them now and then.
+constexpr size_t kMaxRememberedCallers = 4096;
+
+}  // namespace
+
+void BusServer::CheckCaller(sd_bus_message* message, const ExportedObject& object, const Member& member) {
+  const char* sender = sd_bus_message_get_sender(message);
+  const std::string name = sender ? sender : "";
+  uid_t uid = static_cast<uid_t>(-1);
+  bool known = false;
+  if (auto found = caller_uids_.find(name); !name.empty() && found != caller_uids_.end()) {
+    uid = found->second;
+    known = true;
+  }
+  if (!known) {
+    sd_bus_creds* creds = nullptr;
+    const int r = sd_bus_query_sender_creds(message, SD_BUS_CREDS_EUID | SD_BUS_CREDS_UID, &creds);
+    if (r >= 0) {
+      if (sd_bus_creds_get_euid(creds, &uid) < 0 && sd_bus_creds_get_uid(creds, &uid) < 0) uid = static_cast<uid_t>(-1);
+      sd_bus_creds_unref(creds);
+    }
+    if (uid != static_cast<uid_t>(-1) && !name.empty()) {
+      if (caller_uids_.size() >= kMaxRememberedCallers) caller_uids_.clear();
+      caller_uids_[name] = uid;
+    }
+  }
+  if (uid != static_cast<uid_t>(-1) && UidMayAct(uid, kAccessGroup)) return;
+  service::WriteSystemLog(RefusalLogLine(uid, object.spec->name, member.name));
+  throw CallError(kErrorAccessDenied, "only root and members of the group " + std::string(kAccessGroup) +
+                                          " may call " + member.name);
+}
+
+int BusServer::Dispatch(ExportedObject& object, sd_bus_message* message) {
+  const char* member_name = sd_bus_message_get_member(message);
+  const Member* member = object.spec->FindMember(member_name ? member_name : "");
+  if (member == nullptr) {
+    return sd_bus_reply_method_errorf(message, SD_BUS_ERROR_UNKNOWN_METHOD, "no member %s", member_name);
+  }
+  std::vector<Variant> args;
+  Variant result;
+  int answer = 0;
+  try {
+    if (member->access == Access::kAct) CheckCaller(message, object, *member);
+    if (member->custom) return member->custom(object, message);
+
+    auto finder = [this](const std::string& path) { return ObjectAt(path); };
+    for (const std::string& type : SplitSignature(member->in)) args.push_back(ReadTyped(message, type, finder));
+    if (member->extra) {
+      std::vector<Variant> more = member->extra(object);
+      const size_t at = member->extra_at < 0 ? args.size() : std::min<size_t>(member->extra_at, args.size());
+      args.insert(args.begin() + static_cast<std::ptrdiff_t>(at), more.begin(), more.end());
+    }
+    platform::com::ObjectPtr target = object.Target();
+    const std::string& late_bound = member->late_bound.empty() ? member->name : member->late_bound;
+    if (member->put) {
+      platform::com::LetProperty(target, late_bound, args.at(0));
+    } else {
+      result = platform::com::CallByName(target, late_bound, args);
+    }
+    Learn(member->name, result);
+    // The signals the call raised go out before its answer.
+    bus_apartment_->PumpPending();
+
+    sd_bus_message* reply = nullptr;
+    int r = sd_bus_message_new_method_return(message, &reply);
+    if (r < 0) throw CallError(kErrorFailed, std::string("cannot answer: ") + std::strerror(-r));
+    try {
+      const std::vector<std::string> types = SplitSignature(member->out);
+      auto namer = [this](const platform::com::ObjectPtr& o) { return PathOf(o); };
+      for (size_t i = 0; i < types.size(); ++i) {
+        const int source = i < member->outputs.size() ? member->outputs[i] : kResult;
+        const Variant& value = source == kResult ? result : args.at(static_cast<size_t>(source));
+        AppendTyped(reply, types[i], value, namer);
+      }
+    } catch (...) {
+      sd_bus_message_unref(reply);
+      throw;
+    }
+    r = sd_bus_send(nullptr, reply, nullptr);
+    sd_bus_message_unref(reply);
+    answer = r < 0 ? r : 1;
+  } catch (const CallError& error) {
+    answer = sd_bus_reply_method_errorf(message, error.name().c_str(), "%s", error.what());
+  } catch (const platform::BasicError& error) {
+    answer = sd_bus_reply_method_errorf(message, kErrorFailed, "%s (%d)", error.description().c_str(),
+                                        static_cast<int>(error.number()));
+  } catch (const std::exception& error) {
+    answer = sd_bus_reply_method_errorf(message, kErrorFailed, "%s", error.what());
+  }
+  args.push_back(std::move(result));
+  ReleaseAtHome(std::move(args));
+  // A client that left before its answer is no fault of ours.
+  return answer < 0 ? 1 : answer;
+}
+
+// --- Signals -----------------------------------------------------------------
+
+void BusServer::EmitSignal(const std::string& path, const InterfaceSpec& spec, const Signal& signal,
+                           const std::vector<Variant>& args) {
+  if (bus_ == nullptr) return;
+  sd_bus_message* message = nullptr;
+  if (sd_bus_message_new_signal(bus_, &message, path.c_str(), spec.name.c_str(), signal.name.c_str()) < 0) return;
+  auto namer = [this](const platform::com::ObjectPtr& o) { return PathOf(o); };
+  const std::vector<std::string> types = SplitSignature(signal.signature);
+  bool complete = true;
+  for (size_t i = 0; i < types.size() && complete; ++i) {
+    const Variant value = i < args.size() ? args[i] : Variant();
+    try {
+      AppendTyped(message, types[i], value, namer);
+    } catch (...) {
+      // A text that does not convert (Null) is sent as the empty text.
+      try {
+        AppendTyped(message, types[i], types[i] == "v" ? Variant() : Variant(""), namer);
+      } catch (...) {
+        complete = false;
+      }
+    }
+  }
+  if (complete) sd_bus_send(bus_, message, nullptr);
+  sd_bus_message_unref(message);
+}
+
+// --- Answers that come later ---------------------------------------------------
+
+uint64_t BusServer::KeepPending(sd_bus_message* call) {
+  const uint64_t id = next_pending_++;
+  pending_[id] = sd_bus_message_ref(call);
+  return id;
+}
+
+void BusServer::FinishPending(uint64_t id, const std::string& text) {
+  auto found = pending_.find(id);
+  if (found == pending_.end()) return;  // the connection it came on is gone
+  sd_bus_message* call = found->second;
+  pending_.erase(found);
+  sd_bus_reply_method_return(call, "s", text.c_str());
+  sd_bus_message_unref(call);
+}
+
+}  // namespace bus

@@ -1,0 +1,140 @@
+// The bus thread's side of BusService: the connection, the exported objects,
+// the method dispatch and the signals. Everything here runs on the bus
+// thread except Post (any thread) and the event handlers that call it.
+#pragma once
+
+#include <systemd/sd-bus.h>
+#include <sys/types.h>
+
+#include <atomic>
+#include <cstdint>
+#include <functional>
+#include <map>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <thread>
+#include <unordered_map>
+#include <vector>
+
+#include "bus/bus_service.h"
+#include "bus/call_context.h"
+#include "bus/member_table.h"
+#include "platform/apartment/apartment.h"
+#include "platform/basic/variant.h"
+#include "platform/com/event_source.h"
+#include "platform/com/object.h"
+
+namespace bus {
+
+// Hands tasks to the bus thread from any thread and wakes its loop.
+class BusWaker {
+ public:
+  BusWaker();
+  ~BusWaker();
+  BusWaker(const BusWaker&) = delete;
+  BusWaker& operator=(const BusWaker&) = delete;
+
+  void SetApartment(platform::ApartmentPtr apartment) { apartment_ = std::move(apartment); }
+  // False when the bus thread has ended (the task is dropped).
+  bool Post(platform::Apartment::Task task);
+  void Wake();
+  // Bus thread: empties the wake-up counter.
+  void Drain();
+  int fd() const { return fd_; }
+
+ private:
+  int fd_ = -1;
+  platform::ApartmentPtr apartment_;
+};
+
+class BusServer;
+
+// One object on the bus: its path, its interface and where its calls go.
+struct ExportedObject : CallContext {
+  BusServer* server = nullptr;
+  std::string path;
+  const InterfaceSpec* spec = nullptr;
+  std::function<platform::com::ObjectPtr()> target;
+  std::vector<sd_bus_vtable> vtable;
+  std::vector<std::string> texts;  // the vtable's strings, kept alive
+  sd_bus_slot* slot = nullptr;
+
+  platform::com::ObjectPtr Target() override { return target(); }
+  platform::com::ObjectPtr SignalListener() override;
+  platform::com::ObjectPtr ReplyListener(sd_bus_message* call, bool want_address) override;
+};
+
+class BusServer {
+ public:
+  BusServer(platform::ApartmentPtr home, std::function<platform::com::ObjectPtr()> application, BusOptions options);
+  ~BusServer();
+
+  void Start();
+  void Stop();
+
+  // Bus thread: sends a signal of an exported object (dropped while not
+  // connected).
+  void EmitSignal(const std::string& path, const InterfaceSpec& spec, const Signal& signal,
+                  const std::vector<platform::Variant>& args);
+  // Bus thread: answers a call kept by ReplyListener.
+  void FinishPending(uint64_t id, const std::string& text);
+  uint64_t KeepPending(sd_bus_message* call);
+
+  const std::shared_ptr<BusWaker>& waker() const { return waker_; }
+  // Runs the method call `message` of `object`.
+  int Dispatch(ExportedObject& object, sd_bus_message* message);
+
+ private:
+  void ThreadMain();
+  bool Connect(std::string* error);
+  void Disconnect();
+  // Service thread work: finds the objects and connects to their events.
+  bool AttachToService();
+  void DetachFromService();
+  bool Export(std::string* error);
+  // Serves until the connection ends or Stop; false when the bus went away.
+  bool Serve();
+  void WaitForRetry();
+
+  void CheckCaller(sd_bus_message* message, const ExportedObject& object, const Member& member);
+  std::string PathOf(const platform::com::ObjectPtr& object);
+  platform::com::ObjectPtr ObjectAt(const std::string& path);
+  // Runs `value`'s release on the service thread.
+  void ReleaseAtHome(std::vector<platform::Variant> values);
+  platform::com::ObjectPtr IoNotifyTarget();
+  platform::com::ObjectPtr ResolverTarget();
+  void Learn(const std::string& member, const platform::Variant& result);
+
+  const platform::ApartmentPtr home_;
+  const std::function<platform::com::ObjectPtr()> application_;
+  const BusOptions options_;
+  const std::string address_;
+  std::shared_ptr<BusWaker> waker_;
+  std::atomic<bool> stop_{false};
+  std::thread thread_;
+  platform::ApartmentPtr bus_apartment_;
+
+  sd_bus* bus_ = nullptr;
+  std::vector<std::unique_ptr<ExportedObject>> exports_;
+
+  // The service's objects: proxies to call, raw pointers to name them by.
+  bool attached_ = false;
+  platform::com::ObjectPtr app_proxy_, system_proxy_, user_proxy_, io_proxy_, resolver_proxy_;
+  struct Known {
+    const void* raw = nullptr;
+    std::weak_ptr<platform::com::Object> weak;
+  };
+  std::map<std::string, Known> known_;  // path -> object
+  struct Connection {
+    std::weak_ptr<platform::com::Object> source;
+    platform::com::Cookie cookie = 0;
+  };
+  std::vector<Connection> connections_;
+
+  std::unordered_map<std::string, uid_t> caller_uids_;  // unique name -> uid
+  std::map<uint64_t, sd_bus_message*> pending_;
+  uint64_t next_pending_ = 1;
+};
+
+}  // namespace bus

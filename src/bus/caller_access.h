@@ -1,0 +1,20 @@
+// Who may run the members that write settings, run actions, touch the
+// registry or check credentials: root and the members of the group "hearth",
+// as the installed bus policy says. The service checks again itself, so a
+// mistaken policy file does not open it.
+#pragma once
+
+#include <sys/types.h>
+
+#include <string>
+
+namespace bus {
+
+// Root, or a user whose groups (primary or supplementary, from the group
+// database as the bus daemon sees them) include `group`.
+bool UidMayAct(uid_t uid, const std::string& group);
+
+// The system log line of a refusal.
+std::string RefusalLogLine(uid_t uid, const std::string& interface_name, const std::string& member);
+
+}  // namespace bus

@@ -1,0 +1,82 @@
+// The shared cIoNotify object on the bus. Members that take or give objects
+// other than the resolver (IoCreate and PostToReportLog take XML elements,
+// ResClient a branding resolver) have no bus form; the rest are here, with
+// their by-reference arguments as answers.
+#include "bus/bus_names.h"
+#include "bus/member_table.h"
+
+// The tables name only the fields a member needs.
+#pragma GCC diagnostic ignored "-Wmissing-field-initializers"
+
+namespace bus {
+namespace {
+
+using platform::Variant;
+
+std::vector<Variant> Empties(size_t count) { return std::vector<Variant>(count); }
+
+}  // namespace
+
+const InterfaceSpec& IoNotifyInterface() {
+  static const InterfaceSpec spec{
+      kIoNotifyInterface,
+      {
+          {.name = "IoPostAlert", .in = "syssssbibvs",
+           .in_names = {"StoreName", "Severity", "Summary", "Description", "AlertID", "ActionIDs", "fHideFromUser",
+                        "RecordIndex", "ShowPrivOnly", "EventTime", "Tag"},
+           .out = "biv", .out_names = {"posted", "RecordIndex", "EventTime"}, .access = Access::kAct,
+           .outputs = {kResult, 7, 9}},
+          {.name = "IoWriteSystemLog", .in = "s", .in_names = {"lin"}, .access = Access::kAct},
+          {.name = "IoUpdateAlert", .in = "iysb",
+           .in_names = {"AlertIndex", "SeverityDelta", "AddToDescription", "ResetUserStatus"}, .out = "b",
+           .out_names = {"updated"}, .access = Access::kAct},
+          {.name = "IoWriteReportLog", .in = "sys", .in_names = {"LogName", "Severity", "Message"},
+           .access = Access::kAct},
+          {.name = "IoWriteXMLAction", .in = "s", .in_names = {"Message"}, .access = Access::kAct},
+          {.name = "GetFeaturePluginStatus", .in = "ss", .in_names = {"ProgID", "featureName"}, .out = "v",
+           .out_names = {"status"}},
+          {.name = "NotifyFeaturePlugins", .in = "ib", .in_names = {"nt", "fUserSettingsAlsoChanged"},
+           .access = Access::kAct},
+          {.name = "GetFileManager", .out = "o", .out_names = {"fileManager"}},
+          {.name = "GetDnsResolver", .out = "o", .out_names = {"resolver"}},
+          {.name = "CancelAllDNSRequests", .access = Access::kAct},
+          {.name = "DoXMLAction", .in = "s", .in_names = {"strXML"}, .out = "s", .out_names = {"strXML"},
+           .access = Access::kAct, .outputs = {0}},
+          {.name = "IoNewAlert", .in = "s", .in_names = {"AlertStoreName"}, .out = "b", .out_names = {"any"}},
+          {.name = "IoGetAlertIndicesAll", .in = "s", .in_names = {"StoreName"}, .out = "iai",
+           .out_names = {"count", "AlertIndex"}, .outputs = {kResult, 1},
+           .extra = [](CallContext&) { return Empties(1); }},
+          {.name = "IoAnyAlerts", .in = "s", .in_names = {"StoreName"}, .out = "b", .out_names = {"any"}},
+          {.name = "IoGetAlertIndices", .in = "sbs", .in_names = {"StoreName", "NoSysProcOnly", "EventID"},
+           .out = "iai", .out_names = {"count", "AlertIndex"}, .outputs = {kResult, 1},
+           .extra = [](CallContext&) { return Empties(1); }, .extra_at = 1},
+          {.name = "IoGetAlert", .in = "i", .in_names = {"AlertIndex"}, .out = "bvvvvvvvvv",
+           .out_names = {"found", "Severity", "Summary", "Description", "AlertID", "ActionIDs", "UserProc",
+                         "EventDateTime", "SysProc", "Tag"},
+           .outputs = {kResult, 1, 2, 3, 4, 5, 6, 7, 8, 9}, .extra = [](CallContext&) { return Empties(9); }},
+          {.name = "IoChangeAlertDescription", .in = "is", .in_names = {"AlertIndex", "NewDescription"}, .out = "b",
+           .out_names = {"changed"}, .access = Access::kAct},
+          {.name = "IoDeleteAlert", .in = "i", .in_names = {"AlertIndex"}, .out = "b", .out_names = {"deleted"},
+           .access = Access::kAct},
+          {.name = "IoRemoveDeletedAlerts", .in = "v", .in_names = {"StoreName"}, .out = "b",
+           .out_names = {"removed"}, .access = Access::kAct},
+          {.name = "IoSetAlertSysProc", .in = "i", .in_names = {"AlertIndex"}, .out = "b", .out_names = {"set"},
+           .access = Access::kAct},
+          {.name = "IoSetAlertUserProc", .in = "i", .in_names = {"AlertIndex"}, .out = "b", .out_names = {"set"},
+           .access = Access::kAct},
+          {.name = "IoSetAlertDeleted", .in = "i", .in_names = {"AlertIndex"}, .out = "b", .out_names = {"set"},
+           .access = Access::kAct},
+          {.name = "IoAnyPrivacyEntries", .out = "b", .out_names = {"any"}},
+          {.name = "IoDeleteLog", .in = "s", .in_names = {"LogName"}, .access = Access::kAct},
+          {.name = "IoBrandNewAlerts", .in = "s", .in_names = {"StoreName"}, .out = "b", .out_names = {"any"}},
+          {.name = "IoUpdateAlert2", .in = "iysbs",
+           .in_names = {"AlertIndex", "SeverityDelta", "AddToDescription", "ResetUserStatus", "AddToActionIDs"},
+           .out = "b", .out_names = {"updated"}, .access = Access::kAct},
+          {.name = "IoGetPrivacyReport", .out = "s", .out_names = {"report"}},
+      },
+      {},
+  };
+  return spec;
+}
+
+}  // namespace bus

@@ -1,0 +1,21 @@
+#include "bus/member_table.h"
+
+#include "platform/com/names.h"
+
+namespace bus {
+
+const Member* InterfaceSpec::FindMember(const std::string& member) const {
+  for (const Member& m : members) {
+    if (m.name == member) return &m;
+  }
+  return nullptr;
+}
+
+const Signal* InterfaceSpec::FindSignal(std::string_view event) const {
+  for (const Signal& s : signals) {
+    if (platform::com::NameEqual{}(s.name, event)) return &s;
+  }
+  return nullptr;
+}
+
+}  // namespace bus
