@@ -39,7 +39,9 @@ bool UidMayAct(uid_t uid, const std::string& group_name) {
 }
 
 std::string RefusalLogLine(uid_t uid, const std::string& interface_name, const std::string& member) {
-  return "Bus: access denied to uid " + std::to_string(uid) + " calling " + interface_name + "." + member;
+  // A caller that left before it could be asked about is "unknown".
+  const std::string who = uid == static_cast<uid_t>(-1) ? std::string("unknown") : std::to_string(uid);
+  return "Bus: access denied to uid " + who + " calling " + interface_name + "." + member;
 }
 
 }  // namespace bus

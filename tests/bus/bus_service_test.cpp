@@ -1,0 +1,261 @@
+// hearthd on a private bus, driven by busctl and gdbus.
+#include <gtest/gtest.h>
+#include <signal.h>
+
+#include <fstream>
+#include <sstream>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "private_bus.h"
+#include "testing/temp_root.h"
+
+namespace bus_test {
+namespace {
+
+constexpr uid_t kNobody = 65534;
+constexpr char kApp[] = "/com/norvale/Hearth/Application";
+constexpr char kAppIface[] = "com.norvale.Hearth.Application";
+
+class BusServiceTest : public ::testing::Test {
+ protected:
+  void SetUp() override { bus_.StartService(); }
+  PrivateBus bus_;
+};
+
+TEST_F(BusServiceTest, IntrospectionMatchesTheCommittedXml) {
+  const std::vector<std::pair<std::string, std::string>> objects = {
+      {kApp, "com.norvale.Hearth.Application.xml"},
+      {"/com/norvale/Hearth/Settings/System", "com.norvale.Hearth.cSettings.xml"},
+      {"/com/norvale/Hearth/Settings/User", "com.norvale.Hearth.cSettings.xml"},
+      {"/com/norvale/Hearth/IoNotify", "com.norvale.Hearth.cIoNotify.xml"},
+      {"/com/norvale/Hearth/DnsResolver", "com.norvale.Hearth.cDnsResolver.xml"},
+  };
+  for (const auto& [path, file] : objects) {
+    SCOPED_TRACE(path);
+    Finished f = bus_.Run({"busctl", "--system", "introspect", "--xml-interface", "com.norvale.Hearth", path});
+    ASSERT_EQ(f.exit_code, 0) << f.err;
+    EXPECT_EQ(f.out, testing_support::ReadFileBytes(SourcePath("config/dbus/introspection/" + file)));
+  }
+}
+
+TEST_F(BusServiceTest, SetValueThenGetValueRoundTripsEveryKind) {
+  struct Case {
+    std::vector<std::string> value;  // busctl's words for the variant
+    std::string answer;              // GetValue's answer as busctl prints it
+  };
+  const std::vector<Case> cases = {
+      {{"s", "hello world"}, "v s \"hello world\""},
+      {{"i", "-70000"}, "v i -70000"},
+      {{"n", "-7"}, "v n -7"},
+      {{"b", "true"}, "v b true"},
+      {{"b", "false"}, "v b false"},
+      {{"d", "1.25"}, "v d 1.25"},
+      {{"(sv)", "Date", "d", "45000.5"}, "v (sv) \"Date\" d 45000.5"},
+      {{"ay", "3", "0", "255", "7"}, "v ay 3 0 255 7"},
+      {{"ay", "0"}, "v ay 0"},
+      {{"(sv)", "Empty", "s", ""}, "v (sv) \"Empty\" s \"\""},
+      {{"(sv)", "Null", "s", ""}, "v (sv) \"Null\" s \"\""},
+  };
+  int n = 0;
+  for (const Case& c : cases) {
+    const std::string name = "test.kind" + std::to_string(++n);
+    SCOPED_TRACE(name);
+    std::vector<std::string> args{"sv", name};
+    args.insert(args.end(), c.value.begin(), c.value.end());
+    Finished set = bus_.Settings("SetValue", args);
+    ASSERT_EQ(set.exit_code, 0) << set.err;
+    Finished get = bus_.Settings("GetValue", {"s", name});
+    ASSERT_EQ(get.exit_code, 0) << get.err;
+    EXPECT_EQ(get.out, c.answer + "\n");
+  }
+  // A missing name reads as the empty text, as in-process.
+  EXPECT_EQ(bus_.Settings("GetValue", {"s", "test.none"}).out, "v s \"\"\n");
+}
+
+TEST_F(BusServiceTest, TheUserCollectionIsItsOwnObject) {
+  ASSERT_EQ(bus_.Call("/com/norvale/Hearth/Settings/User", "com.norvale.Hearth.cSettings", "SetValue",
+                      {"sv", "user.colour", "s", "green"})
+                .exit_code,
+            0);
+  EXPECT_EQ(bus_.Call("/com/norvale/Hearth/Settings/User", "com.norvale.Hearth.cSettings", "GetValue",
+                      {"s", "user.colour"})
+                .out,
+            "v s \"green\"\n");
+  EXPECT_EQ(bus_.Settings("Exists", {"s", "user.colour"}).out, "b false\n");
+  EXPECT_EQ(bus_.Call(kApp, kAppIface, "UserSettings").out, "o \"/com/norvale/Hearth/Settings/User\"\n");
+  EXPECT_EQ(bus_.Call(kApp, kAppIface, "SystemSettings").out, "o \"/com/norvale/Hearth/Settings/System\"\n");
+}
+
+TEST_F(BusServiceTest, ByReferenceArgumentsComeBackAsAnswers) {
+  EXPECT_EQ(bus_.Settings("DoSync", {"s", "because"}).out, "vs (sv) \"Empty\" s \"\" \"because\"\n");
+  EXPECT_EQ(bus_.Call(kApp, kAppIface, "GetFSO", {"s", ""}).out, "io 0 \"/\"\n");
+}
+
+TEST_F(BusServiceTest, ASettingsChangeRaisesTheSignalsAMonitorSeesInOrder) {
+  auto monitor = bus_.Spawn({"gdbus", "monitor", "--system", "--dest", "com.norvale.Hearth"}, "monitor");
+  // gdbus prints its first line once its match rules are in place.
+  for (int i = 0; i < 400; ++i) {
+    if (testing_support::ReadFileBytes(bus_.folder() / "monitor.out").find("owned by") != std::string::npos) break;
+    std::this_thread::sleep_for(std::chrono::milliseconds(10));
+  }
+  ASSERT_EQ(bus_.Settings("SetValue", {"sv", "sys.first", "s", "one"}).exit_code, 0);
+  ASSERT_EQ(bus_.Settings("SetValue", {"sv", "sys.first", "s", "one"}).exit_code, 0);  // unchanged: no signal
+  ASSERT_EQ(bus_.Settings("SetValue", {"sv", "sys.second", "i", "2"}).exit_code, 0);
+  ASSERT_EQ(bus_.Settings("RemoveValue", {"s", "sys.first"}).exit_code, 0);
+  ASSERT_EQ(bus_.Call(kApp, kAppIface, "SettingsChanged", {"b", "false"}).exit_code, 0);
+  // The last signal has been sent before SettingsChanged answered; give the
+  // monitor a moment to print it.
+  std::string seen;
+  for (int i = 0; i < 500; ++i) {
+    seen = testing_support::ReadFileBytes(bus_.folder() / "monitor.out");
+    if (seen.find("OnSettingsChange") != std::string::npos) break;
+    std::this_thread::sleep_for(std::chrono::milliseconds(10));
+  }
+  monitor->Signal(SIGTERM);
+  monitor->Wait();
+  std::vector<std::string> lines;
+  std::istringstream in(seen);
+  for (std::string line; std::getline(in, line);) {
+    if (line.rfind("/com/norvale/Hearth/", 0) == 0) lines.push_back(line);
+  }
+  const std::vector<std::string> expected = {
+      "/com/norvale/Hearth/Settings/System: com.norvale.Hearth.cSettings.SettingChanged ('sys.first', <'one'>)",
+      "/com/norvale/Hearth/Settings/System: com.norvale.Hearth.cSettings.SettingChanged ('sys.second', <2>)",
+      "/com/norvale/Hearth/Settings/System: com.norvale.Hearth.cSettings.SettingRemoved ('sys.first', <'one'>)",
+      "/com/norvale/Hearth/Application: com.norvale.Hearth.Application.OnSettingsChange ()",
+      // The guest profile made at the first start is stored and so dirty.
+      "/com/norvale/Hearth/Application: com.norvale.Hearth.Application.OnUserSettingsChange ()",
+  };
+  EXPECT_EQ(lines, expected) << seen;
+}
+
+TEST_F(BusServiceTest, BadCallsGetTheBusErrorAndTheServiceAnswersOn) {
+  struct Case {
+    std::string member;
+    std::vector<std::string> args;
+    std::string error;  // part of busctl's message
+  };
+  const std::vector<Case> cases = {
+      {"SetValue", {"s", "sys.x"}, "expecting 'sv'"},
+      {"GetValue", {"i", "5"}, "expecting 's'"},
+      {"GetValue", {"ss", "a", "b"}, "expecting 's'"},
+      {"NoSuchMember", {}, "Unknown method"},
+      {"SetValue", {"sv", "sys.x", "u", "5"}, "D-Bus type 'u' cannot be held"},
+      {"SetValue", {"sv", "sys.x", "a{sv}", "0"}, "D-Bus type 'a{sv}' cannot be held"},
+      {"SetValue", {"sv", "sys.x", "(sv)", "Tuesday", "s", ""}, "unknown tagged value"},
+      {"SetValue", {"sv", "sys.x", "(sv)", "Date", "s", "today"}, "carries D-Bus type 's'"},
+      {"GetValueL", {"s", "sys.text"}, "Type mismatch (13)"},
+  };
+  ASSERT_EQ(bus_.Settings("SetValue", {"sv", "sys.text", "s", "words"}).exit_code, 0);
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.member);
+    Finished f = bus_.Settings(c.member, c.args);
+    EXPECT_NE(f.exit_code, 0);
+    EXPECT_NE(f.err.find(c.error), std::string::npos) << f.err;
+  }
+  // Names of every length are names.
+  const std::string long_name(10000, 'n');
+  EXPECT_EQ(bus_.Settings("SetValue", {"sv", "", "s", "empty name"}).exit_code, 0);
+  EXPECT_EQ(bus_.Settings("GetValue", {"s", ""}).out, "v s \"empty name\"\n");
+  EXPECT_EQ(bus_.Settings("SetValue", {"sv", long_name, "s", "long name"}).exit_code, 0);
+  EXPECT_EQ(bus_.Settings("GetValue", {"s", long_name}).out, "v s \"long name\"\n");
+  // Clients that leave without waiting for their answers.
+  for (int i = 0; i < 5; ++i) {
+    EXPECT_EQ(bus_.Run({"busctl", "--system", "call", "--expect-reply=no", "com.norvale.Hearth",
+                        "/com/norvale/Hearth/Settings/System", "com.norvale.Hearth.cSettings", "GetValue", "s",
+                        "sys.text"})
+                  .exit_code,
+              0);
+  }
+  EXPECT_EQ(bus_.Settings("GetValue", {"s", "sys.text"}).out, "v s \"words\"\n");
+  EXPECT_TRUE(bus_.service()->Running());
+}
+
+TEST_F(BusServiceTest, TheResolverAnswersOnTheBus) {
+  // A dotted address is its own answer, at once; the signal follows.
+  EXPECT_EQ(bus_.Call("/com/norvale/Hearth/DnsResolver", "com.norvale.Hearth.cDnsResolver", "ResolveHostname",
+                      {"s", "10.1.2.3"})
+                .out,
+            "bs true \"10.1.2.3\"\n");
+  EXPECT_EQ(bus_.Call("/com/norvale/Hearth/DnsResolver", "com.norvale.Hearth.cDnsResolver", "GetAddress",
+                      {"s", "10.9.8.7"})
+                .out,
+            "s \"10.9.8.7\"\n");
+  // The Application names the resolver of its cIoNotify; without one it has none.
+  const bool has_io_notify = bus_.Call(kApp, kAppIface, "GetIoNotify").out != "o \"/\"\n";
+  EXPECT_EQ(bus_.Call(kApp, kAppIface, "DnsResolver").out,
+            has_io_notify ? "o \"/com/norvale/Hearth/DnsResolver\"\n" : "o \"/\"\n");
+}
+
+TEST(BusAccessTest, TheInstalledPolicyLetsOthersIntrospectAndNothingMore) {
+  PrivateBus bus(Policy::kInstalled);
+  bus.StartService();
+  Finished introspect = bus.Run({"busctl", "--system", "introspect", "com.norvale.Hearth", kApp}, kNobody);
+  EXPECT_EQ(introspect.exit_code, 0) << introspect.err;
+  Finished read = bus.Call(kApp, kAppIface, "version", {}, kNobody);
+  EXPECT_NE(read.exit_code, 0);
+  EXPECT_NE(read.err.find("Access denied"), std::string::npos) << read.err;
+  EXPECT_EQ(bus.Call(kApp, kAppIface, "version").exit_code, 0);
+}
+
+TEST(BusAccessTest, AMistakenPolicyStillLeavesTheServiceRefusingActingCalls) {
+  PrivateBus bus(Policy::kOpen);
+  bus.StartService();
+  // Reads pass (the policy's business) ...
+  Finished read = bus.Settings("GetValue", {"s", "sys.protecton"}, kNobody);
+  EXPECT_EQ(read.exit_code, 0) << read.err;
+  // ... but writing settings, acting and checking credentials do not.
+  struct Case {
+    std::string path, interface_name, member;
+    std::vector<std::string> args;
+  };
+  const std::vector<Case> cases = {
+      {"/com/norvale/Hearth/Settings/System", "com.norvale.Hearth.cSettings", "SetValue", {"sv", "sys.a", "s", "b"}},
+      {"/com/norvale/Hearth/Settings/User", "com.norvale.Hearth.cSettings", "ClearAllSettings", {}},
+      {kApp, kAppIface, "ValidateWindowsUserCredentials", {"ss", "root", "guess"}},
+      {kApp, kAppIface, "SettingsChanged", {"b", "true"}},
+      {"/com/norvale/Hearth/IoNotify", "com.norvale.Hearth.cIoNotify", "DoXMLAction", {"s", "<m/>"}},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.member);
+    Finished f = bus.Call(c.path, c.interface_name, c.member, c.args, kNobody);
+    EXPECT_NE(f.exit_code, 0);
+    EXPECT_NE(f.err.find("Access denied"), std::string::npos) << f.err;
+    EXPECT_EQ(bus.LogLines("Bus: access denied to uid 65534 calling " + c.interface_name + "." + c.member).size(), 1u);
+  }
+  EXPECT_EQ(bus.Settings("Exists", {"s", "sys.a"}).out, "b false\n");
+  // The refusal is the bus's own error with the service's words.
+  Finished g = bus.Run({"gdbus", "call", "--system", "--dest", "com.norvale.Hearth", "--object-path", kApp,
+                        "--method", "com.norvale.Hearth.Application.GuiShutdown"},
+                       kNobody);
+  EXPECT_NE(g.err.find("org.freedesktop.DBus.Error.AccessDenied: only root and members of the group hearth may "
+                       "call GuiShutdown"),
+            std::string::npos)
+      << g.err;
+}
+
+TEST(BusStartTest, WithoutABusTheServiceRunsOnAndTakesItsNameWhenTheBusAppears) {
+  PrivateBus bus(Policy::kInstalled, /*start_daemon=*/false);
+  bus.StartService(/*wait_for_name=*/false);
+  const std::string missing = "Bus: the system bus is not there (" + bus.address();
+  for (int i = 0; i < 3000 && bus.LogLines(missing).empty(); ++i) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(10));
+  }
+  ASSERT_EQ(bus.LogLines(missing).size(), 1u);
+  // The rest of the service works without the bus.
+  EXPECT_FALSE(bus.LogLines("Service.OnStart: complete").empty());
+  // Several retries later there is still only the one line.
+  std::this_thread::sleep_for(std::chrono::milliseconds(1500));
+  EXPECT_EQ(bus.LogLines(missing).size(), 1u);
+  EXPECT_TRUE(bus.service()->Running());
+
+  bus.StartDaemon();
+  ASSERT_TRUE(bus.WaitForName());
+  EXPECT_EQ(bus.Call(kApp, kAppIface, "version").exit_code, 0);
+  EXPECT_EQ(bus.LogLines("Bus: took the name com.norvale.Hearth on " + bus.address()).size(), 1u);
+}
+
+}  // namespace
+}  // namespace bus_test

@@ -1,0 +1,241 @@
+#include "private_bus.h"
+
+#include <fcntl.h>
+#include <signal.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cstdlib>
+#include <fstream>
+#include <sstream>
+#include <stdexcept>
+#include <thread>
+
+#include "testing/log_messages.h"
+#include "testing/temp_root.h"
+
+extern char** environ;
+
+namespace bus_test {
+namespace {
+
+std::string ReadAll(const std::filesystem::path& file) { return testing_support::ReadFileBytes(file); }
+
+// The system bus's own default policy (as dbus ships it), so that the policy
+// file is what lets callers in.
+constexpr char kSystemDefaults[] = R"(
+  <policy context="default">
+    <allow user="*"/>
+    <deny own="*"/>
+    <deny send_type="method_call"/>
+    <allow send_type="signal"/>
+    <allow send_requested_reply="true" send_type="method_return"/>
+    <allow send_requested_reply="true" send_type="error"/>
+    <allow receive_type="method_call"/>
+    <allow receive_type="method_return"/>
+    <allow receive_type="error"/>
+    <allow receive_type="signal"/>
+    <allow send_destination="org.freedesktop.DBus" send_interface="org.freedesktop.DBus"/>
+    <allow send_destination="org.freedesktop.DBus" send_interface="org.freedesktop.DBus.Introspectable"/>
+    <allow send_destination="org.freedesktop.DBus" send_interface="org.freedesktop.DBus.Properties"/>
+    <allow send_destination="org.freedesktop.DBus" send_interface="org.freedesktop.DBus.Peer"/>
+  </policy>
+  <policy user="root">
+    <allow send_destination="org.freedesktop.DBus" send_interface="org.freedesktop.DBus.Monitoring"/>
+  </policy>
+)";
+
+constexpr char kOpenPolicy[] = R"(
+  <policy context="default">
+    <allow send_destination="com.norvale.Hearth"/>
+    <allow receive_sender="com.norvale.Hearth"/>
+  </policy>
+)";
+
+}  // namespace
+
+std::string ProgramPath(const std::string& program) {
+  const char* bin_dir = std::getenv("HEARTH_BIN_DIR");
+  return std::string(bin_dir == nullptr ? "." : bin_dir) + "/" + program;
+}
+
+std::filesystem::path SourcePath(const std::string& relative) {
+  const char* source = std::getenv("HEARTH_SOURCE_DIR");
+  return std::filesystem::path(source == nullptr ? HEARTH_SOURCE_ROOT : source) / relative;
+}
+
+// --- Process -----------------------------------------------------------------
+
+Process::Process(const std::vector<std::string>& argv, const std::vector<std::string>& env,
+                 const std::filesystem::path& out_file, uid_t uid)
+    : out_(out_file), err_(out_file.string() + ".err") {
+  std::vector<std::string> args;
+  if (uid != 0) {
+    args = {"/usr/bin/setpriv", "--reuid=" + std::to_string(uid), "--regid=" + std::to_string(uid),
+            "--clear-groups"};
+  }
+  args.insert(args.end(), argv.begin(), argv.end());
+  std::vector<char*> arg_ptrs;
+  for (std::string& a : args) arg_ptrs.push_back(a.data());
+  arg_ptrs.push_back(nullptr);
+  std::vector<std::string> env_copy(env);
+  std::vector<char*> env_ptrs;
+  for (std::string& e : env_copy) env_ptrs.push_back(e.data());
+  env_ptrs.push_back(nullptr);
+  pid_ = ::fork();
+  if (pid_ < 0) throw std::runtime_error("fork failed");
+  if (pid_ == 0) {
+    const int in = ::open("/dev/null", O_RDONLY);
+    const int out = ::open(out_.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    const int err = ::open(err_.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    ::dup2(in, 0);
+    ::dup2(out, 1);
+    ::dup2(err, 2);
+    sigset_t none;
+    sigemptyset(&none);
+    ::sigprocmask(SIG_SETMASK, &none, nullptr);
+    ::execve(arg_ptrs[0], arg_ptrs.data(), env_ptrs.data());
+    ::execvpe(arg_ptrs[0], arg_ptrs.data(), env_ptrs.data());
+    ::_exit(127);
+  }
+}
+
+Process::~Process() {
+  if (!reaped_ && pid_ > 0) {
+    ::kill(pid_, SIGKILL);
+    ::waitpid(pid_, &status_, 0);
+  }
+}
+
+void Process::Signal(int signal_number) const { ::kill(pid_, signal_number); }
+
+bool Process::Running() {
+  if (reaped_) return false;
+  if (::waitpid(pid_, &status_, WNOHANG) == pid_) reaped_ = true;
+  return !reaped_;
+}
+
+Finished Process::Wait(std::chrono::milliseconds limit) {
+  const auto deadline = std::chrono::steady_clock::now() + limit;
+  while (Running() && std::chrono::steady_clock::now() < deadline) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(5));
+  }
+  Finished finished;
+  if (!reaped_) {
+    ::kill(pid_, SIGKILL);
+    ::waitpid(pid_, &status_, 0);
+    reaped_ = true;
+  } else if (WIFEXITED(status_)) {
+    finished.exit_code = WEXITSTATUS(status_);
+  } else if (WIFSIGNALED(status_)) {
+    finished.exit_code = 128 + WTERMSIG(status_);
+  }
+  finished.out = ReadAll(out_);
+  finished.err = ReadAll(err_);
+  return finished;
+}
+
+// --- PrivateBus --------------------------------------------------------------
+
+PrivateBus::PrivateBus(Policy policy, bool start_daemon) {
+  std::string pattern = (std::filesystem::temp_directory_path() / "hearth-bus-XXXXXX").string();
+  if (::mkdtemp(pattern.data()) == nullptr) throw std::runtime_error("mkdtemp failed");
+  folder_ = pattern;
+  // Other users reach the socket too (the refused-caller tests).
+  ::chmod(folder_.c_str(), 0755);
+  socket_ = folder_ / "bus.sock";
+  std::ofstream config(folder_ / "bus.conf");
+  config << "<!DOCTYPE busconfig PUBLIC \"-//freedesktop//DTD D-BUS Bus Configuration 1.0//EN\"\n"
+            " \"http://www.freedesktop.org/standards/dbus/1.0/busconfig.dtd\">\n<busconfig>\n"
+         << "  <listen>unix:path=" << socket_.string() << "</listen>\n  <auth>EXTERNAL</auth>\n"
+         << kSystemDefaults << "  <include>" << SourcePath("config/dbus/com.norvale.Hearth.conf").string()
+         << "</include>\n"
+         << (policy == Policy::kOpen ? kOpenPolicy : "") << "</busconfig>\n";
+  config.close();
+  if (start_daemon) StartDaemon();
+}
+
+PrivateBus::~PrivateBus() {
+  StopService();
+  daemon_.reset();
+  std::error_code ignored;
+  std::filesystem::remove_all(folder_, ignored);
+}
+
+void PrivateBus::StartDaemon() {
+  daemon_ = std::make_unique<Process>(
+      std::vector<std::string>{"/usr/bin/dbus-daemon", "--nofork", "--nopidfile",
+                               "--config-file=" + (folder_ / "bus.conf").string()},
+      Environment(), folder_ / "dbus-daemon.out");
+  for (int i = 0; i < 2000 && !std::filesystem::exists(socket_); ++i) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(5));
+  }
+}
+
+std::vector<std::string> PrivateBus::Environment() const {
+  std::vector<std::string> env;
+  for (char** e = environ; *e != nullptr; ++e) {
+    const std::string entry = *e;
+    if (entry.rfind("DBUS_SYSTEM_BUS_ADDRESS=", 0) == 0 || entry.rfind("DBUS_SESSION_BUS_ADDRESS=", 0) == 0) continue;
+    env.push_back(entry);
+  }
+  env.push_back("DBUS_SYSTEM_BUS_ADDRESS=" + address());
+  return env;
+}
+
+void PrivateBus::StartService(bool wait_for_name) {
+  service_ = std::make_unique<Process>(std::vector<std::string>{ProgramPath("hearthd"), "--root", root().string()},
+                                       Environment(), folder_ / "hearthd.out");
+  if (wait_for_name && !WaitForName()) throw std::runtime_error("hearthd did not take its name on the bus");
+}
+
+void PrivateBus::StopService() {
+  if (!service_) return;
+  service_->Signal(SIGTERM);
+  service_->Wait(std::chrono::seconds(30));
+  service_.reset();
+}
+
+bool PrivateBus::WaitForName(std::chrono::milliseconds limit) {
+  const auto deadline = std::chrono::steady_clock::now() + limit;
+  while (std::chrono::steady_clock::now() < deadline) {
+    Finished f = Run({"busctl", "--system", "call", "org.freedesktop.DBus", "/org/freedesktop/DBus",
+                      "org.freedesktop.DBus", "NameHasOwner", "s", "com.norvale.Hearth"});
+    if (f.out == "b true\n") return true;
+    std::this_thread::sleep_for(std::chrono::milliseconds(50));
+  }
+  return false;
+}
+
+Finished PrivateBus::Run(const std::vector<std::string>& argv, uid_t uid, std::chrono::milliseconds limit) {
+  Process process(argv, Environment(), folder_ / ("run." + std::to_string(++runs_) + ".out"), uid);
+  return process.Wait(limit);
+}
+
+Finished PrivateBus::Call(const std::string& path, const std::string& interface_name, const std::string& member,
+                          const std::vector<std::string>& args, uid_t uid) {
+  std::vector<std::string> argv{"busctl", "--system", "call", "--", "com.norvale.Hearth", path, interface_name, member};
+  argv.insert(argv.end(), args.begin(), args.end());
+  return Run(argv, uid);
+}
+
+Finished PrivateBus::Settings(const std::string& member, const std::vector<std::string>& args, uid_t uid) {
+  return Call("/com/norvale/Hearth/Settings/System", "com.norvale.Hearth.cSettings", member, args, uid);
+}
+
+std::unique_ptr<Process> PrivateBus::Spawn(const std::vector<std::string>& argv, const std::string& name) {
+  return std::make_unique<Process>(argv, Environment(), folder_ / (name + ".out"));
+}
+
+std::filesystem::path PrivateBus::SystemLog() const { return root() / "commonfiles/Norvale/QORC/log/hearth.log"; }
+
+std::vector<std::string> PrivateBus::LogLines(const std::string& text) const {
+  std::vector<std::string> lines;
+  for (const std::string& message : testing_support::LogFileMessages(SystemLog())) {
+    if (message.find(text) != std::string::npos) lines.push_back(message);
+  }
+  return lines;
+}
+
+}  // namespace bus_test

@@ -1,0 +1,94 @@
+// A private bus for one test: a dbus-daemon of its own whose configuration
+// is the system bus's default policy plus the installed hearthd policy file,
+// a hearthd on a fresh machine root connected to it, and the command-line
+// clients (busctl, gdbus, hearthctl) run against it.
+#pragma once
+
+#include <sys/types.h>
+
+#include <chrono>
+#include <filesystem>
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace bus_test {
+
+struct Finished {
+  int exit_code = -1;  // -1: killed after the time limit
+  std::string out;
+  std::string err;
+};
+
+// A program in the background, output in files; killed when it goes.
+class Process {
+ public:
+  Process(const std::vector<std::string>& argv, const std::vector<std::string>& env,
+          const std::filesystem::path& out_file, uid_t uid = 0);
+  ~Process();
+  Process(const Process&) = delete;
+  Process& operator=(const Process&) = delete;
+  void Signal(int signal_number) const;
+  bool Running();
+  Finished Wait(std::chrono::milliseconds limit = std::chrono::seconds(60));
+  pid_t pid() const { return pid_; }
+
+ private:
+  pid_t pid_ = -1;
+  bool reaped_ = false;
+  int status_ = 0;
+  std::filesystem::path out_, err_;
+};
+
+enum class Policy {
+  kInstalled,  // the system bus defaults and the installed policy file
+  kOpen,       // a mistaken policy that lets anyone call: the service's own check is all there is
+};
+
+class PrivateBus {
+ public:
+  explicit PrivateBus(Policy policy = Policy::kInstalled, bool start_daemon = true);
+  ~PrivateBus();
+
+  // Starts the daemon (done by the constructor unless told otherwise).
+  void StartDaemon();
+  // Starts hearthd on the fresh root and waits until it holds its name.
+  void StartService(bool wait_for_name = true);
+  // Waits up to `limit` for hearthd's name on the bus.
+  bool WaitForName(std::chrono::milliseconds limit = std::chrono::seconds(30));
+
+  // Runs a command to its end with the bus in its environment; `uid` other
+  // than 0 runs it as that user (and group), with no other groups.
+  Finished Run(const std::vector<std::string>& argv, uid_t uid = 0,
+               std::chrono::milliseconds limit = std::chrono::seconds(60));
+  // busctl --system call com.norvale.Hearth PATH INTERFACE MEMBER ARGS...
+  Finished Call(const std::string& path, const std::string& interface_name, const std::string& member,
+                const std::vector<std::string>& args = {}, uid_t uid = 0);
+  // The same on the system settings collection.
+  Finished Settings(const std::string& member, const std::vector<std::string>& args = {}, uid_t uid = 0);
+  // A background client with the bus in its environment.
+  std::unique_ptr<Process> Spawn(const std::vector<std::string>& argv, const std::string& name);
+
+  std::vector<std::string> Environment() const;
+  std::string address() const { return "unix:path=" + socket_.string(); }
+  const std::filesystem::path& folder() const { return folder_; }
+  std::filesystem::path root() const { return folder_ / "root"; }
+  std::filesystem::path SystemLog() const;
+  // The system log's messages that contain `text`.
+  std::vector<std::string> LogLines(const std::string& text) const;
+  Process* service() { return service_.get(); }
+  void StopService();
+
+ private:
+  std::filesystem::path folder_;
+  std::filesystem::path socket_;
+  std::unique_ptr<Process> daemon_;
+  std::unique_ptr<Process> service_;
+  int runs_ = 0;
+};
+
+// ${HEARTH_BIN_DIR}/program, ${HEARTH_SOURCE_DIR}/relative.
+std::string ProgramPath(const std::string& program);
+std::filesystem::path SourcePath(const std::string& relative);
+
+}  // namespace bus_test
