@@ -7,6 +7,7 @@
 #include <system_error>
 #include <vector>
 
+#include "bus/bus_service.h"
 #include "platform/root/machine_root.h"
 #include "service/configuration/service_configuration.h"
 #include "service/contracts/support_objects.h"
@@ -14,7 +15,6 @@
 #include "service/host/control_server.h"
 #include "service/host/instance_lock.h"
 #include "service/host/machine_hive.h"
-#include "bus/bus_service.h"
 #include "service/host/service_toolkit.h"
 #include "service/host/systemd_reports.h"
 #include "service/host/systemd_unit.h"
