@@ -1,0 +1,270 @@
+#include <gtest/gtest.h>
+
+#include <stdexcept>
+
+#include "platform/basic/conversions.h"
+#include "platform/basic/err.h"
+#include "platform/com/dispatch_table.h"
+#include "plugin_fixture.h"
+#include "plugins/host/c_plugin_host.h"
+#include "plugins/notify/feature_plugins.h"
+#include "plugins/notify/notify_feature_plugins.h"
+#include "service/lifecycle/state/lifecycle_state.h"
+
+namespace plugins {
+namespace {
+
+using init_testing::RunOnFreshThread;
+using plugin_testing::Entry;
+using plugin_testing::EventContext;
+using plugin_testing::Journal;
+using plugin_testing::OnPluginEvent;
+using platform::Variant;
+
+// Stands in for the Application object: counts SettingsChanged calls.
+class FakeApplication : public platform::com::Object {
+ public:
+  int settings_changed = 0;
+
+ protected:
+  const platform::com::DispatchTable* Dispatch() const override {
+    static const platform::com::DispatchTable table = platform::com::DispatchTable::Of<FakeApplication>({
+        {"SettingsChanged", platform::com::ArgRange{0, 1}, [](FakeApplication& self) { ++self.settings_changed; }},
+    });
+    return &table;
+  }
+};
+
+// A plug-in data object of the test's own.
+class Data : public platform::com::Object {
+ public:
+  explicit Data(int id) : id(id) {}
+  int id;
+};
+
+class PluginNotifyTest : public plugin_testing::PluginTest {
+ protected:
+  // Two plug-ins, one of each kind, loaded on the calling thread.
+  settings::SettingsPtr LoadBoth() {
+    plugin_testing::RegisterEventsPlugin("Test.Events");
+    plugin_testing::RegisterNotifierPlugin("Test.Notifier");
+    auto system = InstallSystem();
+    SetPluginList(Entry("Test.Events", "1") + Entry("Test.Notifier", "2"));
+    QueryFeaturePlugins();
+    Journal().clear();
+    Mark();
+    return system;
+  }
+};
+
+TEST_F(PluginNotifyTest, EveryNotifyTypeReachesTheHostOperationOfItsRow) {
+  struct Row {
+    typelib::NotifyType nt;
+    const char* word;        // nullptr: reaches nobody
+    const char* events;      // what the events plug-in hears
+    const char* notifier;    // what the notifier plug-in hears
+  };
+  const Row rows[] = {
+      {typelib::OnStartup, "OnStartup", "OnStartup", "OnStartup"},
+      {typelib::OnShutdown, "OnShutdown", "OnShutdown", "OnSvcShutdown"},
+      {typelib::OnUserSwitch, "OnUserSwitch", "OnUserSwitch", "OnUserLogon"},
+      {typelib::OnSettingsChange, "OnSettingsChange", "OnSettingsChange(True)", "OnSettingsChange"},
+      {typelib::OnUserSettingsChange, "OnUserSettingsChange", "OnUserSettingsChange", "OnSettingsChange"},
+      {typelib::OnGuiShutdown, "OnGuiShutdown", "OnGuiShutdown", "OnGuiShutdown"},
+      {typelib::OnInstallStart, nullptr, nullptr, nullptr},
+      {typelib::OnInstallEnd, nullptr, nullptr, nullptr},
+      {typelib::OnDeviceChange, "OnDeviceChange", "OnDeviceChange", "OnDeviceChange"},
+      {typelib::OnUserLogoff, "OnUserLogoff", nullptr, "OnUserLogoff"},
+      {typelib::OnUserLogon, "OnUserLogon", "OnUserSwitch", "OnUserLogon"},
+      {static_cast<typelib::NotifyType>(11), nullptr, nullptr, nullptr},
+  };
+  for (const Row& row : rows) {
+    RunOnFreshThread([&] {
+      auto system = LoadBoth();
+      NotifyFeaturePlugins(row.nt, system, settings::GetUserSettings(), true);
+      std::vector<std::string> heard;
+      if (row.events) heard.push_back(std::string("Test.Events:") + row.events);
+      if (row.notifier) heard.push_back(std::string("Test.Notifier:") + row.notifier);
+      EXPECT_EQ(Journal(), heard) << row.nt;
+      std::vector<std::string> expected = {"Notifying 2 plugins"};
+      if (row.word) {
+        for (const char* p : {"Test.Events", "Test.Notifier"}) {
+          expected.push_back(std::string("IoCoreEvents::NotifyFeaturePlugins: Sending ") + row.word + " to " + p);
+          expected.push_back(std::string("IoCoreEvents::NotifyFeaturePlugins: Sent ") + row.word + " to " + p);
+        }
+      }
+      expected.push_back("Error after event notification is ''");
+      expected.push_back("IoCoreEvents.NotifyFeaturePlugins: updating WmiInfo value");
+      expected.push_back("IoCoreEvents.NotifyFeaturePlugins: finished updating WmiInfo value");
+      EXPECT_EQ(MessagesSinceMark(), expected) << row.nt;
+    });
+  }
+}
+
+TEST_F(PluginNotifyTest, TheStartupExchangeRunsOnceAtCreationAndStatusSendsGetStatusDot) {
+  RunOnFreshThread([&] {
+    plugin_testing::RegisterNotifierPlugin("Test.Notifier");
+    InstallSystem();
+    SetPluginList(Entry("Test.Notifier", "2"));
+    QueryFeaturePlugins();
+    EXPECT_EQ(Journal(), (std::vector<std::string>{"Test.Notifier:GetBranding", "Test.Notifier:SetBranding",
+                                                   "Test.Notifier:GetSettings", "Test.Notifier:SetSettings"}));
+    Journal().clear();
+    EXPECT_FALSE(GetFeaturePluginStatus("test.notifier", ""));
+    EXPECT_FALSE(GetFeaturePluginStatus("Test.Notifier", "av"));
+    EXPECT_EQ(Journal(), (std::vector<std::string>{"Test.Notifier:GetStatus.", "Test.Notifier:GetStatus.av"}));
+  });
+}
+
+TEST_F(PluginNotifyTest, PlugInDataReplacedDuringAnEventIsWhatTheNextEventAndTheQueriesGet) {
+  RunOnFreshThread([&] {
+    auto system = LoadBoth();
+    std::vector<int> seen;
+    OnPluginEvent() = [&](EventContext& c) {
+      auto data = platform::com::QueryInterface<Data>(*c.plugin_data);
+      seen.push_back(data ? data->id : 0);
+      *c.plugin_data = std::make_shared<Data>(static_cast<int>(seen.size()));
+    };
+    NotifyFeaturePlugins(typelib::OnStartup, system, settings::GetUserSettings());
+    NotifyFeaturePlugins(typelib::OnDeviceChange, system, settings::GetUserSettings());
+    // Events plug-in then notifier, twice: each sees what it left last time.
+    EXPECT_EQ(seen, (std::vector<int>{0, 0, 1, 2}));
+    auto events_data = platform::com::QueryInterface<Data>(GetFeaturePluginData("Test.Events"));
+    auto notifier_data = platform::com::QueryInterface<Data>(GetFeaturePluginData("TEST.NOTIFIER"));
+    ASSERT_TRUE(events_data && notifier_data);
+    EXPECT_EQ(events_data->id, 3);
+    EXPECT_EQ(notifier_data->id, 4);
+    OnPluginEvent() = nullptr;
+    EXPECT_TRUE(GetFeaturePluginStatus("Test.Events", "sub"));
+    EXPECT_FALSE(GetFeaturePluginStatus("Missing.Plugin", "sub"));
+    EXPECT_EQ(GetFeaturePluginData("Missing.Plugin"), nullptr);
+    const std::vector<std::string> lines = MessagesSinceMark();
+    EXPECT_EQ(lines.back(), "IoCoreEvents.GetFeaturePluginData - could not find object 'Missing.Plugin'");
+    EXPECT_EQ(lines[lines.size() - 2], "IoCoreEvents.GetFeaturePluginStatus - could not find object 'Missing.Plugin'");
+    EXPECT_EQ(lines[lines.size() - 3], "IoCoreEvents.GetFeaturePluginStatus - status OK for 'Test.Events' substatus=sub");
+    EXPECT_EQ(lines[lines.size() - 4], "IoCoreEvents.GetFeaturePluginStatus - plugindata object found for 'Test.Events'");
+  });
+}
+
+TEST_F(PluginNotifyTest, SettingsChangedFlagSetDuringUserSwitchCallsSettingsChangedOnceAndIsGone) {
+  RunOnFreshThread([&] {
+    auto system = LoadBoth();
+    auto application = std::make_shared<FakeApplication>();
+    service::SetApplicationObject(application);
+    OnPluginEvent() = [&](EventContext& c) {
+      if (c.progid == "Test.Events" && c.settings && *c.settings) {
+        platform::com::CallByName(*c.settings, "SetValue", {Variant("tmp.SettingsChanged"), Variant(true)});
+      }
+    };
+    NotifyFeaturePlugins(typelib::OnUserSwitch, system, settings::GetUserSettings());
+    EXPECT_EQ(application->settings_changed, 1);
+    EXPECT_FALSE(system->Exists("tmp.settingschanged"));
+    // Set during OnSettingsChange itself, the flag waits for the next other
+    // notification.
+    NotifyFeaturePlugins(typelib::OnSettingsChange, system, settings::GetUserSettings());
+    EXPECT_EQ(application->settings_changed, 1);
+    EXPECT_TRUE(system->Exists("tmp.settingschanged"));
+    OnPluginEvent() = nullptr;
+    NotifyFeaturePlugins(typelib::OnDeviceChange, system, settings::GetUserSettings());
+    EXPECT_EQ(application->settings_changed, 2);
+    EXPECT_FALSE(system->Exists("tmp.settingschanged"));
+    service::SetApplicationObject(nullptr);
+  });
+}
+
+TEST_F(PluginNotifyTest, ClosingWindowsSilencesEveryLaterNotification) {
+  RunOnFreshThread([&] {
+    auto system = LoadBoth();
+    service::SetClosingWindows(true);
+    NotifyFeaturePlugins(typelib::OnShutdown, system, settings::GetUserSettings());
+    service::SetClosingWindows(false);
+    EXPECT_TRUE(Journal().empty());
+    const std::vector<std::string> lines = MessagesSinceMark();
+    ASSERT_FALSE(lines.empty());
+    EXPECT_TRUE(lines[0].starts_with("IoCoreEvents::NotifyFeaturePlugins: Closing Windows - NOT Sending event to "));
+  });
+}
+
+TEST_F(PluginNotifyTest, ThrowingAndRaisingPlugInsAreContainedAndTheWalkGoesOn) {
+  const std::vector<std::function<void()>> failures = {
+      [] { throw std::runtime_error("plug-in bug"); },
+      [] { platform::RaiseError(5, "raised by the plug-in"); },
+      [] { platform::Err::Set(7, "left pending by the plug-in"); },
+      [] { throw 42; },
+  };
+  for (const auto& fail : failures) {
+    RunOnFreshThread([&] {
+      auto system = LoadBoth();
+      OnPluginEvent() = [&](EventContext&) { fail(); };
+      NotifyFeaturePlugins(typelib::OnStartup, system, settings::GetUserSettings());
+      EXPECT_EQ(Journal(), (std::vector<std::string>{"Test.Events:OnStartup", "Test.Notifier:OnStartup"}));
+      EXPECT_FALSE(GetFeaturePluginStatus("Test.Events", ""));
+      EXPECT_FALSE(GetFeaturePluginStatus("Test.Notifier", ""));
+      EXPECT_FALSE(platform::Err::IsSet());
+      const std::vector<std::string> lines = MessagesSinceMark();
+      EXPECT_NE(std::find(lines.begin(), lines.end(), "IoCoreEvents::NotifyFeaturePlugins: Sent OnStartup to Test.Notifier"),
+                lines.end());
+    });
+  }
+}
+
+TEST_F(PluginNotifyTest, APlugInMayNotifyRequeryAndDestroyReentrantly) {
+  RunOnFreshThread([&] {
+    auto system = LoadBoth();
+    plugin_testing::RegisterEventsPlugin("Test.Late");
+    int depth = 0;
+    OnPluginEvent() = [&](EventContext& c) {
+      if (c.progid != "Test.Events" || c.event != "OnStartup" || depth > 0) return;
+      ++depth;
+      NotifyFeaturePlugins(typelib::OnDeviceChange, settings::GetSystemSettings(), settings::GetUserSettings());
+      SetPluginList(Entry("Test.Events", "1") + Entry("Test.Notifier", "2") + Entry("Test.Late", "3"));
+      RequeryFeaturePlugins();
+      DestroyIOPluginData();
+    };
+    NotifyFeaturePlugins(typelib::OnStartup, system, settings::GetUserSettings());
+    EXPECT_EQ(Journal(), (std::vector<std::string>{"Test.Events:OnStartup", "Test.Events:OnDeviceChange",
+                                                   "Test.Notifier:OnDeviceChange", "Test.Late:OnStartup",
+                                                   "Test.Notifier:OnStartup"}));
+    // The walk that was under way finished on its copy; the collection is
+    // now the empty one.
+    EXPECT_TRUE(FeaturePluginsExist());
+    EXPECT_EQ(FeaturePluginCount(), 0u);
+    Mark();
+    NotifyFeaturePlugins(typelib::OnShutdown, system, settings::GetUserSettings());
+    EXPECT_EQ(MessagesSinceMark().front(), "Notifying 0 plugins");
+  });
+}
+
+TEST_F(PluginNotifyTest, RequeryAddsOnlyNewPlugInsAndStartsEachAlone) {
+  RunOnFreshThread([&] {
+    auto system = LoadBoth();
+    plugin_testing::RegisterEventsPlugin("Test.Late");
+    SetPluginList(Entry("Test.Events", "1") + Entry("Test.Notifier", "2") + Entry("Test.Late", "3"));
+    Mark();
+    RequeryFeaturePlugins();
+    EXPECT_EQ(Journal(), (std::vector<std::string>{"Test.Late:OnStartup"}));
+    EXPECT_EQ(FeaturePluginCount(), 3u);
+    std::vector<std::string> lines = MessagesSinceMark();
+    lines.erase(lines.begin() + 1);  // the list itself
+    EXPECT_EQ(lines, (std::vector<std::string>{"Requery Feature Plugins", " Creating Plugin 'Test.Late'",
+                                               " Created Plugin 'Test.Late'. Error state is ''",
+                                               "IoCoreEvents::NotifyFeaturePlugins: Sending OnStartup to Test.Late",
+                                               "IoCoreEvents::NotifyFeaturePlugins: Sent OnStartup to Test.Late"}));
+  });
+}
+
+TEST_F(PluginNotifyTest, DestroyReleasesEveryPlugInAndLeavesAnEmptyCollection) {
+  RunOnFreshThread([&] {
+    auto system = LoadBoth();
+    std::weak_ptr<platform::com::Object> host = FeaturePluginHost("test.events");
+    ASSERT_FALSE(host.expired());
+    DestroyIOPluginData();
+    EXPECT_TRUE(host.expired());
+    EXPECT_EQ(MessagesSinceMark(), (std::vector<std::string>{"destroyed io plugin data"}));
+    EXPECT_TRUE(FeaturePluginsExist());
+    EXPECT_EQ(FeaturePluginHost("Test.Events"), nullptr);
+  });
+}
+
+}  // namespace
+}  // namespace plugins

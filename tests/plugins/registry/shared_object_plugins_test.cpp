@@ -1,0 +1,151 @@
+#include <gtest/gtest.h>
+
+#include "platform/basic/conversions.h"
+#include "platform/com/class_registry.h"
+#include "platform/registry/registry_helpers.h"
+#include "platform/root/machine_root.h"
+#include "plugin_fixture.h"
+#include "plugins/host/c_plugin_host.h"
+#include "plugins/loader/plugin_loader.h"
+#include "plugins/notify/feature_plugins.h"
+#include "plugins/notify/notify_feature_plugins.h"
+#include "service/lifecycle/state/lifecycle_state.h"
+
+namespace plugins {
+namespace {
+
+using init_testing::RunOnFreshThread;
+using plugin_testing::Entry;
+using platform::Variant;
+
+std::string Library(const std::string& name) { return std::string(HEARTH_PLUGIN_DIR) + "/" + name + ".so"; }
+
+class SharedObjectTest : public plugin_testing::PluginTest {
+ protected:
+  void Register(const std::string& progid, const std::string& path) {
+    ASSERT_EQ(loader::RegisterPluginLibrary(progid, path), 0);
+  }
+  // The description of the one creation failure the query logged.
+  std::string CreationError(const std::string& progid) {
+    const std::string head = "CreatePlugin - Could not create Plugin '" + progid + "' The error was '";
+    for (const auto& line : MessagesSinceMark()) {
+      if (line.starts_with(head)) return line.substr(head.size(), line.size() - head.size() - 1);
+    }
+    return "<no creation failure>";
+  }
+};
+
+TEST_F(SharedObjectTest, TheEventCounterSampleLoadsCountsAndAsksForASettingsChange) {
+  Register("Sample.EventCounter", Library("event_counter"));
+  RunOnFreshThread([&] {
+    auto system = InstallSystem();
+    SetPluginList(Entry("Sample.EventCounter", "1"));
+    QueryFeaturePlugins();
+    ASSERT_EQ(FeaturePluginCount(), 1u);
+    auto host = std::dynamic_pointer_cast<cPluginHost>(FeaturePluginHost("Sample.EventCounter"));
+    EXPECT_TRUE(host->IsIoCoreEvents());
+    EXPECT_FALSE(GetFeaturePluginStatus("Sample.EventCounter", ""));
+    NotifyFeaturePlugins(typelib::OnStartup, system, settings::GetUserSettings());
+    NotifyFeaturePlugins(typelib::OnDeviceChange, system, settings::GetUserSettings());
+    EXPECT_TRUE(GetFeaturePluginStatus("Sample.EventCounter", "startup"));
+    platform::com::ObjectPtr data = GetFeaturePluginData("Sample.EventCounter");
+    EXPECT_EQ(platform::CLng(platform::com::CallByName(data, "Count")), 2);
+    EXPECT_EQ(platform::CStr(platform::com::CallByName(data, "LastEvent")), "OnDeviceChange");
+
+    // Told to, it leaves "tmp.SettingsChanged" at a user switch.
+    system->SetValue("sample.requestsettingschange", Variant(true));
+    NotifyFeaturePlugins(typelib::OnUserLogon, system, settings::GetUserSettings());
+    const auto lines = MessagesSinceMark();
+    EXPECT_NE(std::find(lines.begin(), lines.end(),
+                        "IoCoreEvents::NotifyFeaturePlugins: Settings changed; notifying applications and plug-ins..."),
+              lines.end());
+    EXPECT_FALSE(system->Exists("tmp.settingschanged"));
+    EXPECT_EQ(platform::CLng(platform::com::CallByName(data, "Count")), 3);
+  });
+}
+
+TEST_F(SharedObjectTest, TheNotifierSampleRunsTheExchangeAndItsRequests) {
+  Register("Sample.Notifier", Library("notifier_sample"));
+  RunOnFreshThread([&] {
+    auto system = InstallSystem({{"sys.AppPath", "/opt/veltris"}, {"sys.a1", "one"}});
+    SetPluginList(Entry("Sample.Notifier", "1"));
+    QueryFeaturePlugins();
+    ASSERT_EQ(FeaturePluginCount(), 1u);
+    EXPECT_FALSE(GetFeaturePluginStatus("Sample.Notifier", ""));
+    NotifyFeaturePlugins(typelib::OnStartup, system, settings::GetUserSettings());
+    EXPECT_TRUE(GetFeaturePluginStatus("Sample.Notifier", ""));
+    EXPECT_EQ(platform::CStr(settings::GetUserSettings()->GetValue("sample.notifier.events")), "1");
+    EXPECT_EQ(platform::CStr(system->GetValue("sample.notifier.lastevent")), "OnStartup");
+  });
+}
+
+TEST_F(SharedObjectTest, LibrariesThatCannotServeAreCreationFailuresThatSayWhy) {
+  testing_support::WriteFileBytes(root_ / "not_a_library.so", "just text\n");
+  struct Case {
+    std::string progid;
+    std::string path;
+    std::string says;  // part of the error description
+  };
+  const std::vector<Case> cases = {
+      {"Bad.Missing", "/nonexistent/plugin.so", "the file does not exist"},
+      {"Bad.NotElf", root_.str() + "/not_a_library.so", "could not be loaded"},
+      {"Bad.NoEntry", Library("plugin_fixture_no_entry"), "has no entry point HearthPluginCreate"},
+      {"Bad.WrongAbi", Library("plugin_fixture_wrong_abi"), "was built for plug-in interface 99"},
+      {"Bad.NullFactory", Library("plugin_fixture_null_factory"), "returned nothing for 'Bad.NullFactory'"},
+      {"Fixture.ThrowsOnCreate", Library("plugin_fixture_throwing"), "cannot start without its driver"},
+      {"Bad.UnknownClass", Library("plugin_fixture_throwing"), "does not make objects of class 'Bad.UnknownClass'"},
+  };
+  for (const Case& c : cases) Register(c.progid, c.path);
+  ASSERT_EQ(platform::registry::WriteStringValue(platform::registry::kHkeyClassesRoot, "Bad.Relative\\InprocServer32",
+                                                 "", "plugins/x.so"),
+            0);
+  RunOnFreshThread([&] {
+    InstallSystem();
+    std::string list;
+    for (const Case& c : cases) list += Entry(c.progid, "1");
+    SetPluginList(list + Entry("Bad.Relative", "2"));
+    Mark();
+    QueryFeaturePlugins();
+    EXPECT_EQ(FeaturePluginCount(), 0u);
+    for (const Case& c : cases) {
+      const std::string error = CreationError(c.progid);
+      EXPECT_TRUE(error.starts_with("plug-in library '" + c.path + "' ")) << error;
+      EXPECT_NE(error.find(c.says), std::string::npos) << error;
+    }
+    EXPECT_NE(CreationError("Bad.Relative").find("the path is not absolute"), std::string::npos);
+  });
+}
+
+TEST_F(SharedObjectTest, ExceptionsFromALoadedLibraryAreContained) {
+  Register("Fixture.ThrowsOnEvents", Library("plugin_fixture_throwing"));
+  RunOnFreshThread([&] {
+    auto system = InstallSystem();
+    SetPluginList(Entry("Fixture.ThrowsOnEvents", "1"));
+    QueryFeaturePlugins();
+    ASSERT_EQ(FeaturePluginCount(), 1u);
+    Mark();
+    NotifyFeaturePlugins(typelib::OnStartup, system, settings::GetUserSettings());
+    EXPECT_FALSE(GetFeaturePluginStatus("Fixture.ThrowsOnEvents", ""));
+    const auto lines = MessagesSinceMark();
+    EXPECT_NE(std::find(lines.begin(), lines.end(), "IoCoreEvents::NotifyFeaturePlugins: Sent OnStartup to Fixture.ThrowsOnEvents"),
+              lines.end());
+  });
+}
+
+TEST(PluginRegistrationTest, RegisterAndUnregisterKeepTheLibraryPathInTheHive) {
+  testing_support::TempRoot root;
+  platform::SetMachineRoot(root.path());
+  EXPECT_EQ(loader::RegisterPluginLibrary("My.Plugin", "/opt/p.so"), 0);
+  EXPECT_EQ(loader::RegisteredLibrary("my.plugin"), "/opt/p.so");
+  EXPECT_EQ(platform::registry::ReadStringValue(platform::registry::kHkeyClassesRoot, "My.Plugin\\InprocServer32", ""),
+            "/opt/p.so");
+  EXPECT_EQ(loader::RegisterPluginLibrary("My.Plugin", "relative.so"), 87);
+  EXPECT_EQ(loader::RegisterPluginLibrary("My\\Plugin", "/opt/p.so"), 87);
+  EXPECT_EQ(loader::UnregisterPluginLibrary("My.Plugin"), 0);
+  EXPECT_EQ(loader::RegisteredLibrary("My.Plugin"), std::nullopt);
+  EXPECT_EQ(loader::UnregisterPluginLibrary("My.Plugin"), 2);
+  platform::SetMachineRoot({});
+}
+
+}  // namespace
+}  // namespace plugins
