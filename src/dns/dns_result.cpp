@@ -1,5 +1,6 @@
 #include "dns/dns_result.h"
 
+#include <atomic>
 #include <chrono>
 
 #include "platform/apartment/apartment.h"
@@ -8,7 +9,15 @@ namespace dns {
 
 using platform::win32::kWaitObject0;
 
+namespace {
+
 constexpr std::chrono::milliseconds kWaitSlice{10};
+
+// Longer than the socket component takes to give up on a lookup with the
+// configured tries and timeouts.
+std::atomic<std::chrono::milliseconds::rep> wait_limit_ms{60000};
+
+}  // namespace
 
 cDnsResult::cDnsResult() : event_(platform::win32::CreateEventA(nullptr, true, false, nullptr)) {}
 
@@ -39,7 +48,11 @@ const platform::com::DispatchTable* cDnsResult::Dispatch() const {
 void cDnsResult::Wait() {
   platform::Apartment::Current()->WaitPumping(
       [this] { return platform::win32::WaitForSingleObject(event_, 0) == kWaitObject0; },
-      platform::Apartment::kInfinite, kWaitSlice);
+      std::chrono::milliseconds(wait_limit_ms.load()), kWaitSlice);
+}
+
+std::chrono::milliseconds cDnsResult::SetWaitLimit(std::chrono::milliseconds limit) {
+  return std::chrono::milliseconds(wait_limit_ms.exchange(limit.count()));
 }
 
 }  // namespace dns

@@ -4,6 +4,7 @@
 // answer gets delivered on this very thread.
 #pragma once
 
+#include <chrono>
 #include <string>
 
 #include "platform/com/dispatch_table.h"
@@ -25,8 +26,14 @@ class cDnsResult : public typelib::IHostResolved {
 
   platform::Variant HostResolved(const std::string& hostname, const std::string& ipaddress) override;
 
-  // Waits, pumping in 10 ms slices, until HostResolved or Abandon; no limit.
+  // Waits, pumping in 10 ms slices, until HostResolved or Abandon, or until
+  // the wait limit passed: a lookup that is never reported cannot hold its
+  // thread for good. Then nothing is resolved.
   void Wait();
+
+  // The longest a Wait lasts (one minute unless changed); returns the limit
+  // it replaces.
+  static std::chrono::milliseconds SetWaitLimit(std::chrono::milliseconds limit);
 
   // The lookup was cancelled and will never be answered: ends the wait with
   // nothing resolved.

@@ -6,6 +6,7 @@
 #include <map>
 
 #include "dns/dns_resolver.h"
+#include "dns/dns_result.h"
 #include "dns/resolver_fixture.h"
 #include "support/sock/dotted_address.h"
 
@@ -111,6 +112,15 @@ TEST(DnsResolverWithoutComponent, AnswersWhatItCanAndNeverFails) {
     resolver.BeforeTerminate();
   }
   platform::SetMachineRoot({});
+}
+
+TEST_F(DnsScriptedTest, ABlockingLookupNeverAnsweredGivesUpAtTheWaitLimit) {
+  const auto saved = cDnsResult::SetWaitLimit(std::chrono::milliseconds(50));
+  // The component takes the lookup and never reports it.
+  EXPECT_EQ(resolver_->GetAddress("silent.test"), "");
+  EXPECT_EQ(resolver_->GetHostname("10.0.0.99"), "");
+  cDnsResult::SetWaitLimit(saved);
+  EXPECT_EQ(sock_.started.size(), 2u);
 }
 
 }  // namespace

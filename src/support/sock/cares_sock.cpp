@@ -1,5 +1,6 @@
 #include "support/sock/cares_sock.h"
 
+#include <deque>
 #include <mutex>
 #include <string>
 #include <unordered_map>
@@ -30,8 +31,7 @@ class CaresSock::Requests : public std::enable_shared_from_this<Requests> {
 
   // On the loop thread: hands each answer to the apartment of its request.
   // Answers wait in one mailbox per apartment; a delivery task is posted only
-  // when none is queued there yet, so a busy thread drains many turns' answers
-  // in one go instead of being woken for each.
+  // when none is queued there yet, and each task delivers one answer.
   void PostAnswers(std::vector<CaresLoop::Completion>& finished) {
     std::vector<platform::ApartmentPtr> to_post;
     std::vector<RequestTable::Ticket> undeliverable;
@@ -55,20 +55,16 @@ class CaresSock::Requests : public std::enable_shared_from_this<Requests> {
         box->second.answers.emplace_back(ticket, std::move(completion.result));
       }
     }
-    std::weak_ptr<Requests> self = weak_from_this();
-    for (const auto& apartment : to_post) {
-      platform::Apartment* key = apartment.get();
-      bool posted = apartment->Post([self, key] {
-        // The component may have gone while the answers were on their way.
-        if (auto alive = self.lock()) alive->DeliverMailbox(key);
-      });
-      if (!posted) {
-        std::lock_guard lock(mutex_);
-        for (const auto& answer : mailboxes_[key].answers) undeliverable.push_back(answer.first);
-        mailboxes_.erase(key);
-      }
-    }
+    for (const auto& apartment : to_post) PostDelivery(apartment);
     for (const auto& ticket : undeliverable) table.Finish(ticket);
+  }
+
+  // Answers waiting in mailboxes, not yet handed to their sink.
+  size_t WaitingCount() {
+    std::lock_guard lock(mutex_);
+    size_t count = 0;
+    for (const auto& [key, box] : mailboxes_) count += box.answers.size();
+    return count;
   }
 
  private:
@@ -78,20 +74,51 @@ class CaresSock::Requests : public std::enable_shared_from_this<Requests> {
   };
   struct Mailbox {
     platform::ApartmentPtr apartment;  // keeps the key's address from being reused
-    std::vector<std::pair<RequestTable::Ticket, LookupResult>> answers;
+    std::deque<std::pair<RequestTable::Ticket, LookupResult>> answers;
   };
 
-  // On the apartment's thread: every answer waiting for it, in order.
+  // On the apartment's thread: the first answer waiting for it. When more
+  // wait, the next delivery is posted before this one is handed over, so a
+  // listener that waits (pumping) for one of them sees it arrive.
   void DeliverMailbox(platform::Apartment* key) {
-    std::vector<std::pair<RequestTable::Ticket, LookupResult>> answers;
+    std::pair<RequestTable::Ticket, LookupResult> answer;
+    platform::ApartmentPtr apartment;
+    {
+      std::lock_guard lock(mutex_);
+      auto it = mailboxes_.find(key);
+      if (it == mailboxes_.end() || it->second.answers.empty()) return;
+      answer = std::move(it->second.answers.front());
+      it->second.answers.pop_front();
+      if (it->second.answers.empty()) {
+        mailboxes_.erase(it);
+      } else {
+        apartment = it->second.apartment;
+      }
+    }
+    if (apartment) PostDelivery(apartment);
+    Deliver(answer.first, answer.second);
+  }
+
+  // Queues the delivery of the apartment's mailbox. When the apartment takes
+  // no more tasks (its thread ended), the answers waiting there are finished
+  // unreported.
+  void PostDelivery(const platform::ApartmentPtr& apartment) {
+    std::weak_ptr<Requests> self = weak_from_this();
+    platform::Apartment* key = apartment.get();
+    bool posted = apartment->Post([self, key] {
+      // The component may have gone while the answers were on their way.
+      if (auto alive = self.lock()) alive->DeliverMailbox(key);
+    });
+    if (posted) return;
+    std::vector<RequestTable::Ticket> undeliverable;
     {
       std::lock_guard lock(mutex_);
       auto it = mailboxes_.find(key);
       if (it == mailboxes_.end()) return;
-      answers = std::move(it->second.answers);
+      for (const auto& waiting : it->second.answers) undeliverable.push_back(waiting.first);
       mailboxes_.erase(it);
     }
-    for (const auto& [ticket, result] : answers) Deliver(ticket, result);
+    for (const auto& ticket : undeliverable) table.Finish(ticket);
   }
 
   // On the requesting thread: report the answer unless it was cancelled.
@@ -148,6 +175,8 @@ int32_t CaresSock::StartReverseLookup(int32_t address) {
 void CaresSock::CancelRequest(int32_t handle) { requests_->table.Cancel(handle); }
 
 size_t CaresSock::OutstandingCount() const { return requests_->table.size(); }
+
+size_t CaresSock::WaitingAnswerCount() const { return requests_->WaitingCount(); }
 
 std::unique_ptr<SockComponent> CreateSockComponent(const SockConfig& config) {
   return std::make_unique<CaresSock>(config);

@@ -1,7 +1,7 @@
 // The socket component over c-ares: lookups run on the c-ares loop thread
-// and the answers of each turn of that loop are posted, one task per
-// apartment, to the threads that asked, where they reach the sink when the
-// thread pumps.
+// and their answers are posted to the threads that asked, where they reach
+// the sink when the thread pumps, one answer per task: a sink that waits for
+// another lookup while handling an answer sees that lookup's answer come.
 #pragma once
 
 #include <cstdint>
@@ -27,6 +27,8 @@ class CaresSock final : public SockComponent {
   const std::string& setup_error() const { return loop_->setup_error(); }
   // Requests started and neither reported nor cancelled.
   size_t OutstandingCount() const;
+  // Answers that arrived and wait for their thread to pump.
+  size_t WaitingAnswerCount() const;
 
  private:
   class Requests;  // shared with the answers in flight

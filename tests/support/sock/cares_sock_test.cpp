@@ -147,14 +147,56 @@ TEST_F(CaresSockTest, NamesDnsCannotCarryFailWithoutAQuestion) {
 }
 
 TEST_F(CaresSockTest, LocalhostComesFromTheHostsFile) {
+  // A hosts file of the test's own, not the machine's.
+  testing_support::TempRoot root;
+  testing_support::WriteFileBytes(root / "hosts", "127.0.0.9 localhost\n");
   dns_.IgnoreUnknown(true);
-  auto sock = Make();
+  SockConfig config;
+  config.hosts = (root / "hosts").string();
+  auto sock = Make({}, 5000, config);
   sock->StartForwardLookup("localhost");
   ASSERT_TRUE(WaitFor(1));
   ASSERT_TRUE(sink_->events[0].resolved);
-  ASSERT_FALSE(sink_->events[0].addresses.empty());
-  EXPECT_EQ(sink_->events[0].addresses[0].rfind("127.", 0), 0u);
+  EXPECT_EQ(sink_->events[0].addresses, std::vector<std::string>{"127.0.0.9"});
   EXPECT_EQ(dns_.TotalQueries(), 0);
+}
+
+// A sink that, while it is handed the first answer, waits (pumping) for the
+// second, as a listener calling GetAddress from inside its callback does.
+class NestedWaitSink : public dwSockNotify {
+ public:
+  void HostResolved(int32_t handle, const HostEntry*) override { Heard(handle); }
+  void AsyncError(int32_t handle, int32_t, const std::string&) override { Heard(handle); }
+  std::vector<int32_t> heard;
+  bool nested_wait_ended = false;
+
+ private:
+  void Heard(int32_t handle) {
+    heard.push_back(handle);
+    if (heard.size() != 1) return;
+    nested_wait_ended =
+        platform::Apartment::Current()->WaitPumping([this] { return heard.size() >= 2; }, 5000ms);
+  }
+};
+
+TEST_F(CaresSockTest, AListenerWaitingForAnotherAnswerOfTheSameBatchSeesIt) {
+  testing_support::TempRoot root;
+  testing_support::WriteFileBytes(root / "hosts", "10.3.0.1 first.test\n10.3.0.2 second.test\n");
+  SockConfig config;
+  config.lookups = "f";
+  config.hosts = (root / "hosts").string();
+  auto sock = Make({}, 5000, config);
+  auto sink = std::make_shared<NestedWaitSink>();
+  sock->RegisterNotify(sink);
+  int32_t first = sock->StartForwardLookup("first.test");
+  int32_t second = sock->StartForwardLookup("second.test");
+  // Both answers wait for this thread before it pumps once.
+  for (int i = 0; i < 10000 && sock->WaitingAnswerCount() < 2; ++i) std::this_thread::sleep_for(1ms);
+  ASSERT_EQ(sock->WaitingAnswerCount(), 2u);
+  ASSERT_TRUE(platform::Apartment::Current()->WaitPumping([&] { return sink->heard.size() >= 2; }, 10000ms));
+  EXPECT_TRUE(sink->nested_wait_ended);
+  EXPECT_EQ(sink->heard, (std::vector<int32_t>{first, second}));
+  EXPECT_EQ(sock->OutstandingCount(), 0u);
 }
 
 TEST_F(CaresSockTest, TheHostsFileAndDnsAreAskedInTheConfiguredOrder) {
