@@ -1,10 +1,14 @@
 // The module's per-thread state and the small helpers its routines share.
 #pragma once
 
+#include <cstdint>
 #include <memory>
+#include <span>
+#include <utility>
 #include <string>
 #include <string_view>
 
+#include "platform/basic/variant.h"
 #include "support/imdb/imdb.h"
 
 namespace alerts {
@@ -17,6 +21,10 @@ struct AlertState {
   bool rebuild_guard = false;
   // The message of the last row WriteLogEntry attempted on this thread.
   std::string last_log_message;
+  // Set by a failed probe when the engine says the file is damaged or is not
+  // a store (its tables missing); clear when the file is only unusable for
+  // now (no descriptors, an I/O error, a lock held too long).
+  bool probe_found_damage = false;
 };
 
 // This thread's state.
@@ -30,5 +38,19 @@ std::string ProfileFolder();
 
 // A line of the system log.
 void Log(std::string_view message);
+
+// Inserts one row of `fields` (column number, value) into `table`. When the
+// store is full, room is made (MakeRoom) and the insert tried again, for as
+// long as there is something to remove. True when the row was inserted; the
+// new row's COUNTER value in `counter` (when given). A failure stays the
+// pending error.
+bool InsertMakingRoom(std::string_view table, std::span<const std::pair<int, platform::Variant>> fields,
+                      int32_t* counter);
+
+// Removes the least needed rows of a full store, one batch of the first kind
+// there is: log entries (oldest first), then alerts marked deleted, then
+// processed alerts (oldest first). Logs what it removed; false when there
+// was nothing to remove.
+bool MakeRoom();
 
 }  // namespace alerts

@@ -7,10 +7,19 @@
 namespace alerts {
 
 bool VerifyAlertStore() {
+  AlertState& state = State();
   bool usable = true;
+  state.probe_found_damage = false;
   for (std::string_view probe : {kProbeAlerts, kProbeLogEntries, kProbeLogSettings}) {
     bool valid = false;
-    if (!platform::Step([&] { valid = Connection().Check(probe); }) || !valid) usable = false;
+    if (!platform::Step([&] { valid = Connection().Check(probe); }) || !valid) {
+      usable = false;
+      // Only the engine's word makes a file damaged; without a connection,
+      // or with the file out of reach for now, it is not.
+      if (state.connection && state.connection->LastFailure() != support::ImdbFailure::kTransient) {
+        state.probe_found_damage = true;
+      }
+    }
   }
   return usable;
 }
@@ -22,7 +31,11 @@ bool CheckIMDBObject() {
   bool usable = false;
   if (had_connection) {
     usable = VerifyAlertStore();
-    if (!usable) Log("CheckIMDBObject found corrupted alert store. Will be deleted and rebuild from scratch");
+    if (!usable && state.probe_found_damage) {
+      Log("CheckIMDBObject found corrupted alert store. Will be deleted and rebuild from scratch");
+    } else if (!usable) {
+      Log("CheckIMDBObject: alert store not usable now (" + platform::Err::Description() + "); opening it again");
+    }
   }
   if (usable) return true;
   state.connection.reset();

@@ -27,7 +27,10 @@
 namespace alerts {
 
 // The size limit of "imdb.bin": a larger file is removed at open, and the
-// component is told to keep the database within it.
+// component is told to keep the database within it. A full store makes room
+// for a new alert or log entry by removing log entries (oldest first), then
+// alerts marked deleted, then processed alerts (oldest first), and logs what
+// it removed; only alerts nobody has processed are never given up.
 inline constexpr int64_t kMaxDatabaseBytes = 4194304;
 // The "no time given" EventTime of PostAlert: 1 January 1980 00:00:00.
 inline constexpr double kNoEventTime = 29221.0;
@@ -38,7 +41,10 @@ inline constexpr std::string_view kDeletedTag = "(DELETED)";
 
 // Opens the thread's connection on "<profile>/imdb.bin": removes a file over
 // kMaxDatabaseBytes, creates the tables in a new file, and rebuilds a file
-// that fails the probe (once per call).
+// that the engine calls damaged (once per call), keeping the damaged one as
+// "imdb.bin.damaged-yyyymmdd-hhnnss". A file that cannot be opened now (no
+// descriptors, an I/O error, a lock held too long) is left alone: the open
+// reports failure and the next operation tries again.
 void OpenGDB();
 // Closes the thread's connection.
 void CloseGDB();

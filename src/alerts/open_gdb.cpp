@@ -6,6 +6,7 @@
 #include "alerts/alert_state.h"
 #include "alerts/alert_statements.h"
 #include "alerts/mod_alert.h"
+#include "platform/basic/date_time.h"
 #include "platform/basic/err.h"
 #include "platform/com/class_registry.h"
 #include "support/imdb/imdb_error.h"
@@ -26,6 +27,20 @@ void CreateLogTables() {
   bool entries = Step([] { Connection().Execute(kCreateLogEntries); });
   bool settings = Step([] { Connection().Execute(kCreateLogSettings); });
   if (!entries || !settings) Log("CreateLogTables: " + Err::Description());
+}
+
+// Moves the damaged file aside under a dated name, so that what it holds can
+// still be looked at; only when that fails is it deleted.
+void KeepDamagedFile(const std::string& path) {
+  std::string suffix;
+  Step([&] { suffix = ".damaged-" + platform::FormatDate(platform::Now(), "yyyymmdd-hhnnss"); });
+  const std::string aside = support::Imdb::MoveDatabaseFileAside(path, suffix);
+  if (!aside.empty()) {
+    Log("OpenGDB - Damaged IMDB file kept as '" + aside + "'");
+    return;
+  }
+  Log("OpenGDB - Could not move the damaged IMDB file aside; removing " + path);
+  support::Imdb::RemoveDatabaseFile(path);
 }
 
 }  // namespace
@@ -67,11 +82,14 @@ void OpenGDB() {
     CreateLogTables();
   } else if (!state.rebuild_guard) {
     state.rebuild_guard = true;
-    if (!VerifyAlertStore()) {
+    // Only a file the engine calls damaged (or that is not a store) is
+    // rebuilt; one that cannot be opened now (no descriptors, an I/O error,
+    // a lock held too long) is left alone and the open reports failure.
+    if (!VerifyAlertStore() && state.probe_found_damage) {
       Log("DB Corruption detected. Rebuilding");
       Step([] { Connection().Close(); });
       state.connection.reset();
-      support::Imdb::RemoveDatabaseFile(path);
+      KeepDamagedFile(path);
       OpenGDB();
     }
     state.rebuild_guard = false;

@@ -36,8 +36,7 @@ bool PostAlert(const std::string& store_name, uint8_t severity, const std::strin
       {kColShowPrivOnly, Variant(show_priv_only)},
       {kColTag, Variant(tag)},
   };
-  for (const auto& [column, value] : fields) Step([&] { Connection().SetField(column, value); });
-  bool inserted = Step([&] { record_index = Connection().InsertRow(kAlertsTable); });
+  bool inserted = InsertMakingRoom(kAlertsTable, fields, &record_index);
   if (Err::IsSet()) Log("PostAlert: " + Err::Description());
   // An alert that did not reach the table is reported as not posted.
   return inserted;

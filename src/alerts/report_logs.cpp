@@ -20,16 +20,16 @@ void WriteLogEntry(const std::string& log_name, uint8_t severity, const std::str
   if (message == state.last_log_message) return;
   state.last_log_message = message;
   if (!CheckIMDBObject()) return;
-  support::Imdb& db = Connection();
-  Step([&] { db.SetFieldText(kColLogName, log_name); });
   // Through the text form and back: the stamp keeps whole seconds.
-  Step([&] {
-    double now = platform::CDate(Variant(platform::CStr(Variant::Date(platform::Now()))));
-    db.SetFieldDouble(kColLogDateTime, now);
-  });
-  Step([&] { db.SetFieldLong(kColLogSeverity, severity); });
-  Step([&] { db.SetFieldText(kColLogMessage, message); });
-  Step([&] { db.InsertRow(kLogEntriesTable); });
+  double now = 0;
+  Step([&] { now = platform::CDate(Variant(platform::CStr(Variant::Date(platform::Now())))); });
+  const std::pair<int, Variant> fields[] = {
+      {kColLogName, Variant(log_name)},
+      {kColLogDateTime, Variant(now)},
+      {kColLogSeverity, Variant(static_cast<int32_t>(severity))},
+      {kColLogMessage, Variant(message)},
+  };
+  InsertMakingRoom(kLogEntriesTable, fields, nullptr);
 }
 
 std::string GetPrivacyReport() {

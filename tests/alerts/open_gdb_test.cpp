@@ -1,5 +1,6 @@
 #include <filesystem>
 #include <fstream>
+#include <regex>
 
 #include "alerts/alert_statements.h"
 #include "alerts_fixture.h"
@@ -82,6 +83,17 @@ struct BadFile {
 
 class RebuildTest : public OpenGdbTest, public ::testing::WithParamInterface<BadFile> {};
 
+// The files the rebuilds moved aside, by name.
+std::vector<std::string> KeptDamagedFiles() {
+  std::vector<std::string> names;
+  for (const auto& entry : std::filesystem::directory_iterator(std::filesystem::path(AlertDatabasePath()).parent_path())) {
+    const std::string name = entry.path().filename().string();
+    if (name.rfind("imdb.bin.damaged-", 0) == 0) names.push_back(name);
+  }
+  std::sort(names.begin(), names.end());
+  return names;
+}
+
 TEST_P(RebuildTest, FileThatFailsTheProbeIsRebuiltOnce) {
   std::string path = AlertDatabasePath();
   if (GetParam().bytes.empty()) {
@@ -93,12 +105,20 @@ TEST_P(RebuildTest, FileThatFailsTheProbeIsRebuiltOnce) {
   } else {
     testing_support::WriteFileBytes(path, GetParam().bytes);
   }
+  const std::string damaged_bytes = testing_support::ReadFileBytes(path);
   ClearLog();
   int32_t index = Post("Fresh");
   EXPECT_EQ(index, 1);
+  // The damaged file is kept, whole, under a dated name.
+  const std::vector<std::string> kept = KeptDamagedFiles();
+  ASSERT_EQ(kept.size(), 1u);
+  EXPECT_TRUE(std::regex_match(kept[0], std::regex(R"(imdb\.bin\.damaged-\d{8}-\d{6})"))) << kept[0];
+  const std::string aside = (std::filesystem::path(path).parent_path() / kept[0]).string();
+  EXPECT_EQ(testing_support::ReadFileBytes(aside), damaged_bytes);
   EXPECT_EQ(LogMessages(), (std::vector<std::string>{
                                "OpenGDB. File is '" + path + "'",
                                "DB Corruption detected. Rebuilding",
+                               "OpenGDB - Damaged IMDB file kept as '" + aside + "'",
                                "OpenGDB. File is '" + path + "'",
                                "OpenGDB - creating new tables",
                                "OpenGDB - Successfully opened IMDB '" + path + "'",
@@ -137,6 +157,49 @@ TEST_F(OpenGdbTest, StoreBrokenUnderAnOpenConnectionIsRebuiltByTheNextCall) {
   EXPECT_TRUE(Logged("DB Corruption detected. Rebuilding"));
   EXPECT_TRUE(AnyAlerts("After"));
 }
+
+class TransientFailureTest : public OpenGdbTest,
+                             public ::testing::WithParamInterface<support::Imdb::OpenFault> {
+ protected:
+  void TearDown() override {
+    support::Imdb::SetOpenFault(support::Imdb::OpenFault::kNone);
+    OpenGdbTest::TearDown();
+  }
+};
+
+TEST_P(TransientFailureTest, LeavesTheFileAloneAndReportsFailure) {
+  Post("Kept");
+  CloseGDB();
+  const std::string path = AlertDatabasePath();
+  const std::string bytes = testing_support::ReadFileBytes(path);
+  ClearLog();
+  support::Imdb::SetOpenFault(GetParam());
+  EXPECT_FALSE(AnyAlerts("Kept"));
+  int32_t index = -1;
+  double when = kNoEventTime;
+  EXPECT_FALSE(PostAlert("Kept", 1, "s", "d", "id", "", false, index, false, when, ""));
+  EXPECT_EQ(index, -1);
+  EXPECT_TRUE(Logged("OpenGDB - Could not open IMDB '" + path + "'"));
+  EXPECT_FALSE(Logged("DB Corruption detected. Rebuilding"));
+  EXPECT_FALSE(Logged("CheckIMDBObject found corrupted alert store. Will be deleted and rebuild from scratch"));
+  EXPECT_EQ(testing_support::ReadFileBytes(path), bytes);
+  EXPECT_TRUE(KeptDamagedFiles().empty());
+  // Once the file can be reached again, everything in it is there.
+  support::Imdb::SetOpenFault(support::Imdb::OpenFault::kNone);
+  EXPECT_TRUE(AnyAlerts("Kept"));
+}
+
+INSTANTIATE_TEST_SUITE_P(Faults, TransientFailureTest,
+                         ::testing::Values(support::Imdb::OpenFault::kIoError,
+                                           support::Imdb::OpenFault::kNoFileDescriptors,
+                                           support::Imdb::OpenFault::kLocked),
+                         [](const ::testing::TestParamInfo<support::Imdb::OpenFault>& info) {
+                           switch (info.param) {
+                             case support::Imdb::OpenFault::kIoError: return std::string("IoError");
+                             case support::Imdb::OpenFault::kNoFileDescriptors: return std::string("NoDescriptors");
+                             default: return std::string("Locked");
+                           }
+                         });
 
 TEST_F(OpenGdbTest, UnopenableStoreAnswersFalseEverywhere) {
   // A folder where the file should be, which cannot be removed: nothing can

@@ -3,7 +3,11 @@
 #include <climits>
 #include <system_error>
 
+#include <sqlite3.h>
+
 #include "platform/basic/conversions.h"
+#include "platform/fs/file_ops.h"
+#include "platform/fs/rename_keeping.h"
 #include "support/imdb/imdb_connection.h"
 #include "support/imdb/imdb_error.h"
 #include "support/imdb/shared_file.h"
@@ -142,6 +146,46 @@ void Imdb::CloseResult() {
 void Imdb::ExportTable(std::string_view table, const std::filesystem::path& path, char separator, char record_end) {
   std::lock_guard lock(mutex_);
   Connection().ExportTable(table, path, separator, record_end);
+}
+
+ImdbFailure Imdb::LastFailure() const {
+  std::lock_guard lock(mutex_);
+  return connection_ ? connection_->last_failure() : ImdbFailure::kTransient;
+}
+
+int32_t Imdb::RowsChanged() const {
+  std::lock_guard lock(mutex_);
+  return connection_ ? connection_->rows_changed() : 0;
+}
+
+void Imdb::SetOpenFault(OpenFault fault) {
+  switch (fault) {
+    case OpenFault::kNone: ImdbConnection::SetOpenFault(0); break;
+    case OpenFault::kIoError: ImdbConnection::SetOpenFault(SQLITE_IOERR); break;
+    case OpenFault::kNoFileDescriptors: ImdbConnection::SetOpenFault(SQLITE_CANTOPEN); break;
+    case OpenFault::kLocked: ImdbConnection::SetOpenFault(SQLITE_BUSY); break;
+    case OpenFault::kDamaged: ImdbConnection::SetOpenFault(SQLITE_NOTADB); break;
+  }
+}
+
+std::string Imdb::MoveDatabaseFileAside(const std::filesystem::path& path, const std::string& suffix) {
+  // Connections of this process notice at once that their file is gone.
+  SharedFile::ForFile(path.string())->Bump();
+  std::string aside;
+  for (int attempt = 1; attempt <= 100 && aside.empty(); ++attempt) {
+    std::string candidate = path.string() + suffix + (attempt > 1 ? "-" + std::to_string(attempt) : "");
+    if (platform::fs::RenameKeeping(path.string(), candidate)) aside = std::move(candidate);
+    else if (!platform::fs::PathExists(candidate)) break;  // the move itself failed
+  }
+  if (aside.empty()) return {};
+  // The log holds commits not yet folded into the file: it goes with it.
+  for (const char* log : {"-wal", "-journal"}) {
+    std::string from = path.string() + log;
+    if (platform::fs::PathExists(from)) platform::fs::RenameKeeping(from, aside + log);
+  }
+  std::error_code ignored;
+  std::filesystem::remove(path.string() + "-shm", ignored);
+  return aside;
 }
 
 void Imdb::RemoveDatabaseFile(const std::filesystem::path& path) {

@@ -30,8 +30,10 @@
 // that many bytes (a write that would needs room raises "database or disk is
 // full"), so the file itself never exceeds the setting.
 //
-// Failures raise platform::BasicError (number kErrImdb, the engine's own
-// description, source "QuiLogic.IMDB"); see imdb_error.h.
+// Failures raise platform::BasicError (number kErrImdb, or kErrImdbFull when
+// the store is full; the engine's own description, source "QuiLogic.IMDB");
+// LastFailure says whether the file is damaged or only unusable for now. See
+// imdb_error.h.
 #pragma once
 
 #include <cstdint>
@@ -45,6 +47,7 @@
 
 #include "platform/basic/variant.h"
 #include "platform/com/object.h"
+#include "support/imdb/imdb_error.h"
 
 namespace support {
 
@@ -126,9 +129,25 @@ class Imdb : public platform::com::Object {
   // its quotes doubled. The file is replaced whole.
   void ExportTable(std::string_view table, const std::filesystem::path& path, char separator, char record_end);
 
+  // The kind of the connection's last failure (kTransient when nothing is
+  // open): whether a failing file is damaged or only unusable for now.
+  ImdbFailure LastFailure() const;
+  // Rows the last INSERT, UPDATE or DELETE changed.
+  int32_t RowsChanged() const;
+
   // Deletes a database file and the engine's files beside it. Failures are
   // ignored.
   static void RemoveDatabaseFile(const std::filesystem::path& path);
+  // Moves a database file and its write-ahead log aside to `path` + `suffix`
+  // (+ "-2", "-3" ... when that name is taken), never replacing a file, and
+  // deletes the engine's shared-memory file. The new path of the database,
+  // or empty when it could not be moved.
+  static std::string MoveDatabaseFileAside(const std::filesystem::path& path, const std::string& suffix);
+
+  // Makes every open of this process fail as the engine fails for `fault`
+  // (kNone: no fault), for tests of what callers do then.
+  enum class OpenFault { kNone, kIoError, kNoFileDescriptors, kLocked, kDamaged };
+  static void SetOpenFault(OpenFault fault);
 
   std::string TypeName() const override { return "IMDB"; }
 

@@ -3,6 +3,7 @@
 #include <sqlite3.h>
 #include <sys/stat.h>
 
+#include <atomic>
 #include <chrono>
 #include <system_error>
 
@@ -22,6 +23,27 @@ constexpr auto kIdentityCheckInterval = std::chrono::milliseconds(10);
 // Caches are small: the store uses a handful of statement texts.
 constexpr size_t kMaxCachedTranslations = 256;
 constexpr size_t kMaxCachedStatements = 128;
+
+std::atomic<int> open_fault{0};
+
+// What an engine result code says about the file.
+ImdbFailure KindOf(int code) {
+  switch (code & 0xff) {
+    case SQLITE_CORRUPT:
+    case SQLITE_NOTADB:
+      return ImdbFailure::kDamaged;
+    case SQLITE_ERROR:
+    case SQLITE_SCHEMA:
+    case SQLITE_CONSTRAINT:
+    case SQLITE_MISMATCH:
+    case SQLITE_RANGE:
+    case SQLITE_TOOBIG:
+      return ImdbFailure::kStatement;
+    default:
+      // IOERR, CANTOPEN, BUSY, LOCKED, NOMEM, FULL, PERM, READONLY ...
+      return ImdbFailure::kTransient;
+  }
+}
 
 bool OnlyBlanks(const char* text) {
   for (; text && *text; ++text) {
@@ -71,18 +93,32 @@ ImdbConnection::~ImdbConnection() {
   CloseFile();
 }
 
+void ImdbConnection::SetOpenFault(int engine_code) { open_fault.store(engine_code); }
+
+void ImdbConnection::Break(std::string reason, ImdbFailure kind) {
+  broken_ = std::move(reason);
+  broken_kind_ = kind;
+  last_failure_ = kind;
+}
+
 void ImdbConnection::OpenFile() {
   broken_.clear();
+  broken_kind_ = ImdbFailure::kNone;
+  last_failure_ = ImdbFailure::kNone;
   std::error_code error;
   std::filesystem::path parent = std::filesystem::path(path_).parent_path();
   if (!parent.empty()) std::filesystem::create_directories(parent, error);
   shared_ = SharedFile::ForFile(path_);
   generation_seen_ = shared_->generation();
   proven_.clear();
+  if (int fault = open_fault.load()) {
+    Break(sqlite3_errstr(fault), KindOf(fault));
+    return;
+  }
   int rc = sqlite3_open_v2(path_.c_str(), &db_, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE | SQLITE_OPEN_NOMUTEX,
                            nullptr);
   if (rc != SQLITE_OK) {
-    broken_ = db_ ? sqlite3_errmsg(db_) : sqlite3_errstr(rc);
+    Break(db_ ? sqlite3_errmsg(db_) : sqlite3_errstr(rc), KindOf(rc));
     return;
   }
   sqlite3_busy_timeout(db_, kBusyTimeoutMs);
@@ -104,9 +140,14 @@ void ImdbConnection::OpenFile() {
     rc = sqlite3_step(stmt);
     if (rc != SQLITE_ROW) RaiseEngineError();
     std::string verdict = reinterpret_cast<const char*>(sqlite3_column_text(stmt, 0));
-    if (verdict != "ok") RaiseImdbError("database disk image is malformed: " + verdict);
+    if (verdict != "ok") {
+      last_failure_ = ImdbFailure::kDamaged;
+      RaiseImdbError("database disk image is malformed: " + verdict);
+    }
   } catch (const platform::BasicError& e) {
-    broken_ = e.description();
+    // The engine's verdict on the file (damaged, or only unusable now) was
+    // noted with the failure.
+    Break(e.description(), last_failure_ == ImdbFailure::kNone ? ImdbFailure::kTransient : last_failure_);
     return;
   }
   struct stat info {};
@@ -129,22 +170,30 @@ void ImdbConnection::CloseFile() {
 void ImdbConnection::NoteEngineFailure() {
   proven_.clear();
   if (!db_) return;
-  int code = sqlite3_errcode(db_) & 0xff;
-  if (code == SQLITE_CORRUPT || code == SQLITE_NOTADB) {
-    broken_ = sqlite3_errmsg(db_);
+  const int code = sqlite3_errcode(db_);
+  last_failure_ = KindOf(code);
+  if (last_failure_ == ImdbFailure::kDamaged) {
+    Break(sqlite3_errmsg(db_), ImdbFailure::kDamaged);
     shared_->Bump();
   }
 }
 
 void ImdbConnection::RaiseEngineError() {
-  if (!db_) RaiseImdbError("the database is not open");
+  if (!db_) {
+    last_failure_ = ImdbFailure::kTransient;
+    RaiseImdbError("the database is not open");
+  }
   std::string message = sqlite3_errmsg(db_);
+  const bool full = (sqlite3_errcode(db_) & 0xff) == SQLITE_FULL;
   NoteEngineFailure();
-  RaiseImdbError(message);
+  RaiseImdbError(message, full ? kErrImdbFull : kErrImdb);
 }
 
 void ImdbConnection::EnsureUsable() {
-  if (!broken_.empty()) RaiseImdbError(broken_);
+  if (!broken_.empty()) {
+    last_failure_ = broken_kind_;
+    RaiseImdbError(broken_);
+  }
   if (holds_gate_) return;
   auto now = std::chrono::steady_clock::now();
   uint64_t generation = shared_->generation();
@@ -157,6 +206,7 @@ void ImdbConnection::EnsureUsable() {
   struct stat info {};
   if (::stat(path_.c_str(), &info) != 0) {
     proven_.clear();
+    last_failure_ = ImdbFailure::kTransient;  // the next open makes a new one
     identity_checked_ = {};  // look again next time: a new file may come
     RaiseImdbError("the database file " + path_ + " no longer exists");
   }
@@ -224,6 +274,7 @@ void ImdbConnection::StepToEnd(sqlite3_stmt* stmt) {
   while ((rc = sqlite3_step(stmt)) == SQLITE_ROW) {
   }
   if (rc != SQLITE_DONE) RaiseEngineError();
+  rows_changed_ = sqlite3_changes(db_);
 }
 
 void ImdbConnection::AcquireGate() {

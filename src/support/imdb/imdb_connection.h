@@ -18,6 +18,7 @@
 #include <vector>
 
 #include "platform/basic/variant.h"
+#include "support/imdb/imdb_error.h"
 #include "support/imdb/result_set.h"
 #include "support/imdb/sql_dialect.h"
 
@@ -47,6 +48,11 @@ class ImdbConnection {
 
   const std::string& path() const { return path_; }
   const std::string& broken_reason() const { return broken_; }
+  ImdbFailure last_failure() const { return last_failure_; }
+  int32_t rows_changed() const { return rows_changed_; }
+
+  // Every open of the process fails with this engine result code (0: none).
+  static void SetOpenFault(int engine_code);
 
   bool Execute(std::string_view sql, std::span<const platform::Variant> params);
   bool Check(std::string_view sql);
@@ -72,6 +78,8 @@ class ImdbConnection {
   // Raises when the connection is unusable; reopens when the file at the
   // path was replaced (another connection rebuilt it).
   void EnsureUsable();
+  // Makes the connection unusable for the reason, remembering its kind.
+  void Break(std::string reason, ImdbFailure kind);
   // Raises the engine's last error. An error that says the file is damaged
   // also makes the connection unusable and tells the other connections.
   [[noreturn]] void RaiseEngineError();
@@ -93,6 +101,9 @@ class ImdbConnection {
   int64_t max_size_ = 0;
   sqlite3* db_ = nullptr;
   std::string broken_;
+  ImdbFailure broken_kind_ = ImdbFailure::kNone;
+  ImdbFailure last_failure_ = ImdbFailure::kNone;
+  int32_t rows_changed_ = 0;
   dev_t device_ = 0;
   ino_t inode_ = 0;
   std::chrono::steady_clock::time_point identity_checked_;

@@ -277,6 +277,14 @@ TEST(ImdbFileTest, SizeSettingCapsTheFile) {
     error = RaisedBy([&] { db.InsertRow("Big"); });
   }
   EXPECT_EQ(error, "database or disk is full");
+  try {
+    db.SetFieldText(2, std::string(4000, 'b'));
+    db.InsertRow("Big");
+    ADD_FAILURE();
+  } catch (const BasicError& e) {
+    EXPECT_EQ(e.number(), kErrImdbFull);
+  }
+  EXPECT_EQ(db.LastFailure(), ImdbFailure::kTransient);
   db.Close();
   EXPECT_LE(std::filesystem::file_size(path), 64u * 1024u);
 }
@@ -289,6 +297,7 @@ TEST(ImdbFileTest, ForeignAndDamagedFilesAreRefusedAtOpen) {
   EXPECT_EQ(RaisedBy([&] { db.Open(foreign); }), "file is not a database");
   EXPECT_TRUE(db.IsOpen());
   EXPECT_EQ(RaisedBy([&] { db.Check("SELECT * FROM Items"); }), "file is not a database");
+  EXPECT_EQ(db.LastFailure(), ImdbFailure::kDamaged);
   db.Close();
 
   // A real database whose table pages were overwritten.
@@ -310,6 +319,13 @@ TEST(ImdbFileTest, ForeignAndDamagedFilesAreRefusedAtOpen) {
   std::string reason = RaisedBy([&] { broken.Open(damaged); });
   EXPECT_NE(reason, "");
   EXPECT_EQ(RaisedBy([&] { broken.Execute("SELECT * FROM Items"); }), reason);
+  EXPECT_EQ(broken.LastFailure(), ImdbFailure::kDamaged);
+
+  // A statement that does not fit the tables says nothing about the file.
+  Imdb fine;
+  fine.Open((root / "fine.bin").string());
+  EXPECT_NE(RaisedBy([&] { fine.Check("SELECT * FROM Missing"); }), "");
+  EXPECT_EQ(fine.LastFailure(), ImdbFailure::kStatement);
 }
 
 TEST(ImdbFileTest, ConnectionsFollowAFileReplacedByAnother) {

@@ -1,0 +1,81 @@
+// A full store keeps taking alerts and log entries: the size limit is a cap
+// the engine enforces, so room is made by removing what is least needed.
+#include <string>
+
+#include "alerts/alert_state.h"
+#include "alerts/alert_statements.h"
+#include "alerts/mod_alert.h"
+#include "platform/basic/err.h"
+#include "support/imdb/imdb_error.h"
+
+namespace alerts {
+namespace {
+
+using platform::Err;
+using platform::Step;
+using platform::Variant;
+
+// Rows removed per round: enough that a full store does not make room at
+// every insert, few enough that little is lost at a time.
+constexpr int32_t kRoomBatch = 32;
+
+struct RoomRound {
+  const char* sql;
+  const char* what;  // for the log line
+};
+
+// In the order they are given up.
+constexpr RoomRound kRounds[] = {
+    {"DELETE FROM LogEntries WHERE rowid IN "
+     "(SELECT rowid FROM LogEntries ORDER BY LogDateTime, rowid LIMIT ?)",
+     "oldest log entries"},
+    {"DELETE FROM Alerts WHERE AlertIndex IN "
+     "(SELECT AlertIndex FROM Alerts WHERE Tag='(DELETED)' ORDER BY AlertIndex LIMIT ?)",
+     "alerts marked deleted"},
+    {"DELETE FROM Alerts WHERE AlertIndex IN "
+     "(SELECT AlertIndex FROM Alerts WHERE (UserProc<>0 OR SysProc<>0) AND (Tag IS NULL OR Tag<>'(DELETED)') "
+     "ORDER BY AlertIndex LIMIT ?)",
+     "oldest processed alerts"},
+};
+
+}  // namespace
+
+bool MakeRoom() {
+  support::Imdb& db = Connection();
+  for (const RoomRound& round : kRounds) {
+    int32_t removed = 0;
+    Step([&] {
+      db.Execute(round.sql, {Variant(kRoomBatch)});
+      removed = db.RowsChanged();
+    });
+    if (removed > 0) {
+      Log("MakeRoom - alert store is full; removed " + std::to_string(removed) + " " + round.what);
+      return true;
+    }
+  }
+  Log("MakeRoom - alert store is full and holds nothing that may be removed");
+  return false;
+}
+
+bool InsertMakingRoom(std::string_view table, std::span<const std::pair<int, Variant>> fields, int32_t* counter) {
+  for (;;) {
+    support::Imdb& db = Connection();
+    for (const auto& [column, value] : fields) Step([&] { db.SetField(column, value); });
+    int32_t inserted = 0;
+    if (Step([&] { inserted = db.InsertRow(table); })) {
+      if (counter) *counter = inserted;
+      return true;
+    }
+    if (Err::Number() != support::kErrImdbFull) return false;
+    // The failed insert stays the pending error when nothing can go.
+    const int32_t number = Err::Number();
+    const std::string description = Err::Description();
+    if (!MakeRoom()) {
+      Err::Set(number, description, support::kImdbProgId);
+      return false;
+    }
+    Err::Clear();
+  }
+}
+
+}  // namespace alerts
