@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/basic/conversions.h"
 #include "platform/fs/file_ops.h"
 #include "settings/files/settings_file_fixture.h"
 #include "settings/folders/folders.h"
@@ -64,6 +65,21 @@ TEST_F(SettingsFileTest, EveryByteSurvivesTwoStoresAndReloads) {
   ASSERT_TRUE(Loaded(*third));
   EXPECT_EQ(third->GetValue("sys.bytes").StringValue(), bytes);
   EXPECT_EQ(third->GetValue("sys.text").StringValue(), text);
+}
+
+TEST_F(SettingsFileTest, AnOrdinaryStoreRaisesItsThreeChangesInOrder) {
+  cSettings settings;
+  settings.SetValue("sys.name", "Ann");
+  EventRecorder recorder(settings);
+  settings.WriteSnapshotToStored("S-1-5-21-7");
+  std::vector<std::string> seen;
+  for (const auto& event : recorder.events) {
+    seen.push_back(event.name + (event.args.empty() ? "" : " " + platform::CStr(event.args[0])));
+  }
+  EXPECT_EQ(seen, (std::vector<std::string>{"SettingChanged user.sid", "SettingChanged Uncorrupted",
+                                            "SettingChanged user.filename"}));
+  EXPECT_EQ(settings.GetValue("user.filename").StringValue(), PathsOf("S-1-5-21-7").live);
+  EXPECT_TRUE(settings.Dirty());
 }
 
 TEST_F(SettingsFileTest, ALoadRaisesSettingsLoadedAndLogsAnOverwrite) {
