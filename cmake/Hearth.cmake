@@ -93,9 +93,12 @@ set(HEARTH_PLUGIN_RUNTIME platform_basic platform_apartment platform_com platfor
 function(hearth_plugin_host target)
   set_target_properties(${target} PROPERTIES ENABLE_EXPORTS ON)
   target_link_libraries(${target} PRIVATE ${HEARTH_PLUGIN_RUNTIME})
+  # One option list: repeated flags would be merged into one.
+  set(archives)
   foreach(lib IN LISTS HEARTH_PLUGIN_RUNTIME)
-    target_link_options(${target} PRIVATE "LINKER:--whole-archive" "$<TARGET_FILE:${lib}>" "LINKER:--no-whole-archive")
+    list(APPEND archives "$<TARGET_FILE:${lib}>")
   endforeach()
+  target_link_options(${target} PRIVATE "LINKER:--whole-archive" ${archives} "LINKER:--no-whole-archive")
 endfunction()
 
 # hearth_plugin(<name>): a plug-in library (a shared object loaded at run

@@ -60,5 +60,8 @@ void DestroyIOPluginData();
 // in reverse document order. Children whose attribute is missing, not a
 // number, zero or negative are left out (one log line names them).
 platform::xml::Node SortChildrenByAttribute(const platform::xml::Node& element, std::string_view attribute);
+// The same without the log line: the children left out are handed back.
+platform::xml::Node SortChildrenQuietly(const platform::xml::Node& element, std::string_view attribute,
+                                        std::vector<platform::xml::Node>* left_out);
 
 }  // namespace plugins

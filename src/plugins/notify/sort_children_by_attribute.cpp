@@ -27,7 +27,8 @@ int32_t RankOf(const platform::xml::Node& child, std::string_view attribute) {
 
 }  // namespace
 
-platform::xml::Node SortChildrenByAttribute(const platform::xml::Node& element, std::string_view attribute) {
+platform::xml::Node SortChildrenQuietly(const platform::xml::Node& element, std::string_view attribute,
+                                        std::vector<platform::xml::Node>* left_out) {
   platform::xml::Document output;
   platform::xml::Node sorted = output.SetDocumentElement(output.CreateElement(element.NodeName()));
   struct Ranked {
@@ -36,7 +37,6 @@ platform::xml::Node SortChildrenByAttribute(const platform::xml::Node& element, 
     platform::xml::Node node;
   };
   std::vector<Ranked> ranked;
-  std::string left_out;
   std::size_t position = 0;
   for (platform::xml::Node child = element.FirstChild(); child; child = child.NextSibling(), ++position) {
     if (child.Type() != platform::xml::NodeType::kElement) continue;
@@ -44,7 +44,7 @@ platform::xml::Node SortChildrenByAttribute(const platform::xml::Node& element, 
     if (rank > 0) {
       ranked.push_back(Ranked{rank, position, child});
     } else {
-      left_out += (left_out.empty() ? "" : " ") + child.Xml();
+      if (left_out != nullptr) left_out->push_back(child);
     }
   }
   // The selection the list was always ordered by: smallest rank first, and
@@ -53,9 +53,17 @@ platform::xml::Node SortChildrenByAttribute(const platform::xml::Node& element, 
     return a.rank != b.rank ? a.rank < b.rank : a.position > b.position;
   });
   for (const Ranked& entry : ranked) sorted.AppendChild(entry.node.CloneNode(true));
+  return sorted;
+}
+
+platform::xml::Node SortChildrenByAttribute(const platform::xml::Node& element, std::string_view attribute) {
+  std::vector<platform::xml::Node> left_out;
+  platform::xml::Node sorted = SortChildrenQuietly(element, attribute, &left_out);
   if (!left_out.empty()) {
+    std::string names;
+    for (const auto& entry : left_out) names += (names.empty() ? "" : " ") + entry.Xml();
     service::WriteSystemLog("SortChildrenByAttribute - left out the entries without a positive '" +
-                            std::string(attribute) + "': " + left_out);
+                            std::string(attribute) + "': " + names);
   }
   return sorted;
 }
