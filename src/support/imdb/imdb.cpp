@@ -105,6 +105,8 @@ int32_t Imdb::GetFieldLong(int column) const {
 std::string Imdb::GetFieldText(int column) const {
   std::lock_guard lock(mutex_);
   const ResultSet& result = Connection().result();
+  std::string text;
+  if (result.TextField(column, &text)) return text;
   if (result.FieldIsNull(column)) return {};
   return platform::CStr(result.Field(column));
 }

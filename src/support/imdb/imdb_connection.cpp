@@ -163,6 +163,7 @@ void ImdbConnection::CloseFile() {
   for (auto& [text, stmt] : statements_) sqlite3_finalize(stmt);
   statements_.clear();
   tables_.clear();
+  update_sql_.clear();
   if (db_) sqlite3_close_v2(db_);
   db_ = nullptr;
 }
@@ -200,6 +201,7 @@ void ImdbConnection::EnsureUsable() {
   if (generation == generation_seen_ && now - identity_checked_ < kIdentityCheckInterval) return;
   if (generation != generation_seen_) {
     proven_.clear();
+    update_sql_.clear();
     result_.ForgetLayouts();
     generation_seen_ = generation;
   }
@@ -325,6 +327,7 @@ bool ImdbConnection::Execute(std::string_view sql, std::span<const platform::Var
       if (!params.empty()) RaiseImdbError("CREATE and DROP take no placeholders");
       GateTurn turn(*this);
       tables_.clear();
+      update_sql_.clear();
       // Whatever happens, what was proven about the tables is old news.
       shared_->Bump();
       Run("BEGIN IMMEDIATE");
@@ -446,19 +449,33 @@ bool ImdbConnection::UpdateRow() {
   }
   std::vector<int> changed = result_.ChangedColumns();
   if (changed.empty()) return true;
-  std::string sql = "UPDATE \"" + update_table_ + "\" SET ";
-  std::vector<platform::Variant> values;
-  for (size_t i = 0; i < changed.size(); ++i) {
-    if (i > 0) sql += ",";
-    sql += "\"" + result_.column(changed[i] - 1).name + "\"=?";
-    values.push_back(result_.Field(changed[i]));
+  auto spell = [&] {
+    std::string sql = "UPDATE \"" + update_table_ + "\" SET ";
+    for (size_t i = 0; i < changed.size(); ++i) {
+      if (i > 0) sql += ",";
+      sql += "\"" + result_.column(changed[i] - 1).name + "\"=?";
+    }
+    sql += " WHERE rowid=?";
+    return sql;
+  };
+  uint64_t mask = 0;
+  const std::string* sql = nullptr;
+  std::string spelt;
+  if (result_.ChangedMask(&mask)) {
+    auto& by_mask = update_sql_[update_table_];
+    auto found = by_mask.find(mask);
+    if (found == by_mask.end()) found = by_mask.emplace(mask, spell()).first;
+    sql = &found->second;
+  } else {
+    spelt = spell();
+    sql = &spelt;
   }
-  sql += " WHERE rowid=?";
-  sqlite3_stmt* stmt = Prepare(sql);
+  sqlite3_stmt* stmt = Prepare(*sql);
   {
     StatementUse use{stmt};
-    for (size_t i = 0; i < values.size(); ++i) BindValue(stmt, static_cast<int>(i + 1), values[i]);
-    sqlite3_bind_int64(stmt, static_cast<int>(values.size() + 1), result_.CurrentRowid());
+    // Bound straight from the row: its texts stay put until the step is done.
+    for (size_t i = 0; i < changed.size(); ++i) result_.BindField(stmt, static_cast<int>(i + 1), changed[i]);
+    sqlite3_bind_int64(stmt, static_cast<int>(changed.size() + 1), result_.CurrentRowid());
     StepToEnd(stmt);
   }
   bool written = sqlite3_changes(db_) == 1;

@@ -122,6 +122,9 @@ class ImdbConnection {
   TextMap<TranslatedSql> translations_;
   TextMap<sqlite3_stmt*> statements_;
   TextMap<TableInfo> tables_;
+  // The UPDATE text of each set of changed columns (a mask) of a table, so a
+  // row written again the same way is not spelt out anew.
+  TextMap<std::unordered_map<uint64_t, std::string>> update_sql_;
 };
 
 }  // namespace support

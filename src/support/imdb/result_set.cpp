@@ -141,6 +141,29 @@ bool ResultSet::IntegerField(int column, int64_t* value) const {
   return true;
 }
 
+bool ResultSet::TextField(int column, std::string* value) const {
+  const Cell& cell = CellAt(column);
+  if (cell.type != CellType::kText) return false;
+  value->assign(TextOf(cell));
+  return true;
+}
+
+void ResultSet::BindField(sqlite3_stmt* stmt, int index, int column) const {
+  const Cell& cell = CellAt(column);
+  int rc = SQLITE_OK;
+  switch (cell.type) {
+    case CellType::kNull: rc = sqlite3_bind_null(stmt, index); break;
+    case CellType::kInteger: rc = sqlite3_bind_int64(stmt, index, cell.integer); break;
+    case CellType::kReal: rc = sqlite3_bind_double(stmt, index, cell.real); break;
+    case CellType::kText: {
+      std::string_view text = TextOf(cell);
+      rc = sqlite3_bind_text(stmt, index, text.data(), static_cast<int>(text.size()), SQLITE_STATIC);
+      break;
+    }
+  }
+  if (rc != SQLITE_OK) RaiseImdbError(sqlite3_errmsg(sqlite3_db_handle(stmt)));
+}
+
 platform::Variant ResultSet::Field(int column) const {
   const Cell& cell = CellAt(column);
   ColumnKind kind = columns_[static_cast<size_t>(column - 1)].kind;
@@ -205,6 +228,15 @@ std::vector<int> ResultSet::ChangedColumns() const {
     if (changed_[i]) out.push_back(static_cast<int>(i + 1));
   }
   return out;
+}
+
+bool ResultSet::ChangedMask(uint64_t* mask) const {
+  if (changed_.size() > 64) return false;
+  *mask = 0;
+  for (size_t i = 0; i < changed_.size(); ++i) {
+    if (changed_[i]) *mask |= uint64_t{1} << i;
+  }
+  return true;
 }
 
 void ResultSet::ClearChanged() { changed_.assign(columns_.size(), false); }

@@ -52,10 +52,18 @@ class ResultSet {
   bool FieldIsNull(int column) const;
   // The field as a whole number when it is stored as one (no conversion).
   bool IntegerField(int column, int64_t* value) const;
+  // The field's bytes when it is stored as text (no conversion).
+  bool TextField(int column, std::string* value) const;
+  // Binds the field of the current row to parameter `index` of `stmt`, as it
+  // is stored; a text stays in this result, which must outlive the step.
+  void BindField(sqlite3_stmt* stmt, int index, int column) const;
   // Replaces a field of the current row and marks it changed.
   void SetField(int column, const platform::Variant& value);
   // Columns (1-based) changed since the row was fetched or last written.
   std::vector<int> ChangedColumns() const;
+  // The same as a mask (bit i for column i + 1); false when the result has
+  // more columns than the mask holds.
+  bool ChangedMask(uint64_t* mask) const;
   void ClearChanged();
 
  private:
