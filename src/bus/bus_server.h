@@ -7,6 +7,8 @@
 #include <sys/types.h>
 
 #include <atomic>
+#include <chrono>
+#include <condition_variable>
 #include <cstdint>
 #include <functional>
 #include <map>
@@ -70,7 +72,9 @@ class BusServer {
   BusServer(platform::ApartmentPtr home, std::function<platform::com::ObjectPtr()> application, BusOptions options);
   ~BusServer();
 
-  void Start();
+  // Returns once the first try to reach the bus is over (its log line
+  // written), or after `limit` when the service is slow to start.
+  void Start(std::chrono::milliseconds limit);
   void Stop();
 
   // Bus thread: sends a signal of an exported object (dropped while not
@@ -114,6 +118,10 @@ class BusServer {
   std::atomic<bool> stop_{false};
   std::thread thread_;
   platform::ApartmentPtr bus_apartment_;
+  std::mutex first_try_mutex_;
+  std::condition_variable first_try_changed_;
+  bool first_try_over_ = false;
+  void FirstTryOver();
 
   sd_bus* bus_ = nullptr;
   std::vector<std::unique_ptr<ExportedObject>> exports_;

@@ -52,7 +52,9 @@ std::unique_ptr<BusService> BusService::Start(platform::ApartmentPtr home,
                                               std::function<platform::com::ObjectPtr()> application,
                                               BusOptions options) {
   auto server = std::make_unique<BusServer>(std::move(home), std::move(application), std::move(options));
-  server->Start();
+  // The first try is part of the start, so that its log line comes before
+  // the host says it runs.
+  server->Start(std::chrono::seconds(10));
   return std::unique_ptr<BusService>(new BusService(std::move(server)));
 }
 
@@ -72,7 +74,7 @@ BusServer::BusServer(platform::ApartmentPtr home, std::function<platform::com::O
 
 BusServer::~BusServer() { Stop(); }
 
-void BusServer::Start() {
+void BusServer::Start(std::chrono::milliseconds limit) {
   std::promise<void> running;
   std::future<void> started = running.get_future();
   thread_ = std::thread([this, &running] {
@@ -80,8 +82,19 @@ void BusServer::Start() {
     waker_->SetApartment(bus_apartment_);
     running.set_value();
     ThreadMain();
+    FirstTryOver();
   });
   started.get();
+  std::unique_lock lock(first_try_mutex_);
+  first_try_changed_.wait_for(lock, limit, [&] { return first_try_over_; });
+}
+
+void BusServer::FirstTryOver() {
+  {
+    std::lock_guard lock(first_try_mutex_);
+    first_try_over_ = true;
+  }
+  first_try_changed_.notify_all();
 }
 
 void BusServer::Stop() {
@@ -97,6 +110,7 @@ void BusServer::ThreadMain() {
   while (!stop_) {
     std::string error;
     if (!attached_ && !AttachToService()) {
+      FirstTryOver();  // a service without an Application: nothing to offer yet
       WaitForRetry();
       continue;
     }
@@ -108,10 +122,12 @@ void BusServer::ThreadMain() {
                                 kBusName + " when the bus appears");
         said_missing = true;
       }
+      FirstTryOver();
       WaitForRetry();
       continue;
     }
     service::WriteSystemLog(std::string("Bus: took the name ") + kBusName + " on " + address_);
+    FirstTryOver();
     said_missing = false;
     had_bus = true;
     const bool lost = !Serve();
