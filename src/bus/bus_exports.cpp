@@ -171,6 +171,7 @@ bool BusServer::Export(std::string* error) {
     *error = std::string("cannot take the name ") + kBusName + ": " + std::strerror(-r);
     return false;
   }
+  name_queued_ = r == 0;
   return true;
 }
 

@@ -124,6 +124,7 @@ class BusServer {
   void FirstTryOver();
 
   sd_bus* bus_ = nullptr;
+  bool name_queued_ = false;  // another process holds the name; ours comes when it leaves
   std::vector<std::unique_ptr<ExportedObject>> exports_;
 
   // The service's objects: proxies to call, raw pointers to name them by.

@@ -126,7 +126,8 @@ void BusServer::ThreadMain() {
       WaitForRetry();
       continue;
     }
-    service::WriteSystemLog(std::string("Bus: took the name ") + kBusName + " on " + address_);
+    service::WriteSystemLog(std::string(name_queued_ ? "Bus: waiting for the name " : "Bus: took the name ") + kBusName +
+                            " on " + address_);
     FirstTryOver();
     said_missing = false;
     had_bus = true;
