@@ -56,13 +56,14 @@ const Command* FindCommand(const std::string& group, const std::string& name) {
 }
 
 std::string UsageLine(const Command& command) {
-  std::string line = "usage: hearthctl " + command.group + " " + command.name;
+  std::string line = "usage: hearthctl " + command.group + (command.name.empty() ? "" : " " + command.name);
   if (!command.arguments.empty()) line += " " + command.arguments;
   return line;
 }
 
 int Report(Io& io, const Command& command, const std::string& message, int exit_code) {
-  io.err << "hearthctl " << command.group << " " << command.name << ": " << message << "\n";
+  io.err << "hearthctl " << command.group << (command.name.empty() ? "" : " " + command.name) << ": " << message
+         << "\n";
   return exit_code;
 }
 

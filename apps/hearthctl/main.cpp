@@ -16,7 +16,7 @@ using hearthctl::kExitOk;
 using hearthctl::kExitUsage;
 
 std::string CommandColumn(const Command& command) {
-  std::string text = command.group + " " + command.name;
+  std::string text = command.group + (command.name.empty() ? "" : " " + command.name);
   if (!command.arguments.empty()) text += " " + command.arguments;
   return text;
 }
@@ -104,13 +104,16 @@ int Run(int argc, char** argv) {
   const std::string& group_name = args[at++];
   const hearthctl::Group* group = hearthctl::FindGroup(group_name);
   if (group == nullptr) return Usage("unknown command " + group_name);
-  if (at >= args.size() || args[at] == "--help" || args[at] == "-h") {
+  // A group that is one command by itself ("monitor") takes what follows as
+  // its arguments.
+  const Command* whole_group = hearthctl::FindCommand(group_name, "");
+  if (whole_group == nullptr && (at >= args.size() || args[at] == "--help" || args[at] == "-h")) {
     bool asked = at < args.size();
     PrintGroupHelp(*group, asked ? std::cout : std::cerr);
     return asked ? kExitOk : kExitUsage;
   }
-  const std::string& name = args[at++];
-  const Command* command = hearthctl::FindCommand(group_name, name);
+  const std::string name = whole_group != nullptr ? std::string() : args[at++];
+  const Command* command = whole_group != nullptr ? whole_group : hearthctl::FindCommand(group_name, name);
   if (command == nullptr) return Usage("unknown command " + group_name + " " + name);
 
   hearthctl::Arguments rest(args.begin() + static_cast<std::ptrdiff_t>(at), args.end());

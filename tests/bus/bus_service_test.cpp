@@ -259,3 +259,39 @@ TEST(BusStartTest, WithoutABusTheServiceRunsOnAndTakesItsNameWhenTheBusAppears) 
 
 }  // namespace
 }  // namespace bus_test
+
+namespace bus_test {
+namespace {
+
+TEST(HearthctlMonitorTest, PrintsEachSignalOnOneLineUntilInterrupted) {
+  PrivateBus bus;
+  bus.StartService();
+  auto monitor = bus.Spawn({ProgramPath("hearthctl"), "--root", bus.root().string(), "monitor"}, "hearthctl-monitor");
+  // The match is in place once hearthctl's own Hello shows on the bus; give
+  // it the time a start takes, then change settings until a line shows.
+  std::string seen;
+  for (int i = 0; i < 200 && seen.find("SettingChanged") == std::string::npos; ++i) {
+    ASSERT_EQ(bus.Settings("SetValue", {"sv", "sys.watched", "i", std::to_string(i)}).exit_code, 0);
+    std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    seen = testing_support::ReadFileBytes(bus.folder() / "hearthctl-monitor.out");
+  }
+  monitor->Signal(SIGINT);
+  Finished finished = monitor->Wait();
+  EXPECT_EQ(finished.exit_code, 0) << finished.err;
+  const std::string first = finished.out.substr(0, finished.out.find('\n'));
+  EXPECT_EQ(first.rfind("/com/norvale/Hearth/Settings/System com.norvale.Hearth.cSettings.SettingChanged "
+                        "String(\"sys.watched\") Long(",
+                        0),
+            0u)
+      << finished.out;
+}
+
+TEST(HearthctlMonitorTest, WithoutABusSaysSoAndFails) {
+  PrivateBus bus(Policy::kInstalled, /*start_daemon=*/false);
+  Finished f = bus.Run({ProgramPath("hearthctl"), "monitor"});
+  EXPECT_EQ(f.exit_code, 1);
+  EXPECT_EQ(f.err.rfind("hearthctl monitor: the system bus is not there (" + bus.address(), 0), 0u) << f.err;
+}
+
+}  // namespace
+}  // namespace bus_test

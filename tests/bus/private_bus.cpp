@@ -185,8 +185,10 @@ std::vector<std::string> PrivateBus::Environment() const {
 }
 
 void PrivateBus::StartService(bool wait_for_name) {
+  std::vector<std::string> env = Environment();
+  env.insert(env.end(), service_env_.begin(), service_env_.end());
   service_ = std::make_unique<Process>(std::vector<std::string>{ProgramPath("hearthd"), "--root", root().string()},
-                                       Environment(), folder_ / "hearthd.out");
+                                       env, folder_ / "hearthd.out");
   if (wait_for_name && !WaitForName()) throw std::runtime_error("hearthd did not take its name on the bus");
 }
 

@@ -52,6 +52,8 @@ class PrivateBus {
 
   // Starts the daemon (done by the constructor unless told otherwise).
   void StartDaemon();
+  // Adds NAME=VALUE to hearthd's environment (before StartService).
+  void AddServiceEnvironment(std::string entry) { service_env_.push_back(std::move(entry)); }
   // Starts hearthd on the fresh root and waits until it holds its name.
   void StartService(bool wait_for_name = true);
   // Waits up to `limit` for hearthd's name on the bus.
@@ -85,6 +87,7 @@ class PrivateBus {
   std::unique_ptr<Process> daemon_;
   std::unique_ptr<Process> service_;
   int runs_ = 0;
+  std::vector<std::string> service_env_;
 };
 
 // ${HEARTH_BIN_DIR}/program, ${HEARTH_SOURCE_DIR}/relative.
