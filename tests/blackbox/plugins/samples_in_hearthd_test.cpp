@@ -66,7 +66,7 @@ TEST_F(SamplesInHearthd, AnOutOfTreeSampleAndABuiltInOneLoadInRankOrderAndHearAS
   ASSERT_EQ(Shell(cmake + " --install " HEARTH_BUILD_TREE " --prefix " + prefix + " --component sdk"), 0);
   const std::string out_of_tree = root_.str() + "/sample-build";
   ASSERT_EQ(Shell(cmake + " -S " HEARTH_SOURCE_TREE "/examples/plugins/event_counter -B " + out_of_tree +
-                  " -DCMAKE_PREFIX_PATH=" + prefix),
+                  " -G \"" HEARTH_GENERATOR "\" -DCMAKE_CXX_COMPILER=" HEARTH_CXX " -DCMAKE_PREFIX_PATH=" + prefix),
             0);
   ASSERT_EQ(Shell(cmake + " --build " + out_of_tree), 0);
   ASSERT_TRUE(std::filesystem::exists(out_of_tree + "/event_counter.so"));
