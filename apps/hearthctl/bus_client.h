@@ -6,6 +6,7 @@
 #include <systemd/sd-bus.h>
 
 #include <string>
+#include <vector>
 
 namespace hearthctl {
 
@@ -27,6 +28,13 @@ class BusClient {
   sd_bus* bus_ = nullptr;
   std::string address_;
 };
+
+struct Command;
+struct Io;
+
+// "dns resolve --via-service": each name or address through the running
+// service's resolver, printed as "dns resolve" prints them.
+int ResolveViaService(const Command& self, const std::vector<std::string>& texts, long timeout_seconds, Io& io);
 
 // "the system bus is not there (ADDRESS: reason)" / "hearthd is not on the bus".
 inline constexpr char kServiceNotOnBus[] = "hearthd is not running on the bus (com.norvale.Hearth has no owner)";

@@ -4,6 +4,7 @@
 #include <string>
 #include <vector>
 
+#include "bus_client.h"
 #include "command.h"
 #include "dns/dns_resolver.h"
 #include "platform/apartment/apartment.h"
@@ -33,7 +34,7 @@ class Answer : public typelib::IHostResolved {
 int DnsResolve(const Command& self, const Arguments& args, Io& io) {
   ParsedArguments parsed;
   std::string error;
-  if (!ParseArguments(args, {}, {"--timeout"}, &parsed, &error)) return UsageError(io, self, error);
+  if (!ParseArguments(args, {"--via-service"}, {"--timeout"}, &parsed, &error)) return UsageError(io, self, error);
   if (parsed.positional.empty()) return UsageError(io, self, "name or address missing");
   long timeout_seconds = kDefaultTimeoutSeconds;
   if (parsed.Has("--timeout")) {
@@ -46,6 +47,7 @@ int DnsResolve(const Command& self, const Arguments& args, Io& io) {
     }
     if (used != text.size() || timeout_seconds <= 0) return UsageError(io, self, "bad --timeout " + text);
   }
+  if (parsed.Has("--via-service")) return ResolveViaService(self, parsed.positional, timeout_seconds, io);
 
   // Every question is asked at once; the answers come as this thread pumps.
   auto resolver = std::make_shared<dns::cDnsResolver>();
@@ -93,12 +95,13 @@ const GroupRegistration kGroup{"dns", "resolve host names and addresses"};
 const CommandRegistration kResolve{{
     .group = "dns",
     .name = "resolve",
-    .arguments = "[--timeout SECONDS] NAME|ADDRESS [NAME|ADDRESS ...]",
+    .arguments = "[--timeout SECONDS] [--via-service] NAME|ADDRESS [NAME|ADDRESS ...]",
     .summary = "look up names and addresses, one line each: the name, then its addresses",
     .details = "Names are looked up in the hosts file, then in DNS (the servers of the machine configuration\n"
                "value \"dns.servers\", else those of /etc/resolv.conf); a dotted address is looked up the\n"
                "other way round. All are asked at once; the answers print in the order asked. Exits 1 when\n"
-               "any is not found or not answered within the timeout (30 seconds unless given).",
+               "any is not found or not answered within the timeout (30 seconds unless given).\n"
+               "--via-service asks the running hearthd's resolver over the bus instead (one at a time).",
     .run = DnsResolve,
 }};
 

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "private_bus.h"
+#include "support/sock/testing/loopback_dns_responder.h"
 #include "testing/temp_root.h"
 
 namespace bus_test {
@@ -291,6 +292,32 @@ TEST(HearthctlMonitorTest, WithoutABusSaysSoAndFails) {
   Finished f = bus.Run({ProgramPath("hearthctl"), "monitor"});
   EXPECT_EQ(f.exit_code, 1);
   EXPECT_EQ(f.err.rfind("hearthctl monitor: the system bus is not there (" + bus.address(), 0), 0u) << f.err;
+}
+
+}  // namespace
+}  // namespace bus_test
+
+namespace bus_test {
+namespace {
+
+TEST(HearthctlDnsViaServiceTest, AsksTheRunningServicesResolver) {
+  dns_testing::LoopbackDnsResponder dns;
+  dns.AddHost("two.test", {"10.0.0.1", "10.0.0.2"});
+  dns.AddPtr("10.0.0.7", "seven.test");
+  dns.Fail("missing.test", dns_testing::Rcode::kNxDomain);
+  PrivateBus bus;
+  testing_support::WriteFileBytes(bus.root() / "machine.conf",
+                                  "dns.servers = " + dns.ServerCsv() + "\ndns.timeout = 20000\ndns.tries = 1\n");
+  bus.StartService();
+  Finished f = bus.Run({ProgramPath("hearthctl"), "--root", bus.root().string(), "dns", "resolve", "--via-service",
+                        "two.test", "10.0.0.7", "missing.test"});
+  EXPECT_EQ(f.exit_code, 1);
+  EXPECT_EQ(f.out, "two.test 10.0.0.1 10.0.0.2\nseven.test 10.0.0.7\n");
+  EXPECT_EQ(f.err, "hearthctl dns resolve: \"missing.test\" not found\n");
+  bus.StopService();
+  Finished gone = bus.Run({ProgramPath("hearthctl"), "dns", "resolve", "--via-service", "two.test"});
+  EXPECT_EQ(gone.exit_code, 1);
+  EXPECT_NE(gone.err.find("hearthd is not running on the bus"), std::string::npos) << gone.err;
 }
 
 }  // namespace
