@@ -153,6 +153,7 @@ const CommandRegistration kUnregister{{
     .name = "unregister",
     .arguments = "PROGID",
     .summary = "remove a ProgID's plug-in library registration",
+    .details = "Deletes HKEY_CLASSES_ROOT\\PROGID with everything below it. Exit 1 when it is not registered.",
     .run = Unregister,
 }};
 const CommandRegistration kList{{

@@ -1,6 +1,7 @@
 // Plug-in classes from shared objects: a ProgID that no built-in class
-// serves is looked up in the registry hive, HKEY_CLASSES_ROOT "<ProgID>\
-// InprocServer32", whose default value is the absolute path of the library.
+// serves is looked up in the registry hive, under HKEY_CLASSES_ROOT the key
+// "<ProgID>\InprocServer32", whose default value is the absolute path of
+// the library.
 // The library is loaded into the service process and asked, through its one
 // entry point (hearth/plugin_abi.h), for an object of that ProgID.
 //

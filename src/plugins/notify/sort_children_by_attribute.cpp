@@ -61,7 +61,10 @@ platform::xml::Node SortChildrenByAttribute(const platform::xml::Node& element, 
   platform::xml::Node sorted = SortChildrenQuietly(element, attribute, &left_out);
   if (!left_out.empty()) {
     std::string names;
-    for (const auto& entry : left_out) names += (names.empty() ? "" : " ") + entry.Xml();
+    for (const auto& entry : left_out) {
+      if (!names.empty()) names += ' ';
+      names += entry.Xml();
+    }
     service::WriteSystemLog("SortChildrenByAttribute - left out the entries without a positive '" +
                             std::string(attribute) + "': " + names);
   }
