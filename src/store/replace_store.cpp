@@ -9,7 +9,12 @@ namespace store {
 
 std::string WorkFileFor(const std::string& store) {
   std::string work = settings::MakeTempFileName();
-  if (work.empty()) work = store + ".work";
+  // Without a usable temporary folder the work file goes beside the store,
+  // hidden, under the same unique name.
+  if (work.empty() || !platform::fs::FolderExists(platform::fs::FolderOf(work))) {
+    const std::string unique = work.empty() ? std::string("work") : std::string(platform::fs::NameOf(work));
+    work = platform::fs::FolderOf(store) + "/." + std::string(platform::fs::NameOf(store)) + "." + unique;
+  }
   return work;
 }
 

@@ -156,7 +156,11 @@ void cFileMgr::FinalizeStoreFile(int32_t hStoreFile) {
     Encode(bytes, *header);
     if (!platform::fs::WriteAt(hStoreFile, 0, bytes)) platform::RaiseError(platform::kErrDeviceIo, {}, "FinalizeStoreFile");
     if (!header->Compressed) return;
-    CompressStore(hStoreFile, *header, header_size);
+    const std::string path = platform::fs::OpenFilePath(hStoreFile);
+    if (!platform::Step([&] { CompressStore(hStoreFile, *header, header_size); })) {
+      service::WriteSystemLog("FinalizeStoreFile: " + path +
+                              " is not compressed: " + platform::Err::Description());
+    }
   });
 }
 

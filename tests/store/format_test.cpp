@@ -11,30 +11,6 @@ namespace {
 
 namespace reg = platform::registry;
 
-std::string DateBytes(double serial) {
-  uint64_t bits = 0;
-  std::memcpy(&bits, &serial, sizeof bits);
-  std::string s;
-  for (int i = 0; i < 8; ++i) s += static_cast<char>((bits >> (8 * i)) & 0xFF);
-  return s;
-}
-
-std::string Header(int32_t entry_count, const std::string& token, const std::string& stamp, bool compressed) {
-  std::string padded = token;
-  padded.resize(32, ' ');
-  return std::string("\x1ASFHv002", 8) + I32(entry_count) + padded + Text(stamp) + I16(compressed ? -1 : 0) + I32(0) +
-         I16(0) + Text("") + Text("");
-}
-
-std::string Entry(int16_t type, const std::string& body, int32_t number) {
-  return std::string("\x1ASEHv002", 8) + I16(type) + I32(static_cast<int32_t>(body.size())) + I32(number) + body;
-}
-
-std::string FileRecordBytes(const std::string& rel, const std::string& name, double modified, int16_t attributes,
-                            int32_t full_chunks, int32_t last_chunk) {
-  return Text(rel) + Text(name) + DateBytes(modified) + I16(attributes) + I32(full_chunks) + I32(last_chunk);
-}
-
 using FormatTest = StoreTest;
 
 TEST_F(FormatTest, NewFileWithEmptyStampHasA58ByteHeaderAndNoEntries) {
