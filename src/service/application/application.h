@@ -28,6 +28,7 @@
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "platform/basic/variant.h"
 #include "platform/com/event_source.h"
@@ -42,8 +43,7 @@ class Application : public platform::com::Object {
   Application();
   ~Application() override;
 
-  // --- Public operations, in interface order (the R2 registry proxy is
-  // added with it) ----------------------------------------------------------
+  // --- Public operations, in interface order ---------------------------------
 
   // The current user's identifier ("*" the guest, empty for none).
   std::string CurrentUserSID() const { return current_user_sid_; }
@@ -59,6 +59,41 @@ class Application : public platform::com::Object {
   // The data object / the status of one feature plug-in.
   platform::com::ObjectPtr IoGetFeaturePluginData(const std::string& ProgID);
   bool IoGetFeaturePluginStatus(const std::string& ProgID, const std::string& SubStatus);
+  // The registry proxy (registry_proxy.h): each R2 member is one registry
+  // function; A1 is not used; by-reference arguments carry results back.
+  int32_t R2CloseKey(const std::string& A1, int32_t hKey);
+  int32_t R2CreateKeyEx(const std::string& A1, int32_t hKey, std::string& lpSubKey, int32_t Reserved,
+                        const std::string& lpClass, int32_t dwOptions, int32_t samDesired,
+                        int32_t lpSecurityAttributes, int32_t& phkResult, int32_t& lpdwDisposition);
+  int32_t R2DeleteKey(const std::string& A1, int32_t hKey, const std::string& lpSubKey);
+  int32_t R2DeleteValue(const std::string& A1, int32_t hKey, const std::string& lpValueName);
+  int32_t R2EnumByteValue(const std::string& A1, int32_t hKey, int32_t dwIndex, std::string& lpValueName,
+                          int32_t& lpcbValueName, int32_t lpReserved, int32_t& lpType, std::vector<uint8_t>* lpData,
+                          int32_t& lpcbData);
+  int32_t R2EnumKeyEx(const std::string& A1, int32_t hKey, int32_t dwIndex, std::string& lpName, int32_t& lpcbName,
+                      int32_t lpReserved, std::string* lpClass, int32_t& lpcbClass);
+  int32_t R2EnumLongValue(const std::string& A1, int32_t hKey, int32_t dwIndex, std::string& lpValueName,
+                          int32_t& lpcbValueName, int32_t lpReserved, int32_t& lpType, int32_t& lpData,
+                          int32_t& lpcbData);
+  int32_t R2EnumStringValue(const std::string& A1, int32_t hKey, int32_t dwIndex, std::string& lpValueName,
+                            int32_t& lpcbValueName, int32_t lpReserved, int32_t& lpType, std::string* lpData,
+                            int32_t& lpcbData);
+  int32_t R2OpenKeyEx(const std::string& A1, int32_t hKey, const std::string& lpSubKey, int32_t ulOptions,
+                      int32_t samDesired, int32_t& phkResult);
+  int32_t R2QueryByteValueEx(const std::string& A1, int32_t hKey, const std::string& lpValueName, int32_t lpReserved,
+                             int32_t& lpType, std::vector<uint8_t>* lpData, int32_t& lpcbData);
+  int32_t R2QueryByvalLongValueEx(const std::string& A1, int32_t hKey, const std::string& lpValueName,
+                                  int32_t lpReserved, int32_t& lpType, int32_t lpData, int32_t& lpcbData);
+  int32_t R2QueryLongValueEx(const std::string& A1, int32_t hKey, const std::string& lpValueName, int32_t lpReserved,
+                             int32_t& lpType, int32_t& lpData, int32_t& lpcbData);
+  int32_t R2QueryStringValueEx(const std::string& A1, int32_t hKey, const std::string& lpValueName,
+                               int32_t lpReserved, int32_t& lpType, std::string* lpData, int32_t& lpcbData);
+  int32_t R2SetByteValueEx(const std::string& A1, int32_t hKey, const std::string& lpValueName, int32_t lpReserved,
+                           int32_t dwType, const std::vector<uint8_t>& lpData, int32_t& lpcbData);
+  int32_t R2SetLongValueEx(const std::string& A1, int32_t hKey, const std::string& lpValueName, int32_t lpReserved,
+                           int32_t dwType, int32_t lpData, int32_t& lpcbData);
+  int32_t R2SetStringValueEx(const std::string& A1, int32_t hKey, const std::string& lpValueName,
+                             int32_t lpReserved, int32_t dwType, const std::string& lpData, int32_t& lpcbData);
   // Reloads the system collection from its file and sets the three folder
   // settings again.
   void RefreshSystemSettings();
