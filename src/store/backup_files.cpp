@@ -25,6 +25,7 @@ void cFileMgr::BackupFiles(const std::string& BasePath, const std::string& RelPa
   platform::Step([&] {
     RecordWriter out(hStoreFile, platform::fs::Tell(hStoreFile));
     progress_state_ = {};
+    last_backup_ = {};
     BackupFilesTo(out, BasePath, RelPath, FileMask, fRecurseSubdirs, fDeleteFiles, ExcludePaths, MaxFileSize);
     out.Finish();
   });
@@ -73,11 +74,18 @@ void cFileMgr::BackupFilesTo(RecordWriter& out, std::string BasePath, std::strin
     platform::Err::Clear();
     const std::string path = folder + name.name;
     if (platform::fs::FileSize(path) >= MaxFileSize) {
-      if (platform::Step([&] { MoveLargeFile(out, BasePath, RelPath, name.name); })) ++count;
+      if (platform::Step([&] { MoveLargeFile(out, BasePath, RelPath, name.name); })) {
+        ++count;
+        ++last_backup_.moved;
+      } else {
+        ++last_backup_.failed;
+      }
     } else {
       platform::Step([&] { BackupFile(out, BasePath, RelPath, name.name); });
+      if (platform::Err::IsSet()) ++last_backup_.failed;
       if (!platform::Err::IsSet()) {
         ++count;
+        ++last_backup_.files;
         if (fDeleteFiles) {
           platform::fs::SetFileAttributes(path, platform::fs::kNormal);
           platform::fs::DeleteFile(path);
@@ -143,6 +151,7 @@ void cFileMgr::BackupFile(RecordWriter& out, const std::string& BasePath, const 
       out.Write(*data);
       progress_state_.bytes_done += size;
     }
+    last_backup_.bytes += length;
   });
   if (platform::Err::IsSet()) failure = platform::Err::Number();
   platform::fs::CloseFile(number);

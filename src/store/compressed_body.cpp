@@ -11,40 +11,34 @@
 #include "store/chunk_hook.h"
 #include "store/file_manager.h"
 #include "store/replace_store.h"
+#include "store/store_body.h"
 
 namespace store {
-namespace {
 
-// A work file that is removed unless it was put in place.
-class WorkFile {
- public:
-  explicit WorkFile(std::string path) : path_(std::move(path)) {
-    number_ = platform::fs::OpenFile(path_, platform::fs::OpenMode::kOutput, platform::fs::Access::kDefault,
-                                     platform::fs::Share::kDenyAll);
+void ExpandBody(int number, int64_t header_size, int64_t length, RecordWriter& out,
+                const std::function<void(int32_t chunk, int64_t position)>& after_chunk) {
+  auto crypto = contracts::Support().Crypto();
+  RecordReader in(number, header_size, length);
+  const ChunkRecord first = ReadChunkRecord(in);
+  // Every chunk takes at least its record: a count beyond that is damage.
+  if (first.ChunkCount < 1 || first.ChunkCount > (length - header_size) / kChunkRecordSize) {
+    throw RecordError("chunk count");
   }
-  ~WorkFile() {
-    Close();
-    if (!kept_) platform::fs::DeleteFileQuietly(path_);
+  ChunkRecord chunk = first;
+  for (int32_t i = 1; i <= first.ChunkCount; ++i) {
+    if (i > 1) chunk = ReadChunkRecord(in);
+    if (chunk.ChunkCount != first.ChunkCount || chunk.CompressedSize <= 0 || chunk.CompressedSize > in.remaining() ||
+        chunk.ExpandedSize <= 0 || chunk.ExpandedSize > kBodyChunkSize) {
+      throw RecordError("chunk record");
+    }
+    const std::string packed = in.ReadBytes(chunk.CompressedSize);
+    const Bytes bytes = crypto->Decompress(std::span(reinterpret_cast<const uint8_t*>(packed.data()), packed.size()),
+                                           static_cast<size_t>(chunk.ExpandedSize));
+    if (bytes.empty()) throw RecordError("chunk does not expand");
+    out.Write(std::string_view(reinterpret_cast<const char*>(bytes.data()), bytes.size()));
+    if (after_chunk) after_chunk(i, in.position());
   }
-  WorkFile(const WorkFile&) = delete;
-  WorkFile& operator=(const WorkFile&) = delete;
-
-  bool ok() const { return number_ != 0; }
-  int number() const { return number_; }
-  const std::string& path() const { return path_; }
-  void Close() {
-    if (number_) platform::fs::CloseFile(number_);
-    number_ = 0;
-  }
-  void Keep() { kept_ = true; }
-
- private:
-  std::string path_;
-  int number_ = 0;
-  bool kept_ = false;
-};
-
-}  // namespace
+}
 
 void cFileMgr::CompressStore(int32_t hStoreFile, const StoreFileHeader& header, int64_t header_size) {
   const std::string store_path = platform::fs::OpenFilePath(hStoreFile);
@@ -119,7 +113,10 @@ bool cFileMgr::ExpandStore(const std::string& Filename, int32_t& handle, StoreFi
   }
 
   WorkFile work(WorkFileFor(Filename));
-  if (!work.ok()) return false;
+  if (!work.ok()) {
+    service::WriteSystemLog("Error reading file '" + Filename + "' (no work file to expand it into)");
+    return false;
+  }
   bool expanded = false;
   platform::Step([&] {
     RecordWriter out(work.number(), 0);
@@ -128,31 +125,12 @@ bool cFileMgr::ExpandStore(const std::string& Filename, int32_t& handle, StoreFi
     std::string head;
     Encode(head, plain);
     out.Write(head);
-    auto crypto = contracts::Support().Crypto();
-    RecordReader in(handle, header_size, length);
-    const ChunkRecord first = ReadChunkRecord(in);
-    // Every chunk takes at least its record: a count beyond that is damage.
-    if (first.ChunkCount < 1 || first.ChunkCount > (length - header_size) / kChunkRecordSize) {
-      throw RecordError("chunk count");
-    }
-    progress_state_ = {};
-    ChunkRecord chunk = first;
-    for (int32_t i = 1; i <= first.ChunkCount; ++i) {
-      if (i > 1) chunk = ReadChunkRecord(in);
-      if (chunk.ChunkCount != first.ChunkCount || chunk.CompressedSize <= 0 ||
-          chunk.CompressedSize > in.remaining() || chunk.ExpandedSize <= 0 || chunk.ExpandedSize > kBodyChunkSize) {
-        throw RecordError("chunk record");
-      }
-      const std::string packed = in.ReadBytes(chunk.CompressedSize);
-      const Bytes bytes = crypto->Decompress(std::span(reinterpret_cast<const uint8_t*>(packed.data()), packed.size()),
-                                             static_cast<size_t>(chunk.ExpandedSize));
-      if (bytes.empty()) throw RecordError("chunk does not expand");
-      out.Write(std::string_view(reinterpret_cast<const char*>(bytes.data()), bytes.size()));
-      progress_state_.bytes_done = in.position();
+    ExpandBody(handle, header_size, length, out, [&](int32_t chunk, int64_t position) {
+      progress_state_.bytes_done = position;
       ReportProgress();
       platform::Apartment::Current()->PumpPending();
-      RunChunkHook(i);
-    }
+      RunChunkHook(chunk);
+    });
     out.Finish();
     expanded = true;
   });

@@ -52,6 +52,14 @@ struct PlaybackCounts {
   bool completed = false;  // false when a file failure ended it early
 };
 
+// What the last BackupFiles did.
+struct BackupCounts {
+  int32_t files = 0;   // stored inline
+  int64_t bytes = 0;
+  int32_t moved = 0;   // moved to the large-file folder
+  int32_t failed = 0;  // could not be stored (left in place)
+};
+
 class cFileMgr : public platform::com::Object {
  public:
   cFileMgr();   // logs "Creating file manager"
@@ -104,6 +112,7 @@ class cFileMgr : public platform::com::Object {
   // expanded.
   void SetProgress(std::function<void(const StoreProgress&)> progress) { progress_ = std::move(progress); }
   const PlaybackCounts& LastPlayback() const { return last_playback_; }
+  const BackupCounts& LastBackup() const { return last_backup_; }
   const std::string& CurrentStoreName() const { return current_store_name_; }
   int32_t EntryCounter() const { return entry_counter_; }
 
@@ -163,6 +172,7 @@ class cFileMgr : public platform::com::Object {
   std::function<void(const StoreProgress&)> progress_;
   StoreProgress progress_state_;
   PlaybackCounts last_playback_;
+  BackupCounts last_backup_;
 };
 
 // A new cFileMgr, as cIoNotify.GetFileManager hands it out.

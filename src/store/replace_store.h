@@ -4,6 +4,9 @@
 
 #include <string>
 
+#include "platform/fs/file_numbers.h"
+#include "platform/fs/file_ops.h"
+
 namespace store {
 
 // A fresh work-file path for the rewrite of `store` (the temporary folder).
@@ -13,5 +16,34 @@ std::string WorkFileFor(const std::string& store);
 // beside `store`, flushes and renames). False, with `work` removed and
 // `store` untouched, when that fails.
 bool ReplaceStore(const std::string& work, const std::string& store);
+
+// A work file that is removed unless it was put in place.
+class WorkFile {
+ public:
+  explicit WorkFile(std::string path) : path_(std::move(path)) {
+    number_ = platform::fs::OpenFile(path_, platform::fs::OpenMode::kOutput, platform::fs::Access::kDefault,
+                                     platform::fs::Share::kDenyAll);
+  }
+  ~WorkFile() {
+    Close();
+    if (!kept_) platform::fs::DeleteFileQuietly(path_);
+  }
+  WorkFile(const WorkFile&) = delete;
+  WorkFile& operator=(const WorkFile&) = delete;
+
+  bool ok() const { return number_ != 0; }
+  int number() const { return number_; }
+  const std::string& path() const { return path_; }
+  void Close() {
+    if (number_) platform::fs::CloseFile(number_);
+    number_ = 0;
+  }
+  void Keep() { kept_ = true; }
+
+ private:
+  std::string path_;
+  int number_ = 0;
+  bool kept_ = false;
+};
 
 }  // namespace store
