@@ -173,6 +173,25 @@ void PrivateBus::StartDaemon() {
   }
 }
 
+namespace {
+
+// Sets NAME=VALUE in `env`. An inherited entry of that name is replaced, not
+// shadowed: a program reads the first of two. A sanitizer's *_OPTIONS are
+// appended to the inherited ones instead, so the test's options win (the last
+// of an option counts) and the runner's stay.
+void MergeEnvironmentEntry(std::vector<std::string>& env, const std::string& entry) {
+  const std::string name = entry.substr(0, entry.find('=') + 1);
+  for (std::string& existing : env) {
+    if (existing.rfind(name, 0) != 0) continue;
+    const bool options = name.size() > 9 && name.compare(name.size() - 9, 9, "_OPTIONS=") == 0;
+    existing = options ? existing + ":" + entry.substr(name.size()) : entry;
+    return;
+  }
+  env.push_back(entry);
+}
+
+}  // namespace
+
 std::vector<std::string> PrivateBus::Environment() const {
   std::vector<std::string> env;
   for (char** e = environ; *e != nullptr; ++e) {
@@ -186,7 +205,7 @@ std::vector<std::string> PrivateBus::Environment() const {
 
 void PrivateBus::StartService(bool wait_for_name) {
   std::vector<std::string> env = Environment();
-  env.insert(env.end(), service_env_.begin(), service_env_.end());
+  for (const std::string& entry : service_env_) MergeEnvironmentEntry(env, entry);
   service_ = std::make_unique<Process>(std::vector<std::string>{ProgramPath("hearthd"), "--root", root().string()},
                                        env, folder_ / "hearthd.out");
   if (wait_for_name && !WaitForName()) throw std::runtime_error("hearthd did not take its name on the bus");
