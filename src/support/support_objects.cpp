@@ -8,6 +8,7 @@
 #include <mutex>
 
 #include "platform/basic/err.h"
+#include "platform/fs/folders.h"
 #include "support/accounts/account_names.h"
 #include "support/branding/branding_resolver.h"
 #include "support/branding/late_bound_branding_resolver.h"
@@ -18,8 +19,10 @@
 #include "support/files/file_service.h"
 #include "support/firewall/firewall_component.h"
 #include "support/folders/folder_component.h"
+#include "support/launcher/launcher.h"
 #include "support/registry/registry_object.h"
 #include "support/rights/rights_component.h"
+#include "support/securelog/secure_log_file.h"
 #include "support/time/time_component.h"
 #include "support/users/user_list.h"
 #include "support/version/version_service.h"
@@ -51,6 +54,15 @@ std::shared_ptr<void> MakeReal() {
   return std::shared_ptr<Interface>(std::make_shared<Implementation>());
 }
 
+// The secure logs live in the profile folder (common files, or its default
+// when the folder component answers none, + "/Norvale/QORC/prf").
+std::string SecureLogFolder() {
+  std::string common;
+  platform::Quietly([&] { common = Support().Folders()->CommonFilesFolder(); });
+  if (common.empty()) common = platform::fs::DefaultCommonFilesFolder();
+  return support::SecureLogFolder(platform::fs::JoinPath(common, "Norvale/QORC/prf"));
+}
+
 std::shared_ptr<void> RealObject(SupportKind kind) {
   switch (kind) {
     case SupportKind::kEnvironment:
@@ -79,6 +91,10 @@ std::shared_ptr<void> RealObject(SupportKind kind) {
       return MakeReal<TimeComponent, support::TimeComponent>();
     case SupportKind::kFirewall:
       return MakeReal<FirewallComponent, support::FirewallComponent>();
+    case SupportKind::kSecureLog:
+      return std::shared_ptr<SecureLog>(std::make_shared<support::SecureLogFile>(SecureLogFolder()));
+    case SupportKind::kLauncher:
+      return MakeReal<Launcher, support::Launcher>();
     case SupportKind::kCount:
       break;
   }

@@ -27,8 +27,10 @@
 #include "service/contracts/file_service.h"
 #include "service/contracts/firewall_component.h"
 #include "service/contracts/folder_component.h"
+#include "service/contracts/launcher.h"
 #include "service/contracts/registry_object.h"
 #include "service/contracts/rights_component.h"
+#include "service/contracts/secure_log.h"
 #include "service/contracts/time_component.h"
 #include "service/contracts/user_list.h"
 #include "service/contracts/version_service.h"
@@ -93,6 +95,9 @@ enum class SupportKind : int {
   kTime,
   kFirewall,
   kConflicts,
+  // Made anew for each use (CreateSupportObject), never kept per thread.
+  kSecureLog,
+  kLauncher,
   // The number of kinds, not a kind: new kinds go above it.
   kCount,
 };
@@ -153,6 +158,14 @@ struct SupportKindOf<FirewallComponent> {
   static constexpr SupportKind kKind = SupportKind::kFirewall;
 };
 
+template <>
+struct SupportKindOf<SecureLog> {
+  static constexpr SupportKind kKind = SupportKind::kSecureLog;
+};
+template <>
+struct SupportKindOf<Launcher> {
+  static constexpr SupportKind kKind = SupportKind::kLauncher;
+};
 template <class T>
 using SupportFactory = std::function<std::shared_ptr<T>()>;
 

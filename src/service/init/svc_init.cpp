@@ -8,6 +8,7 @@
 #include "platform/basic/string_functions.h"
 #include "platform/basic/variant.h"
 #include "platform/com/object.h"
+#include "plugins/ionotify/register_io_notify.h"
 #include "plugins/notify/notify_feature_plugins.h"
 #include "service/init/administrator_search.h"
 #include "service/init/clean_boot.h"
@@ -32,6 +33,7 @@ void SvcInit::Init() {
   if (IsFailSafeBootWithoutNetwork()) return;
   WriteSystemLog("SvcInit::Init - loading system settings");
   plugins::InstallBrandChangeListener();
+  plugins::ionotify::RegisterIoNotify();
 
   platform::Step([] {
     auto system = std::make_shared<settings::cSettings>();

@@ -1,0 +1,128 @@
+// The "action" command: runs an XML action message and prints the reply.
+//
+// A running hearthd is reached through its client interface; until this
+// build has one, the message runs in this process, and only while hearthd is
+// not running on the root (the instance lock is held meanwhile, so hearthd
+// cannot start half-way). Which one answered is said on stderr.
+#include <fstream>
+#include <iostream>
+#include <iterator>
+#include <memory>
+#include <sstream>
+#include <string>
+
+#include "command.h"
+#include "platform/basic/err.h"
+#include "platform/com/dispatch_table.h"
+#include "platform/root/machine_root.h"
+#include "plugins/ionotify/io_notify.h"
+#include "plugins/ionotify/register_io_notify.h"
+#include "plugins/ionotify/secure_logs.h"
+#include "plugins/notify/shared_io_notify.h"
+#include "service/host/control_protocol.h"
+#include "service/host/instance_lock.h"
+#include "service/lifecycle/state/lifecycle_state.h"
+#include "settings/shared/shared_settings.h"
+
+namespace hearthctl {
+namespace {
+
+// The guest profile: the user the service runs for when it finds no other.
+constexpr char kGuestSid[] = "*";
+
+// Stands in for the Application object of a service run: a settings change
+// stores the collections that changed (no plug-ins are loaded here to tell).
+class InProcessApplication : public platform::com::Object {
+ protected:
+  const platform::com::DispatchTable* Dispatch() const override {
+    static const platform::com::DispatchTable table = platform::com::DispatchTable::Of<InProcessApplication>({
+        {"SettingsChanged", platform::com::ArgRange{0, 1}, [](InProcessApplication&) { StoreChanged(); }},
+    });
+    return &table;
+  }
+
+ public:
+  static void StoreChanged() {
+    if (auto system = settings::GetSystemSettings(); system && system->Dirty()) system->WriteSnapshotToStored("");
+    if (auto user = settings::GetUserSettings(); user && user->Dirty()) user->WriteSnapshotToStored(kGuestSid);
+  }
+};
+
+bool ReadMessage(const std::string& source, std::string* message, std::string* error) {
+  if (source == "-") {
+    *message = std::string(std::istreambuf_iterator<char>(std::cin), std::istreambuf_iterator<char>());
+    return true;
+  }
+  std::ifstream file(source, std::ios::binary);
+  if (!file) {
+    *error = "cannot read " + source;
+    return false;
+  }
+  *message = std::string(std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>());
+  return true;
+}
+
+std::string RunInProcess(std::string message) {
+  plugins::ionotify::RegisterIoNotify();
+  auto system = std::make_shared<settings::cSettings>();
+  system->CreateSnapshotFromStored("");
+  settings::SetSystemSettings(system);
+  auto user = std::make_shared<settings::cSettings>();
+  user->CreateSnapshotFromStored(kGuestSid);
+  settings::SetUserSettings(user);
+  service::SetApplicationObject(std::make_shared<InProcessApplication>());
+  {
+    auto io = platform::com::QueryInterface<plugins::ionotify::cIoNotify>(plugins::GetSharedIoNotify());
+    if (io == nullptr) platform::RaiseError(platform::kErrCannotCreateObject, "no cIoNotify object");
+    io->DoXMLAction(message);
+  }
+  plugins::ionotify::SyncSecureLogs();
+  plugins::ReleaseSharedIoNotify();
+  service::SetApplicationObject(nullptr);
+  return message;
+}
+
+int Action(const Command& self, const Arguments& args, Io& io) {
+  ParsedArguments parsed;
+  int exit_code = kExitOk;
+  if (!ParseCommandArguments(self, args, 1, 1, {}, &parsed, io, &exit_code)) return exit_code;
+  std::string message, error;
+  if (!ReadMessage(parsed.positional[0], &message, &error)) return Report(io, self, error, kExitFailure);
+
+  const std::string root = platform::MachineRoot().string();
+  service::InstanceLock lock;
+  switch (lock.Acquire(service::control::LockPath().string(), &error)) {
+    case service::InstanceLock::Result::kAcquired:
+      break;
+    case service::InstanceLock::Result::kHeldElsewhere:
+      return Report(io, self,
+                    "hearthd is running on " + root +
+                        "; this build has no client interface to hand it the message, and running it here "
+                        "beside the service could lose its changes. Stop hearthd first.",
+                    kExitFailure);
+    case service::InstanceLock::Result::kFailed:
+      return Report(io, self, error, kExitFailure);
+  }
+  io.err << "hearthctl action: answered in this process (hearthd is not running on " << root << ")\n";
+  io.out << RunInProcess(std::move(message)) << "\n";
+  return kExitOk;
+}
+
+const GroupRegistration kGroup{"action", "run an XML action message"};
+
+const CommandRegistration kAction{{
+    .group = "action",
+    .name = "",
+    .arguments = "FILE|-",
+    .summary = "run an XML action message (from FILE, or - for standard input) and print the reply",
+    .details =
+        "The message is a document whose element holds \"action\" elements, for example\n"
+        "  <msg><action type=\"getsecurelog\" logname=\"REPORT\" markread=\"false\"/></msg>\n"
+        "The reply is printed on standard output. While hearthd is not running the message runs in\n"
+        "this process on the machine root (settings changes are stored, no plug-ins are told); stderr\n"
+        "says which one answered. With hearthd running it exits 1.",
+    .run = Action,
+}};
+
+}  // namespace
+}  // namespace hearthctl

@@ -1,0 +1,1 @@
+target_link_libraries(hearthctl PRIVATE support_securelog settings_folders platform_fs)

@@ -1,0 +1,157 @@
+// (a) A "settings" action of 100 settings through DoXMLAction, against the
+//     same 100 SetValue calls and one SettingsChanged made directly. The
+//     Application object here only counts SettingsChanged, in both cases: what
+//     is compared is the dispatcher (parse, walk, trace checks), not the
+//     storing of the collection that both would do alike.
+// (b) 10,000 secure log appends, against a floor that writes the same bytes
+//     to a file opened for appending, with the same HMAC computation, and
+//     nothing else (no lock, no check of what others appended).
+#include <benchmark/benchmark.h>
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <filesystem>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "platform/com/dispatch_table.h"
+#include "platform/root/machine_root.h"
+#include "plugins/ionotify/io_notify.h"
+#include "service/lifecycle/state/lifecycle_state.h"
+#include "settings/shared/shared_settings.h"
+#include "support/securelog/chain_mac.h"
+#include "support/securelog/log_format.h"
+#include "support/securelog/machine_key.h"
+#include "support/securelog/secure_log_file.h"
+
+namespace {
+
+constexpr int kSettings = 100;
+constexpr int kEntries = 10000;
+
+class CountingApplication : public platform::com::Object {
+ public:
+  int calls = 0;
+
+ protected:
+  const platform::com::DispatchTable* Dispatch() const override {
+    static const platform::com::DispatchTable table = platform::com::DispatchTable::Of<CountingApplication>({
+        {"SettingsChanged", platform::com::ArgRange{0, 1}, [](CountingApplication& self) { ++self.calls; }},
+    });
+    return &table;
+  }
+};
+
+const std::filesystem::path& BenchRoot() {
+  static const std::filesystem::path root = [] {
+    auto path = std::filesystem::temp_directory_path() / ("hearth-bench-ionotify-" + std::to_string(::getpid()));
+    std::filesystem::create_directories(path);
+    platform::SetMachineRoot(path);
+    return path;
+  }();
+  return root;
+}
+
+void InstallCollections() {
+  BenchRoot();
+  settings::SetSystemSettings(std::make_shared<settings::cSettings>());
+  settings::SetUserSettings(std::make_shared<settings::cSettings>());
+  service::SetApplicationObject(std::make_shared<CountingApplication>());
+}
+
+std::string SettingsMessage() {
+  std::string message = "<msg><action type=\"settings\">";
+  for (int i = 0; i < kSettings; ++i) {
+    message += "<setting id=\"global.bench.setting" + std::to_string(i) + "\">value " + std::to_string(i) + "</setting>";
+  }
+  return message + "</action></msg>";
+}
+
+void BM_SettingsAction(benchmark::State& state) {
+  InstallCollections();
+  auto io = std::make_shared<plugins::ionotify::cIoNotify>();
+  const std::string message = SettingsMessage();
+  for (auto _ : state) {
+    std::string reply = message;
+    io->DoXMLAction(reply);
+    benchmark::DoNotOptimize(reply);
+  }
+}
+BENCHMARK(BM_SettingsAction)->Unit(benchmark::kMicrosecond);
+
+void BM_SettingsDirect(benchmark::State& state) {
+  InstallCollections();
+  std::vector<std::pair<std::string, std::string>> values;
+  for (int i = 0; i < kSettings; ++i) {
+    values.emplace_back("bench.setting" + std::to_string(i), "value " + std::to_string(i));
+  }
+  for (auto _ : state) {
+    settings::SettingsPtr system = settings::GetSystemSettings();
+    for (const auto& [name, value] : values) system->SetValue(name, platform::Variant(value));
+    std::vector<platform::Variant> args{platform::Variant(true)};
+    platform::com::CallByName(service::GetApplicationObject(), "SettingsChanged", args);
+  }
+}
+BENCHMARK(BM_SettingsDirect)->Unit(benchmark::kMicrosecond);
+
+std::string Entry(int i) {
+  return "<entry alertid='CF" + std::to_string(i % 1000) +
+         "' when='46000.5' userid='This Computer' referer='http://referer.example/' >http://host.example/page" +
+         std::to_string(i) + "</entry>";
+}
+
+void BM_SecureLogAppend(benchmark::State& state) {
+  const std::string folder = (BenchRoot() / "securelog").string();
+  const std::string key = (BenchRoot() / "keys/securelog.key").string();
+  for (auto _ : state) {
+    state.PauseTiming();
+    std::filesystem::remove_all(folder);
+    support::SecureLogFile log(folder, key);
+    log.Open("REPORT", "");
+    state.ResumeTiming();
+    for (int i = 0; i < kEntries; ++i) log.Append(Entry(i));
+  }
+  state.SetItemsProcessed(state.iterations() * kEntries);
+}
+BENCHMARK(BM_SecureLogAppend)->Unit(benchmark::kMillisecond);
+
+void BM_SecureLogAppendFloor(benchmark::State& state) {
+  const std::string folder = (BenchRoot() / "floor").string();
+  const std::string key_path = (BenchRoot() / "keys/securelog.key").string();
+  support::securelog::ChainMac mac(support::securelog::LoadOrCreateMachineKey(key_path));
+  for (auto _ : state) {
+    state.PauseTiming();
+    std::filesystem::remove_all(folder);
+    std::filesystem::create_directories(folder);
+    const std::string path = folder + "/report.slog";
+    int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0600);
+    const std::string nonce = support::securelog::NewNonce();
+    state.ResumeTiming();
+    std::string header = support::securelog::EncodeHeader(nonce);
+    benchmark::DoNotOptimize(::write(fd, header.data(), header.size()));
+    support::securelog::Mac last = mac.Start(nonce, "report");
+    for (int i = 0; i < kEntries; ++i) {
+      const std::string entry = Entry(i);
+      last = mac.Entry(last, static_cast<uint64_t>(i), entry);
+      const std::string record = support::securelog::EncodeRecord(entry, last);
+      benchmark::DoNotOptimize(::write(fd, record.data(), record.size()));
+    }
+    state.PauseTiming();
+    ::close(fd);
+    state.ResumeTiming();
+  }
+  state.SetItemsProcessed(state.iterations() * kEntries);
+}
+BENCHMARK(BM_SecureLogAppendFloor)->Unit(benchmark::kMillisecond);
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  benchmark::Initialize(&argc, argv);
+  benchmark::RunSpecifiedBenchmarks();
+  benchmark::Shutdown();
+  std::error_code ignored;
+  std::filesystem::remove_all(BenchRoot(), ignored);
+  return 0;
+}
