@@ -4,6 +4,7 @@
 // build has one, the message runs in this process, and only while hearthd is
 // not running on the root (the instance lock is held meanwhile, so hearthd
 // cannot start half-way). Which one answered is said on stderr.
+#include <filesystem>
 #include <fstream>
 #include <iostream>
 #include <iterator>
@@ -91,6 +92,8 @@ int Action(const Command& self, const Arguments& args, Io& io) {
 
   const std::string root = platform::MachineRoot().string();
   service::InstanceLock lock;
+  std::error_code ignored;
+  std::filesystem::create_directories(service::control::LockPath().parent_path(), ignored);
   switch (lock.Acquire(service::control::LockPath().string(), &error)) {
     case service::InstanceLock::Result::kAcquired:
       break;

@@ -5,6 +5,7 @@
 #include "alerts/mod_alert.h"
 #include "platform/win32/shell.h"
 #include "service/contracts/support_objects.h"
+#include "service/install/uninstall_entry.h"
 #include "settings/users/maintenance_actions.h"
 #include "settings/users/sync_users.h"
 
@@ -30,7 +31,7 @@ ActionEffects RealActionEffects() {
     branding->Reset();
     branding->Initialise();
   };
-  effects.write_uninstall_entry = [] {};
+  effects.write_uninstall_entry = [] { service::WriteUninstallEntry(); };
   effects.synchronize_time = [] { settings::SynchronizeTime(); };
   effects.clear_av_scan_history = [] { settings::ClearAvScanHistory(); };
   effects.clear_as_scan_history = [] { settings::ClearAsScanHistory(); };
