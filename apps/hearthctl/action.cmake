@@ -1,1 +1,1 @@
-target_link_libraries(hearthctl PRIVATE plugins_ionotify service_host settings_collection)
+target_link_libraries(hearthctl PRIVATE plugins_ionotify service_host settings_collection PkgConfig::HEARTH_SDBUS)

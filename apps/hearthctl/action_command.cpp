@@ -1,9 +1,9 @@
 // The "action" command: runs an XML action message and prints the reply.
 //
-// A running hearthd is reached through its client interface; until this
-// build has one, the message runs in this process, and only while hearthd is
-// not running on the root (the instance lock is held meanwhile, so hearthd
-// cannot start half-way). Which one answered is said on stderr.
+// A running hearthd gets the message through its client interface on the
+// system bus (cIoNotify.DoXMLAction). While hearthd is not running on the
+// root the message runs in this process instead, with the instance lock held
+// so that hearthd cannot start half-way. Which one answered is said on stderr.
 #include <filesystem>
 #include <fstream>
 #include <iostream>
@@ -12,6 +12,13 @@
 #include <sstream>
 #include <string>
 
+#include <systemd/sd-bus.h>
+
+#include <cerrno>
+#include <cstring>
+#include <optional>
+
+#include "bus/bus_names.h"
 #include "command.h"
 #include "platform/basic/err.h"
 #include "platform/com/dispatch_table.h"
@@ -83,6 +90,40 @@ std::string RunInProcess(std::string message) {
   return message;
 }
 
+// DoXMLAction of the service's cIoNotify over the system bus; nullopt with
+// *error set when the service cannot be reached or refuses.
+std::optional<std::string> RunOnService(const std::string& message, std::string* error) {
+  if (message.find('\0') != std::string::npos) {
+    *error = "the message holds a NUL byte, which the bus cannot carry";
+    return std::nullopt;
+  }
+  sd_bus* bus = nullptr;
+  int result = sd_bus_open_system(&bus);
+  if (result < 0) {
+    *error = std::string("cannot reach the system bus: ") + std::strerror(-result);
+    return std::nullopt;
+  }
+  sd_bus_error bus_error = SD_BUS_ERROR_NULL;
+  sd_bus_message* reply = nullptr;
+  std::optional<std::string> answer;
+  result = sd_bus_call_method(bus, bus::kBusName, bus::kIoNotifyPath, bus::kIoNotifyInterface, "DoXMLAction",
+                              &bus_error, &reply, "s", message.c_str());
+  if (result < 0) {
+    *error = bus_error.message != nullptr ? bus_error.message : std::strerror(-result);
+  } else {
+    const char* text = nullptr;
+    if (sd_bus_message_read(reply, "s", &text) >= 0 && text != nullptr) {
+      answer = std::string(text);
+    } else {
+      *error = "the service's reply could not be read";
+    }
+  }
+  sd_bus_error_free(&bus_error);
+  sd_bus_message_unref(reply);
+  sd_bus_flush_close_unref(bus);
+  return answer;
+}
+
 int Action(const Command& self, const Arguments& args, Io& io) {
   ParsedArguments parsed;
   int exit_code = kExitOk;
@@ -97,12 +138,17 @@ int Action(const Command& self, const Arguments& args, Io& io) {
   switch (lock.Acquire(service::control::LockPath().string(), &error)) {
     case service::InstanceLock::Result::kAcquired:
       break;
-    case service::InstanceLock::Result::kHeldElsewhere:
-      return Report(io, self,
-                    "hearthd is running on " + root +
-                        "; this build has no client interface to hand it the message, and running it here "
-                        "beside the service could lose its changes. Stop hearthd first.",
-                    kExitFailure);
+    case service::InstanceLock::Result::kHeldElsewhere: {
+      std::optional<std::string> reply = RunOnService(message, &error);
+      if (!reply) {
+        return Report(io, self,
+                      "hearthd is running on " + root + " but did not take the message over the system bus: " + error,
+                      kExitFailure);
+      }
+      io.err << "hearthctl action: answered by hearthd (over the system bus)\n";
+      io.out << *reply << "\n";
+      return kExitOk;
+    }
     case service::InstanceLock::Result::kFailed:
       return Report(io, self, error, kExitFailure);
   }
@@ -121,9 +167,9 @@ const CommandRegistration kAction{{
     .details =
         "The message is a document whose element holds \"action\" elements, for example\n"
         "  <msg><action type=\"getsecurelog\" logname=\"REPORT\" markread=\"false\"/></msg>\n"
-        "The reply is printed on standard output. While hearthd is not running the message runs in\n"
-        "this process on the machine root (settings changes are stored, no plug-ins are told); stderr\n"
-        "says which one answered. With hearthd running it exits 1.",
+        "The reply is printed on standard output. A running hearthd gets the message over the system\n"
+        "bus; while hearthd is not running the message runs in this process on the machine root\n"
+        "(settings changes are stored, no plug-ins are told). stderr says which one answered.",
     .run = Action,
 }};
 

@@ -10,6 +10,7 @@
 #include "plugins/ionotify/object_table.h"
 #include "plugins/ionotify/xml_element_object.h"
 #include "plugins/notify/notify_feature_plugins.h"
+#include "store/file_manager.h"
 #include "service/contracts/product_key.h"
 #include "service/contracts/support_objects.h"
 #include "service/lifecycle/state/lifecycle_state.h"
@@ -112,7 +113,12 @@ void cIoNotify::NotifyFeaturePlugins(typelib::NotifyType nt, bool fUserSettingsA
   });
 }
 
-platform::com::ObjectPtr cIoNotify::GetFileManager() { return file_manager_; }
+platform::com::ObjectPtr cIoNotify::GetFileManager() {
+  if (file_manager_ == nullptr) {
+    platform::Quietly([&] { file_manager_ = std::make_shared<store::cFileMgr>(); });
+  }
+  return file_manager_;
+}
 
 platform::com::ObjectPtr cIoNotify::GetDnsResolver() {
   if (dns_resolver_ == nullptr) {

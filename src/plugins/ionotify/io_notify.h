@@ -56,7 +56,7 @@ class cIoNotify : public platform::com::Object {
   platform::com::ObjectPtr ThreadSafeSharedData();
   bool GetFeaturePluginStatus(const std::string& ProgID, const std::string& featureName);
   void NotifyFeaturePlugins(typelib::NotifyType nt, bool fUserSettingsAlsoChanged);
-  // Nothing until the store-file subsystem is part of the build.
+  // The file manager (cFileMgr), made on first use.
   platform::com::ObjectPtr GetFileManager();
   platform::com::ObjectPtr GetDnsResolver();
   void CancelAllDNSRequests();

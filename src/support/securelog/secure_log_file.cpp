@@ -46,9 +46,11 @@ std::string SecureLogFolder(const std::string& profile_folder) { return profile_
 
 // Holds the file's exclusive lock (flock: per open file, so it also keeps
 // two objects of one process apart).
+// The descriptor is held by reference: when a damaged file is moved aside
+// the lock goes with the new file.
 class SecureLogFile::Lock {
  public:
-  explicit Lock(int fd) : fd_(fd) {
+  explicit Lock(int& fd) : fd_(fd) {
     while (::flock(fd_, LOCK_EX) != 0) {
       if (errno != EINTR) Fail("cannot lock the log: " + ErrnoText());
     }
@@ -58,7 +60,7 @@ class SecureLogFile::Lock {
   Lock& operator=(const Lock&) = delete;
 
  private:
-  int fd_;
+  int& fd_;
 };
 
 SecureLogFile::SecureLogFile(std::string folder, std::string key_path)
@@ -152,13 +154,11 @@ void SecureLogFile::Refresh(bool repair) {
                        ", a new log is started");
       int fd = ::open(log_path_.c_str(), O_RDWR | O_CREAT | O_APPEND | O_CLOEXEC | O_NOFOLLOW, 0600);
       if (fd < 0) Fail("cannot open " + log_path_ + ": " + ErrnoText());
-      // The lock stays on the old descriptor until the caller's Lock ends;
-      // the new file is not known to anyone yet.
-      int old = fd_;
+      // The new file is locked before the old one is let go (closing it
+      // drops its lock); the caller's Lock then releases the new one.
+      ::flock(fd, LOCK_EX);
+      ::close(fd_);
       fd_ = fd;
-      ::flock(fd_, LOCK_EX);
-      ::flock(old, LOCK_UN);
-      ::close(old);
       log = ScannedLog{};
     }
   }

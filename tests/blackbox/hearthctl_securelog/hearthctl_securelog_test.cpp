@@ -1,6 +1,8 @@
 // hearthctl action and securelog run as programs on a fresh root.
 #include <gtest/gtest.h>
 
+#include <stdlib.h>
+
 #include <filesystem>
 #include <string>
 #include <vector>
@@ -90,9 +92,19 @@ TEST_F(HearthctlSecureLogTest, NoActionRunsBesideARunningService) {
   service::InstanceLock lock;
   std::string error;
   ASSERT_EQ(lock.Acquire((root_ / "run/hearthd.lock").string(), &error), service::InstanceLock::Result::kAcquired);
+  // A service whose bus cannot be reached: the message is not run here instead.
+  const std::string address = "unix:path=" + (root_ / "no-bus").string();
+  ::setenv("DBUS_SYSTEM_BUS_ADDRESS", address.c_str(), 1);
   ToolRun act = Action("<m><action type='settings'><setting id='global.x'>1</setting></action></m>");
+  ::unsetenv("DBUS_SYSTEM_BUS_ADDRESS");
   EXPECT_EQ(act.exit_code, 1);
-  EXPECT_NE(act.err.find("hearthd is running"), std::string::npos) << act.err;
+  EXPECT_NE(act.err.find("hearthd is running on " + root_.str() + " but did not take the message over the system bus"),
+            std::string::npos)
+      << act.err;
+  std::error_code ignored;
+  for (const auto& item : std::filesystem::recursive_directory_iterator(root_.path(), ignored)) {
+    EXPECT_NE(item.path().extension(), ".exl") << "ran in this process: " << item.path();
+  }
 }
 
 }  // namespace

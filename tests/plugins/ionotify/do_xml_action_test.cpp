@@ -246,7 +246,8 @@ TEST_F(IoNotifyTest, LateBoundCallsReachTheMembers) {
     EXPECT_EQ(io.GetIdOfName("IoGetPrivacyReport"), 32);
     EXPECT_NE(io.GetDnsResolver(), nullptr);
     EXPECT_EQ(io.GetDnsResolver(), io.GetDnsResolver());
-    EXPECT_EQ(io.GetFileManager(), nullptr);
+    EXPECT_NE(io.GetFileManager(), nullptr);
+    EXPECT_EQ(io.GetFileManager(), io.GetFileManager());
   });
   EXPECT_EQ(reply, "");
   EXPECT_EQ(platform::CStr(shared_xml), "<root k=\"v\"/>");
