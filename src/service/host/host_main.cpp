@@ -13,7 +13,7 @@
 #include "service/contracts/support_objects.h"
 #include "service/host/control_protocol.h"
 #include "service/host/control_server.h"
-#include "service/host/instance_lock.h"
+#include "service/host/lock/instance_lock.h"
 #include "service/host/machine_hive.h"
 #include "service/host/service_toolkit.h"
 #include "service/host/systemd_reports.h"

@@ -158,7 +158,14 @@ void RotateLogFiles(std::string_view file_name, int generations) {
   }
 }
 
+namespace {
+std::atomic<bool> log_silenced{false};
+}  // namespace
+
+void SetSystemLogSilenced(bool silenced) { log_silenced = silenced; }
+
 void WriteSystemLog(std::string_view message) {
+  if (log_silenced.load()) return;
   // The caller's pending error stays as it was: callers log "Err=" lines
   // after other lines and expect to see their own error there.
   try {

@@ -15,6 +15,11 @@ namespace service {
 // written as the first line of the new file.
 void WriteSystemLog(std::string_view message);
 
+// Process-wide: while silenced, WriteSystemLog writes nothing (and makes no
+// folder). For read-only tools beside the service, whose reading must leave
+// no trace in the service's log.
+void SetSystemLogSilenced(bool silenced);
+
 // Moves each generation of `file_name` (in the log folder) up by one, the
 // oldest beyond `generations` deleted, the current file becoming generation 1.
 // Every failing step is ignored.

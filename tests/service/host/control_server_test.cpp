@@ -5,7 +5,7 @@
 
 #include "host_fixture.h"
 #include "service/host/control_protocol.h"
-#include "service/host/instance_lock.h"
+#include "service/host/lock/instance_lock.h"
 #include "testing/child_process.h"
 
 namespace service {

@@ -1,4 +1,4 @@
-#include "service/host/instance_lock.h"
+#include "service/host/lock/instance_lock.h"
 
 #include <fcntl.h>
 #include <sys/file.h>
