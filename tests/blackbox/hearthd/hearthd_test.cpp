@@ -152,7 +152,12 @@ TEST_F(HearthdTest, ASecondHostOnTheSameRootIsRefusedAndLeavesTheLogAlone) {
   Finished second = RunToEnd("hearthd", {"--root", Root().string()}, root_ / "output");
   EXPECT_EQ(second.exit_code, 1);
   EXPECT_EQ(second.err, "hearthd: another hearthd is already running on " + Root().string() + "\n");
-  EXPECT_EQ(LogText(), before);
+  // The first host may still be logging (its bus comes up after the start):
+  // the second added nothing and started no new log.
+  const std::string after = LogText();
+  EXPECT_EQ(after.substr(0, before.size()), before);
+  EXPECT_EQ(after.find(kCreated, after.find(kCreated) + 1), std::string::npos);
+  EXPECT_EQ(after.find("Product version is", before.size()), std::string::npos);
   EXPECT_FALSE(fs::exists(LogFolder() / "hearth.lo1"));
   EXPECT_TRUE(hearthd->Running());
   EXPECT_EQ(Ctl({"service", "stop"}).exit_code, 0);  // the first still answers
