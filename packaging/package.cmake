@@ -48,6 +48,8 @@ install(FILES ${hearth_unit} DESTINATION ${HEARTH_UNIT_DIR})
 install(FILES ${CMAKE_SOURCE_DIR}/config/branding.xml DESTINATION ${CMAKE_INSTALL_DATADIR}/hearth)
 install(FILES ${CMAKE_SOURCE_DIR}/packaging/debian/copyright ${hearth_changelog}
         DESTINATION ${CMAKE_INSTALL_DATADIR}/doc/hearth)
+install(FILES ${CMAKE_SOURCE_DIR}/packaging/debian/lintian-overrides RENAME hearth
+        DESTINATION ${CMAKE_INSTALL_DATADIR}/lintian/overrides)
 install(FILES ${CMAKE_BINARY_DIR}/packaging/hearthd.8.gz DESTINATION ${CMAKE_INSTALL_MANDIR}/man8)
 install(FILES ${CMAKE_BINARY_DIR}/packaging/hearthctl.8.gz DESTINATION ${CMAKE_INSTALL_MANDIR}/man8)
 

@@ -77,7 +77,8 @@ void CheckFiles(const Package& package) {
     EXPECT_EQ(info.st_mode & 0777, 0755u) << program;
   }
   for (const char* file : {"usr/share/doc/hearth/copyright", "usr/share/doc/hearth/changelog.gz",
-                           "usr/share/man/man8/hearthd.8.gz", "usr/share/man/man8/hearthctl.8.gz"}) {
+                           "usr/share/man/man8/hearthd.8.gz", "usr/share/man/man8/hearthctl.8.gz",
+                           "usr/share/dbus-1/system.d/com.norvale.Hearth.conf", "usr/include/hearth/hearth/plugin.h"}) {
     EXPECT_TRUE(fs::is_regular_file(package.Tree() / file)) << file;
   }
   EXPECT_EQ(testing_support::ReadFileBytes(package.Tree() / "usr/share/hearth/branding.xml"),
