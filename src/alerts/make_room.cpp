@@ -60,7 +60,7 @@ bool MakeRoom() {
 bool InsertMakingRoom(std::string_view table, std::span<const std::pair<int, Variant>> fields, int32_t* counter) {
   for (;;) {
     support::Imdb& db = Connection();
-    for (const auto& [column, value] : fields) Step([&] { db.SetField(column, value); });
+    for (const auto& field : fields) Step([&] { db.SetField(field.first, field.second); });
     int32_t inserted = 0;
     if (Step([&] { inserted = db.InsertRow(table); })) {
       if (counter) *counter = inserted;
