@@ -5,6 +5,7 @@
 #include <exception>
 #include <utility>
 
+#include "platform/apartment/thread_serial.h"
 #include "platform/basic/err.h"
 
 namespace platform {
@@ -12,7 +13,7 @@ namespace platform {
 // Owns the thread's apartment and closes it when the thread ends.
 class Apartment::ThreadHolder {
  public:
-  ThreadHolder() : apartment_(new Apartment(std::this_thread::get_id())) {}
+  ThreadHolder() : apartment_(new Apartment()) {}
   ~ThreadHolder() { apartment_->Close(); }
   const std::shared_ptr<Apartment>& apartment() const { return apartment_; }
 
@@ -30,7 +31,7 @@ thread_local bool tls_apartment_gone = false;
 
 std::shared_ptr<Apartment> Apartment::Current() {
   if (tls_apartment_gone) {
-    std::shared_ptr<Apartment> closed(new Apartment(std::this_thread::get_id()));
+    std::shared_ptr<Apartment> closed(new Apartment());
     closed->Close();
     return closed;
   }
@@ -45,7 +46,9 @@ std::shared_ptr<Apartment> Apartment::Current() {
   return guarded.holder.apartment();
 }
 
-Apartment::Apartment(std::thread::id owner) : owner_(owner) {}
+Apartment::Apartment() : owner_(std::this_thread::get_id()), owner_serial_(ThreadSerial()) {}
+
+bool Apartment::IsCurrentThread() const { return ThreadSerial() == owner_serial_; }
 
 Apartment::~Apartment() = default;
 

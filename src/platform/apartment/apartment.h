@@ -80,12 +80,15 @@ class Apartment {
   // that a condition changed by another thread is seen at once.
   void Wake();
 
-  // True on the owner thread.
-  bool IsCurrentThread() const { return std::this_thread::get_id() == owner_; }
+  // True on the owner thread. Threads are told apart by a number never given
+  // twice (thread_serial.h): a thread that takes over a dead owner's
+  // std::thread::id is a stranger here.
+  bool IsCurrentThread() const;
   // False once the owner thread has ended.
   bool IsOpen() const;
   // Tasks (and Quit requests) waiting to run.
   std::size_t PendingCount() const;
+  // The owner's std::thread::id, for display and comparison while it lives.
   std::thread::id owner() const { return owner_; }
 
  private:
@@ -96,7 +99,8 @@ class Apartment {
   };
   class ThreadHolder;
 
-  explicit Apartment(std::thread::id owner);
+  // For the calling thread.
+  Apartment();
   bool Enqueue(Task task, bool quit);
   // Pops the next entry numbered no later than `limit`; false when none.
   bool PopUpTo(std::uint64_t limit, Entry& entry);
@@ -109,6 +113,7 @@ class Apartment {
   void Close();
 
   const std::thread::id owner_;
+  const std::uint64_t owner_serial_;
   mutable std::mutex mutex_;
   std::condition_variable changed_;
   std::deque<Entry> queue_;

@@ -40,6 +40,10 @@ class ApartmentProxy final : public Object {
   // raises is raised here.
   template <class F>
   auto OnHome(F call) const -> decltype(call()) {
+    // While the caller waits it runs its own queued tasks, and one of them
+    // may drop the last reference to this proxy: the home thread still reads
+    // it, so it lives until the call is back.
+    std::shared_ptr<const Object> keep_alive = weak_from_this().lock();
     std::optional<decltype(call())> result;
     if (!home_->Send([&] { result.emplace(call()); }) || !result) {
       RaiseError(kErrDisconnected, "The object invoked has disconnected from its clients.");

@@ -121,6 +121,28 @@ TEST(ApartmentTest, PostingToAnApartmentWhoseThreadEndedFailsCleanly) {
   EXPECT_LT(tests, 100);
 }
 
+// The C library gives a new thread the std::thread::id of one that ended
+// (glibc: nearly always the last one joined). Such a thread is a stranger to
+// the dead apartment: Send must fail rather than run the task inline there.
+TEST(ApartmentTest, ADeadApartmentIsNeverTakenForANewThreadWithItsId) {
+  ApartmentPtr dead;
+  OnNewThread([&] { dead = Apartment::Current(); });
+  int reused = 0;
+  for (int i = 0; i < 20; ++i) {
+    bool same_id = false, is_current = true, sent = true, ran = false;
+    OnNewThread([&] {
+      same_id = std::this_thread::get_id() == dead->owner();
+      is_current = dead->IsCurrentThread();
+      sent = dead->Send([&] { ran = true; });
+    });
+    EXPECT_FALSE(is_current) << "try " << i << (same_id ? " (same id)" : "");
+    EXPECT_FALSE(sent) << "try " << i;
+    EXPECT_FALSE(ran) << "try " << i;
+    reused += same_id ? 1 : 0;
+  }
+  RecordProperty("thread_id_reused", reused);
+}
+
 TEST(ApartmentTest, EmptyTaskIsRefused) {
   EXPECT_FALSE(Apartment::Current()->Post(nullptr));
   EXPECT_FALSE(Apartment::Current()->Send(nullptr));

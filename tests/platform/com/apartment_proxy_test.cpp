@@ -74,6 +74,7 @@ class HomeThread {
   }
   ThreadBound& object() { return *object_; }
   ObjectPtr proxy() { return proxy_; }
+  ApartmentPtr apartment() { return home_; }
   std::thread::id id() const { return home_->owner(); }
   void DropProxy() { proxy_.reset(); }
 
@@ -169,6 +170,25 @@ TEST(ApartmentProxyTest, TheLastProxyReleasesTheObjectOnItsOwnThread) {
   home->Quit();
   owner.join();
   EXPECT_EQ(released_on, home->owner());
+}
+
+// While a caller waits for the home thread it runs its own queued tasks; one
+// of them drops the last reference to the proxy the call went through. The
+// home thread, held back by a gate until then, still finds the proxy whole.
+TEST(ApartmentProxyTest, ACallOutlivesTheCallersLastReferenceDroppedWhileWaiting) {
+  HomeThread home;
+  ObjectPtr proxy = home.proxy();
+  home.DropProxy();  // this test's reference is the last one
+  std::promise<void> dropped;
+  std::shared_future<void> gate = dropped.get_future().share();
+  ASSERT_TRUE(home.apartment()->Post([gate] { gate.wait(); }));
+  ASSERT_TRUE(Apartment::Current()->Post([&] {
+    proxy.reset();
+    dropped.set_value();
+  }));
+  Object* raw = proxy.get();
+  EXPECT_EQ(raw->Invoke("Bump").LongValue(), 1);
+  EXPECT_EQ(proxy, nullptr);
 }
 
 TEST(ApartmentProxyTest, NothingStaysNothing) { EXPECT_EQ(MarshalObject(nullptr), nullptr); }
