@@ -6,6 +6,7 @@
 
 #include <cerrno>
 
+#include "platform/fs/guarded_replace.h"
 #include "platform/fs/path_text.h"
 #include "platform/fs/sharing.h"
 #include "platform/fs/temp_sibling.h"
@@ -13,13 +14,11 @@
 namespace platform::fs {
 namespace {
 
-// True when the existing file at `path` keeps a new file from taking its
-// place: a folder, or a file held with sharing denied.
+// True when the existing file at `path` can never be replaced: a folder.
+// (A holder denying sharing is checked where the rename happens.)
 bool TargetRefuses(const std::string& path, struct stat* st, bool* exists) {
   *exists = ::stat(path.c_str(), st) == 0;
-  if (!*exists) return false;
-  if (S_ISDIR(st->st_mode)) return true;
-  return S_ISREG(st->st_mode) && IsHeldWithSharingDenied(path);
+  return *exists && S_ISDIR(st->st_mode);
 }
 
 }  // namespace
@@ -58,9 +57,8 @@ bool ReplaceFileDurably(const std::string& from, const std::string& to) {
   bool exists = false;
   if (TargetRefuses(to, &st, &exists)) return false;
   if (!SyncPath(from)) return false;
-  if (::rename(from.c_str(), to.c_str()) != 0) return false;
-  SyncFolder(FolderOf(to));
-  return true;
+  if (!RenameGuarded(from, to, /*replace=*/true)) return false;
+  return SyncFolder(FolderOf(to));
 }
 
 bool SyncPath(const std::string& path) {

@@ -16,15 +16,18 @@ std::optional<std::string> ReadWholeFile(const std::string& path);
 
 // Writes `data` to a new file beside `path`, flushes it to disk (fsync),
 // renames it over `path` and flushes the folder. An existing target keeps its
-// permission bits. False (and the target untouched) on any failure, also
-// when the target is held with sharing denied.
+// permission bits. False on any failure, also when the target is held with
+// sharing denied; the target is then untouched, except when only the last
+// flush of the folder failed (it holds the new contents, which may not
+// survive a power loss).
 bool WriteFileDurably(const std::string& path, std::string_view data);
 inline bool WriteFileDurably(const std::string& path, std::span<const uint8_t> data) {
   return WriteFileDurably(path, std::string_view(reinterpret_cast<const char*>(data.data()), data.size()));
 }
 
 // For a work file the caller wrote itself: flushes `from` to disk, renames it
-// over `to` and flushes the folder of `to`. False on any failure.
+// over `to` and flushes the folder of `to`. False on any failure, as above;
+// never swaps a `to` held with sharing denied.
 bool ReplaceFileDurably(const std::string& from, const std::string& to);
 
 // Flushes a file's data, or a folder's entries, to disk. False on failure.

@@ -23,13 +23,16 @@ int FreeFile() {
 }
 
 void Open(int number, const std::string& path, OpenMode mode, Access access, Share share) {
-  // Check the number first, so a bad number never opens (or creates) the file.
-  if (number < 1 || number > kMaxFileNumber) RaiseError(kErrBadFileNumber, {}, "Open");
-  if (IsFileOpen(number)) RaiseError(kErrFileAlreadyOpen, {}, "Open");
-  int32_t error = 0;
+  // Hold the number first: a number that is not free for this thread never
+  // opens, creates or empties the file.
+  int32_t error = ReserveFileNumber(number);
+  if (error != 0) RaiseError(error, {}, "Open");
   auto file = OpenState(path, mode, access, share, &error);
-  if (!file) RaiseError(error, {}, "Open");
-  if (InstallOpenFile(number, std::move(file), &error) == 0) RaiseError(error, {}, "Open");
+  if (!file) {
+    ReleaseReservedNumber(number);
+    RaiseError(error, {}, "Open");
+  }
+  FillReservedNumber(number, std::move(file));
 }
 
 bool CloseFile(int number) { return RemoveOpenFile(number) != nullptr; }

@@ -9,6 +9,7 @@
 #include <system_error>
 
 #include "platform/fs/delete_file.h"
+#include "platform/fs/guarded_replace.h"
 #include "platform/fs/path_text.h"
 #include "platform/fs/sharing.h"
 #include "platform/fs/temp_sibling.h"
@@ -76,8 +77,15 @@ void DeleteFileQuietly(const std::string& path) { DeleteFileReason(path); }
 bool RenameReplacing(const std::string& from, const std::string& to) {
   struct stat st {};
   if (!LstatPath(from, &st) || !IsUsablePath(to)) return false;
-  if (IsLockedFile(from) || IsLockedFile(to)) return false;
-  if (::rename(from.c_str(), to.c_str()) == 0) return true;
+  if (IsLockedFile(from)) return false;
+  // A file goes through the guarded rename, which refuses a held target
+  // without a gap between the check and the rename.
+  if (S_ISREG(st.st_mode)) {
+    if (RenameGuarded(from, to, /*replace=*/true)) return true;
+  } else {
+    if (IsLockedFile(to)) return false;
+    if (::rename(from.c_str(), to.c_str()) == 0) return true;
+  }
   if (errno != EXDEV || !S_ISREG(st.st_mode)) return false;
   int source = OpenWithSharing(from, O_RDONLY, 0, Share::kShared, nullptr);
   if (source < 0) return false;
@@ -89,7 +97,7 @@ bool RenameReplacing(const std::string& from, const std::string& to) {
 bool CopyFile(const std::string& from, const std::string& to, bool overwrite) {
   if (!IsUsablePath(to) || FolderExists(to)) return false;
   if (!overwrite && PathExists(to)) return false;
-  if (IsLockedFile(to)) return false;
+  // A held target is refused where the copy is renamed into place.
   int source = OpenWithSharing(from, O_RDONLY, 0, Share::kShared, nullptr);
   if (source < 0) return false;
   struct stat st {};

@@ -20,6 +20,7 @@ namespace {
 struct Slot {
   std::shared_ptr<OpenFileState> file;
   std::thread::id kept_for;  // FreeFile handed this number to that thread
+  bool opening = false;      // an Open of this number is under way
 };
 
 struct Table {
@@ -34,7 +35,7 @@ Table& TheTable() {
 }
 
 bool FreeFor(const Slot& slot, std::thread::id thread) {
-  return !slot.file && (slot.kept_for == std::thread::id() || slot.kept_for == thread);
+  return !slot.file && !slot.opening && (slot.kept_for == std::thread::id() || slot.kept_for == thread);
 }
 
 // The number FreeFile kept for this thread; given back when the thread ends.
@@ -113,7 +114,7 @@ int InstallOpenFile(int number, std::shared_ptr<OpenFileState> file, int32_t* ba
       // Numbers FreeFile kept for a thread, this one included, stay free for
       // that thread's Open.
       const Slot& slot = table.slots[candidate];
-      if (!slot.file && slot.kept_for == std::thread::id()) {
+      if (!slot.file && !slot.opening && slot.kept_for == std::thread::id()) {
         number = candidate;
         break;
       }
@@ -122,7 +123,7 @@ int InstallOpenFile(int number, std::shared_ptr<OpenFileState> file, int32_t* ba
   } else {
     if (number < 1 || number > kMaxFileNumber) return fail(kErrBadFileNumber);
     Slot& slot = table.slots[number];
-    if (slot.file) return fail(kErrFileAlreadyOpen);
+    if (slot.file || slot.opening) return fail(kErrFileAlreadyOpen);
     if (!FreeFor(slot, me)) return fail(kErrBadFileNumber);
   }
   Slot& slot = table.slots[number];
@@ -130,6 +131,34 @@ int InstallOpenFile(int number, std::shared_ptr<OpenFileState> file, int32_t* ba
   slot.kept_for = std::thread::id();
   if (kept_number.number == number) kept_number.number = 0;
   return number;
+}
+
+int32_t ReserveFileNumber(int number) {
+  if (number < 1 || number > kMaxFileNumber) return kErrBadFileNumber;
+  const std::thread::id me = std::this_thread::get_id();
+  Table& table = TheTable();
+  std::lock_guard lock(table.mutex);
+  Slot& slot = table.slots[number];
+  if (slot.file || slot.opening) return kErrFileAlreadyOpen;
+  if (!FreeFor(slot, me)) return kErrBadFileNumber;
+  slot.opening = true;
+  return 0;
+}
+
+void FillReservedNumber(int number, std::shared_ptr<OpenFileState> file) {
+  Table& table = TheTable();
+  std::lock_guard lock(table.mutex);
+  Slot& slot = table.slots[number];
+  slot.opening = false;
+  slot.file = std::move(file);
+  slot.kept_for = std::thread::id();
+  if (kept_number.number == number) kept_number.number = 0;
+}
+
+void ReleaseReservedNumber(int number) {
+  Table& table = TheTable();
+  std::lock_guard lock(table.mutex);
+  table.slots[number].opening = false;
 }
 
 int KeepFreeNumber() {

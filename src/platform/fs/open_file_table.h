@@ -42,6 +42,14 @@ std::shared_ptr<OpenFileState> OpenState(const std::string& path, OpenMode mode,
 // another thread, 55 already open, 67 none free).
 int InstallOpenFile(int number, std::shared_ptr<OpenFileState> file, int32_t* basic_error);
 
+// Holds `number` for an Open under way, so that the file is opened (and
+// perhaps emptied) only once the number is known to be free for this thread.
+// 0, or the Basic error: 52 bad number or kept for another thread, 55 open or
+// being opened. Then FillReservedNumber or ReleaseReservedNumber.
+int32_t ReserveFileNumber(int number);
+void FillReservedNumber(int number, std::shared_ptr<OpenFileState> file);
+void ReleaseReservedNumber(int number);
+
 // Basic FreeFile's reservation for the calling thread; 0 when none is left.
 int KeepFreeNumber();
 

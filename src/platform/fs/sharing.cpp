@@ -7,9 +7,23 @@
 
 #include <cerrno>
 
+#include "platform/fs/guarded_replace.h"
 #include "platform/fs/path_text.h"
 
 namespace platform::fs {
+
+namespace {
+
+// How often an open looks again after a replace took the name from under it.
+constexpr int kMaxLooks = 8;
+
+// True when `path` still names the file open as `st`.
+bool StillNamed(const std::string& path, const struct stat& st) {
+  struct stat now {};
+  return ::stat(path.c_str(), &now) == 0 && now.st_dev == st.st_dev && now.st_ino == st.st_ino;
+}
+
+}  // namespace
 
 int OpenWithSharing(const std::string& path, int flags, mode_t mode, Share share, int* error) {
   int ignored = 0;
@@ -19,31 +33,52 @@ int OpenWithSharing(const std::string& path, int flags, mode_t mode, Share share
     return -1;
   }
   const bool truncate = (flags & O_TRUNC) != 0;
-  // O_NONBLOCK keeps a FIFO or device from holding us up before we know
-  // what the path is.
-  int fd = ::open(path.c_str(), (flags & ~O_TRUNC) | O_CLOEXEC | O_NONBLOCK, mode);
-  if (fd < 0) {
-    reason = errno;
-    return -1;
+  for (int look = 1;; ++look) {
+    // O_NONBLOCK keeps a FIFO or device from holding us up before we know
+    // what the path is.
+    int fd = ::open(path.c_str(), (flags & ~O_TRUNC) | O_CLOEXEC | O_NONBLOCK, mode);
+    if (fd < 0) {
+      reason = errno;
+      return -1;
+    }
+    auto fail = [&](int why) {
+      ::close(fd);
+      reason = why;
+      return -1;
+    };
+    struct stat st {};
+    if (::fstat(fd, &st) != 0) return fail(errno);
+    if (S_ISDIR(st.st_mode)) return fail(EISDIR);
+    if (!S_ISREG(st.st_mode)) return fail(EINVAL);
+    int status = ::fcntl(fd, F_GETFL);
+    if (status >= 0) ::fcntl(fd, F_SETFL, status & ~O_NONBLOCK);
+    int operation = (share == Share::kDenyAll ? LOCK_EX : LOCK_SH) | LOCK_NB;
+    bool locked = true;
+    while (::flock(fd, operation) != 0) {
+      if (errno == EINTR) continue;
+      if (errno != EWOULDBLOCK) return fail(errno);
+      locked = false;
+      break;
+    }
+    if (!locked) {
+      ::close(fd);
+      // A replace of this file holds its lock for a moment: wait for it and
+      // open the file it put there.
+      if (look < kMaxLooks && WaitForReplaceIn(FolderOf(path))) continue;
+      reason = EWOULDBLOCK;
+      return -1;
+    }
+    // A replace between our open and our lock gave the name to another file:
+    // holding the old one would be holding nothing.
+    if ((flags & O_EXCL) == 0 && !StillNamed(path, st)) {
+      ::close(fd);
+      if (look < kMaxLooks) continue;
+      reason = EWOULDBLOCK;
+      return -1;
+    }
+    if (truncate && ::ftruncate(fd, 0) != 0) return fail(errno);
+    return fd;
   }
-  auto fail = [&](int why) {
-    ::close(fd);
-    reason = why;
-    return -1;
-  };
-  struct stat st {};
-  if (::fstat(fd, &st) != 0) return fail(errno);
-  if (S_ISDIR(st.st_mode)) return fail(EISDIR);
-  if (!S_ISREG(st.st_mode)) return fail(EINVAL);
-  int status = ::fcntl(fd, F_GETFL);
-  if (status >= 0) ::fcntl(fd, F_SETFL, status & ~O_NONBLOCK);
-  int operation = (share == Share::kDenyAll ? LOCK_EX : LOCK_SH) | LOCK_NB;
-  while (::flock(fd, operation) != 0) {
-    if (errno == EINTR) continue;
-    return fail(errno == EWOULDBLOCK ? EWOULDBLOCK : errno);
-  }
-  if (truncate && ::ftruncate(fd, 0) != 0) return fail(errno);
-  return fd;
 }
 
 bool IsHeldWithSharingDenied(const std::string& path) {

@@ -6,6 +6,10 @@
 // denied every other open through this layer is refused, and while it is
 // held shared an open with sharing denied is refused. Nothing ever blocks.
 //
+// A file replaced through this layer (guarded_replace.h) is never swapped
+// under a holder that denied sharing; an open that meets a replace under way
+// waits for it and opens the new file.
+//
 // Programs that do not use this layer are not kept out (flock is advisory).
 #pragma once
 

@@ -9,7 +9,9 @@
 #include <cstdio>
 
 #include "platform/fs/folders.h"
+#include "platform/fs/guarded_replace.h"
 #include "platform/fs/path_text.h"
+#include "platform/fs/stale_siblings.h"
 
 namespace platform::fs {
 namespace {
@@ -25,6 +27,7 @@ TempSibling::TempSibling(const std::string& target, int mode) : target_(target) 
   if (!IsUsablePath(target)) return;
   std::string stem(NameOf(target).substr(0, kMaxStemBytes));
   std::string folder = FolderOf(target);
+  SweepStaleSiblingsNowAndThen(folder);
   for (int attempt = 0; attempt < 100; ++attempt) {
     std::string path = JoinPath(folder, "." + stem + ".tmp-" + std::to_string(::getpid()) + "-" +
                                             std::to_string(sibling_counter.fetch_add(1)));
@@ -71,20 +74,9 @@ bool TempSibling::Commit(bool replace) {
   bool closed = ::close(fd_) == 0;
   fd_ = -1;
   if (!flushed || !closed) return false;
-  if (replace) {
-    if (::rename(path_.c_str(), target_.c_str()) != 0) return false;
-  } else {
-    if (::renameat2(AT_FDCWD, path_.c_str(), AT_FDCWD, target_.c_str(), RENAME_NOREPLACE) != 0) {
-      // File systems without RENAME_NOREPLACE: link(2) refuses an existing
-      // name just as atomically.
-      if (errno != EINVAL && errno != ENOSYS) return false;
-      if (::link(path_.c_str(), target_.c_str()) != 0) return false;
-      ::unlink(path_.c_str());
-    }
-  }
+  if (!RenameGuarded(path_, target_, replace)) return false;
   path_.clear();
-  SyncFolder(FolderOf(target_));
-  return true;
+  return SyncFolder(FolderOf(target_));
 }
 
 bool WriteAll(int fd, std::string_view data) {
@@ -99,12 +91,23 @@ bool WriteAll(int fd, std::string_view data) {
   return true;
 }
 
-void SyncFolder(const std::string& folder) {
+namespace {
+
+int (*folder_sync)(int fd) = &::fsync;
+
+}  // namespace
+
+bool SyncFolder(const std::string& folder) {
   int fd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-  if (fd < 0) return;
-  ::fsync(fd);
+  if (fd < 0) return false;
+  bool synced = folder_sync(fd) == 0;
+  // Some file systems cannot flush a folder at all: nothing was lost there.
+  if (!synced && (errno == EINVAL || errno == ENOTSUP || errno == EOPNOTSUPP)) synced = true;
   ::close(fd);
+  return synced;
 }
+
+void SetFolderSyncForTesting(int (*sync)(int fd)) { folder_sync = sync != nullptr ? sync : &::fsync; }
 
 bool CopyIntoPlace(int source_fd, const struct stat& source_stat, const std::string& target, bool replace) {
   TempSibling sibling(target, static_cast<int>(source_stat.st_mode & 07777));

@@ -1,6 +1,8 @@
 // Writing a file into place: the new contents go to a hidden, uniquely named
-// file in the target's folder, are flushed, and the file is then renamed onto
-// the target, so the target is always the old or the complete new file.
+// file in the target's folder (".NAME.tmp-PID-N"), are flushed, and the file
+// is then renamed onto the target, so the target is always the old or the
+// complete new file. Work files of writers that were killed are swept from
+// the folder when it is next written (stale_siblings.h).
 #pragma once
 
 #include <sys/stat.h>
@@ -26,7 +28,8 @@ class TempSibling {
   // Copies everything from `source_fd` (read to its end).
   bool CopyFrom(int source_fd);
   // Flushes the data, renames onto the target (never replacing an existing
-  // target when `replace` is false) and flushes the folder.
+  // target when `replace` is false, nor one held with sharing denied; see
+  // guarded_replace.h) and flushes the folder. False when any step fails.
   bool Commit(bool replace);
 
  private:
@@ -38,9 +41,12 @@ class TempSibling {
 // Writes all of `data` to `fd`, carrying on after short writes.
 bool WriteAll(int fd, std::string_view data);
 
-// fsync of a folder's entries; failures are ignored (some file systems
-// refuse it), so there is no result.
-void SyncFolder(const std::string& folder);
+// fsync of a folder's entries. False when it fails, also when the folder
+// cannot be opened; true where the file system cannot flush folders at all
+// (EINVAL, ENOTSUP).
+bool SyncFolder(const std::string& folder);
+// Test seam: the call SyncFolder uses instead of fsync(2); null restores it.
+void SetFolderSyncForTesting(int (*sync)(int fd));
 
 // Copies an open regular file over `target` through a TempSibling, keeping its
 // permission bits and times.

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <functional>
+#include <future>
 #include <mutex>
 #include <set>
 #include <thread>
@@ -82,6 +83,26 @@ TEST_F(FileNumbersTest, OpenErrorsAreBasicErrors) {
   }
   EXPECT_FALSE(IsFileOpen(6));
   EXPECT_FALSE(std::filesystem::exists(root_ / "missing.txt"));
+}
+
+// The number is checked before the file is touched: an Output open that is
+// refused must not have emptied the file first.
+TEST_F(FileNumbersTest, ARefusedOpenLeavesTheFileAsItWas) {
+  Write("keep.txt", "seventeen bytes!!");
+  std::promise<int> kept;
+  std::promise<void> done;
+  std::thread other([&] {
+    kept.set_value(FreeFile());  // held for that thread while it lives
+    done.get_future().wait();
+  });
+  int number = kept.get_future().get();
+  EXPECT_EQ(ErrorOf([&] { Open(number, Path("keep.txt"), OpenMode::kOutput); }), kErrBadFileNumber);
+  EXPECT_EQ(Read("keep.txt"), "seventeen bytes!!");
+  Open(7, Path("keep.txt"), OpenMode::kInput);
+  EXPECT_EQ(ErrorOf([&] { Open(7, Path("keep.txt"), OpenMode::kOutput); }), kErrFileAlreadyOpen);
+  EXPECT_EQ(Read("keep.txt"), "seventeen bytes!!");
+  done.set_value();
+  other.join();
 }
 
 TEST_F(FileNumbersTest, RunningOutOfNumbersIsTooManyFiles) {
