@@ -15,16 +15,21 @@ constexpr size_t kMaxCachedValueSize = 64 << 10;  // larger values are read each
 
 constexpr HKEY kFirstHandle = 0x100;
 constexpr HKEY kHandleStep = 4;
+constexpr HKEY kLastHandle = kHkeyClassesRoot - kHandleStep;
 
 bool IsPredefined(HKEY key) { return key >= kHkeyClassesRoot && key <= kHkeyUsers; }
 
 // Handle numbers come from one counter for the whole process (every caller
 // holds the process lock), so a handle of a hive that was closed (another
-// root, a reopened file) never turns valid again.
+// root, a reopened file) never turns valid again. The counter never wraps:
+// once every number was handed out, opening gives 1450.
+uint64_t next_handle = kFirstHandle;
+
+bool HandlesLeft() { return next_handle <= kLastHandle; }
+
 HKEY NextHandleNumber() {
-  static HKEY next = kFirstHandle;
-  HKEY handle = next;
-  next = next + kHandleStep >= kHkeyClassesRoot ? kFirstHandle : next + kHandleStep;
+  HKEY handle = static_cast<HKEY>(next_handle);
+  next_handle += kHandleStep;
   return handle;
 }
 
@@ -57,17 +62,34 @@ Hive::Hive(std::filesystem::path root) : root_(std::move(root)) {
 
 Hive::~Hive() = default;
 
+void SetNextHandleNumberForTesting(HKEY next) { next_handle = next; }
+
 void Hive::AttachStore(std::unique_ptr<HiveStore> store, bool keep_handles) {
   store_ = std::move(store);
   data_version_ = -1;
-  if (!keep_handles) {
-    handles_.clear();
-    for (auto& root : roots_) {
-      root.subkeys.clear();
-      root.values.clear();
-    }
-  }
+  if (!keep_handles) ForgetHandles();
   ForgetCaches();
+}
+
+void Hive::AttachStore(std::unique_ptr<HiveStore> store, const HiveFileId& file) {
+  bool same_file = file_id_ && *file_id_ == file;
+  file_id_ = file;
+  AttachStore(std::move(store), same_file);
+}
+
+void Hive::AbandonStore() {
+  if (store_) store_->KeepFilesOnClose();
+  store_.reset();
+  ForgetHandles();
+  ForgetCaches();
+}
+
+void Hive::ForgetHandles() {
+  handles_.clear();
+  for (auto& root : roots_) {
+    root.subkeys.clear();
+    root.values.clear();
+  }
 }
 
 void Hive::ForgetCaches() {
@@ -177,6 +199,7 @@ LONG Hive::OpenKey(HKEY key, std::string_view sub_key, REGSAM sam_desired, HKEY*
   size_t depth = 0;
   int64_t id = Walk(parent->id, &depth);
   if (id == 0) return kErrorFileNotFound;
+  if (!HandlesLeft()) return kErrorNoSystemResources;
   *result = AddHandle(id, GrantedRights(sam_desired));
   return kErrorSuccess;
 }
@@ -191,6 +214,8 @@ LONG Hive::CreateKey(HKEY key, std::string_view sub_key, std::string_view key_cl
   if (!EnsureLive(*parent)) return kErrorKeyDeleted;
   size_t depth = 0;
   int64_t id = parts_.empty() ? parent->id : Walk(parent->id, &depth);
+  bool own_handle = !(parts_.empty() && IsPredefined(key));
+  if (own_handle && !HandlesLeft()) return kErrorNoSystemResources;
   if (id != 0) {
     *result = parts_.empty() && IsPredefined(key) ? key : AddHandle(id, GrantedRights(sam_desired));
     *disposition = kRegOpenedExistingKey;

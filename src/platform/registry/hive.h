@@ -12,11 +12,13 @@
 #include <cstdint>
 #include <filesystem>
 #include <memory>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <unordered_map>
 #include <vector>
 
+#include "platform/registry/hive_file.h"
 #include "platform/registry/hive_store.h"
 #include "platform/registry/registry_types.h"
 
@@ -34,7 +36,16 @@ class Hive {
   // Starts on a freshly opened connection. Handles survive when the file is
   // the same one (a forked child reconnecting); otherwise they are forgotten.
   void AttachStore(std::unique_ptr<HiveStore> store, bool keep_handles);
+  // The same, deciding by the identity of the file opened: handles survive
+  // only a reconnection to the file they were opened on.
+  void AttachStore(std::unique_ptr<HiveStore> store, const HiveFileId& file);
   void DropStore() { store_.reset(); }
+  // For a connection whose file was moved aside (by another process): it
+  // closes without touching the files now under the hive's name, and every
+  // handle goes with it.
+  void AbandonStore();
+  // The file the connection was opened on, when there is one.
+  const std::optional<HiveFileId>& file_id() const { return file_id_; }
   // Forgets every cached answer (after a failure left them in doubt).
   void ForgetCaches();
 
@@ -104,8 +115,11 @@ class Hive {
   void RememberChild(int64_t parent, std::string_view fold, int64_t id);
   void RememberValue(int64_t key, std::string_view fold, bool present, DWORD type, std::string_view data);
 
+  void ForgetHandles();
+
   std::filesystem::path root_;
   std::unique_ptr<HiveStore> store_;
+  std::optional<HiveFileId> file_id_;
   int64_t data_version_ = -1;
   uint64_t key_epoch_ = 1;
   uint64_t keys_generation_ = 1;
@@ -120,5 +134,8 @@ class Hive {
   std::string fold_;
   std::string data_;
 };
+
+// Test seam: the next handle number the process hands out (a multiple of 4).
+void SetNextHandleNumberForTesting(HKEY next);
 
 }  // namespace platform::registry

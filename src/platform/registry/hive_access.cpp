@@ -72,13 +72,22 @@ HiveLock::HiveLock() noexcept {
       process.hive.reset();
       process.hive = std::make_unique<Hive>(root);
     }
+    if (process.hive->has_store() && CurrentHiveFileId(root) != process.hive->file_id()) {
+      // Another process moved the file aside (it found it damaged) and a new
+      // hive took its name: what this connection writes nobody would see,
+      // and its handles name keys of the old file.
+      process.hive->AbandonStore();
+      diagnostics_.push_back("Registry hive " + (root / kHiveFileName).string() +
+                             " was replaced by another process; this process now uses the new hive and its "
+                             "open keys were closed");
+    }
     if (!process.hive->has_store()) {
-      sqlite3* db = OpenHiveFile(root, &diagnostics_);
+      HiveFileId file;
+      sqlite3* db = OpenHiveFile(root, &diagnostics_, &file);
       auto store = std::make_unique<HiveStore>(db);  // owns db from here, even if it throws
-      // Handles name keys of the file they were opened on: keep them only
+      // Handles name keys of the file they were opened on: they are kept only
       // when it is still that file (a forked child reconnecting).
-      bool moved_aside = !diagnostics_.empty();
-      process.hive->AttachStore(std::move(store), !moved_aside);
+      process.hive->AttachStore(std::move(store), file);
       process.last_open_failure.clear();
     }
     hive_ = process.hive.get();

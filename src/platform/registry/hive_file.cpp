@@ -2,9 +2,11 @@
 
 #include <fcntl.h>
 #include <sys/file.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstring>
 #include <ctime>
 #include <system_error>
 
@@ -58,6 +60,11 @@ struct Damaged {
   std::string reason;
 };
 
+// A hive laid out by a later version of this program: not ours to change.
+struct Newer {
+  int64_t version;
+};
+
 bool HasValueOrder(sqlite3* db) {
   Statement statement(db, "SELECT count(*) FROM pragma_table_info('hive_values') WHERE name = 'seq'");
   Statement::Use use(statement);
@@ -103,7 +110,7 @@ sqlite3* TryOpen(const fs::path& file) {
                              "('hive_keys', 'hive_values', 'hive_values_order', 'sqlite_sequence') AND name NOT LIKE 'sqlite_autoindex_%'") != 0;
     }
     if (foreign) throw Damaged{"not a registry hive"};
-    if (version > kLayoutVersion) throw Damaged{"layout version " + std::to_string(version) + " is newer"};
+    if (version > kLayoutVersion) throw Newer{version};
     ExecSql(db, "PRAGMA journal_mode=WAL");
     // Survives a crash of any process; only a power loss may take the last
     // writes, as with the lazy flushing of the Windows registry.
@@ -160,12 +167,14 @@ fs::path AsideName(const fs::path& file) {
 
 // An exclusive lock on <root>/registry.db.lock while a damaged file is moved,
 // so two processes never both move files (the second would move a new hive).
+// Openers hold it shared from their open until they know which file they
+// opened, so a move never falls in between.
 class RecoveryLock {
  public:
-  explicit RecoveryLock(const fs::path& root) {
+  RecoveryLock(const fs::path& root, int operation) {
     fd_ = ::open((root / "registry.db.lock").c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0644);
     if (fd_ >= 0) {
-      while (::flock(fd_, LOCK_EX) != 0 && errno == EINTR) {
+      while (::flock(fd_, operation) != 0 && errno == EINTR) {
       }
     }
   }
@@ -179,23 +188,59 @@ class RecoveryLock {
   int fd_ = -1;
 };
 
+SqlError NewerLayout(const fs::path& file, const Newer& newer) {
+  return SqlError(SQLITE_CANTOPEN, "registry hive " + file.string() + " has layout version " +
+                                       std::to_string(newer.version) + ", newer than this program's " +
+                                       std::to_string(kLayoutVersion) + "; it is left as it is");
+}
+
+// The opened connection and the identity of the file it opened.
+sqlite3* Identified(sqlite3* db, const fs::path& file, HiveFileId* id) {
+  struct stat st {};
+  if (::stat(file.c_str(), &st) != 0) {
+    int error = errno;
+    sqlite3_close_v2(db);
+    throw SqlError(SQLITE_CANTOPEN, "registry hive " + file.string() + ": " + std::strerror(error));
+  }
+  *id = HiveFileId{st.st_dev, st.st_ino};
+  return db;
+}
+
 }  // namespace
 
+bool operator==(const HiveFileId& a, const HiveFileId& b) { return a.device == b.device && a.inode == b.inode; }
+
+std::optional<HiveFileId> CurrentHiveFileId(const fs::path& root) {
+  struct stat st {};
+  if (::stat((root / kHiveFileName).c_str(), &st) != 0) return std::nullopt;
+  return HiveFileId{st.st_dev, st.st_ino};
+}
+
 sqlite3* OpenHiveFile(const fs::path& root, std::vector<std::string>* diagnostics) {
+  HiveFileId ignored;
+  return OpenHiveFile(root, diagnostics, &ignored);
+}
+
+sqlite3* OpenHiveFile(const fs::path& root, std::vector<std::string>* diagnostics, HiveFileId* id) {
   std::error_code ignored;
   fs::create_directories(root, ignored);
   fs::path file = root / kHiveFileName;
   try {
-    return TryOpen(file);
+    RecoveryLock shared(root, LOCK_SH);
+    return Identified(TryOpen(file), file, id);
   } catch (const Damaged&) {
     // Look again under the lock: another process may have replaced it already.
+  } catch (const Newer& newer) {
+    throw NewerLayout(file, newer);
   }
-  RecoveryLock lock(root);
+  RecoveryLock lock(root, LOCK_EX);
   std::string reason;
   try {
-    return TryOpen(file);
+    return Identified(TryOpen(file), file, id);
   } catch (const Damaged& damaged) {
     reason = damaged.reason;
+  } catch (const Newer& newer) {
+    throw NewerLayout(file, newer);
   }
   fs::path aside = AsideName(file);
   std::error_code error;
@@ -212,9 +257,11 @@ sqlite3* OpenHiveFile(const fs::path& root, std::vector<std::string>* diagnostic
   diagnostics->push_back("Registry hive " + file.string() + " is damaged (" + reason + "); moved it to " +
                          aside.string() + " and started a new hive");
   try {
-    return TryOpen(file);
+    return Identified(TryOpen(file), file, id);
   } catch (const Damaged& damaged) {
     throw SqlError(SQLITE_CANTOPEN, "new registry hive " + file.string() + " unusable: " + damaged.reason);
+  } catch (const Newer& newer) {
+    throw NewerLayout(file, newer);
   }
 }
 

@@ -34,6 +34,11 @@ HiveStore::HiveStore(sqlite3* db)
 
 HiveStore::~HiveStore() = default;
 
+void HiveStore::KeepFilesOnClose() {
+  int keep = 1;
+  sqlite3_file_control(db_, "main", SQLITE_FCNTL_PERSIST_WAL, &keep);
+}
+
 int64_t HiveStore::DataVersion() {
   Statement::Use use(data_version_);
   return data_version_.Step() ? data_version_.ColumnInt(0) : 0;

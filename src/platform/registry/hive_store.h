@@ -45,6 +45,11 @@ class HiveStore {
 
   sqlite3* db() const { return connection_.db; }
 
+  // Closing will leave the write-ahead log and shared-memory files where
+  // they are: for a connection whose file was moved aside, those names now
+  // belong to the new hive.
+  void KeepFilesOnClose();
+
   // Changes whenever another connection (any process) has committed since
   // the last call.
   int64_t DataVersion();

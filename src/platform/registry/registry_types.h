@@ -39,6 +39,7 @@ inline constexpr LONG kErrorNoMoreItems = 259;      // enumeration index past th
 inline constexpr LONG kErrorRegistryCorrupt = 1015;
 inline constexpr LONG kErrorRegistryIoFailed = 1016;  // the hive file cannot be read or written
 inline constexpr LONG kErrorKeyDeleted = 1018;      // the handle's key was deleted meanwhile
+inline constexpr LONG kErrorNoSystemResources = 1450;  // every handle number was handed out
 
 // Value types (REG_SZ ...). Any other number is stored and returned as given.
 inline constexpr DWORD kRegNone = 0;

@@ -108,6 +108,43 @@ TEST_F(DamageTest, AGoodHiveIsLeftAlone) {
   EXPECT_TRUE(Diagnostics().empty());
 }
 
+// A hive laid out by a later version (a downgrade) is no damage: it is
+// refused with a clear report, left byte for byte, and used again as soon as
+// its layout is one this program knows.
+TEST_F(DamageTest, AHiveOfANewerLayoutIsRefusedAndLeftAlone) {
+  HKEY key = Create("Keep");
+  ASSERT_EQ(SetString(key, "v", "kept"), kErrorSuccess);
+  RegCloseKey(key);
+  ResetHiveForTesting();
+  auto set_version = [&](int version) {
+    sqlite3* db = nullptr;
+    ASSERT_EQ(sqlite3_open((root_ / "registry.db").c_str(), &db), SQLITE_OK);
+    std::string sql = "PRAGMA user_version = " + std::to_string(version);
+    ASSERT_EQ(sqlite3_exec(db, sql.c_str(), nullptr, nullptr, nullptr), SQLITE_OK);
+    sqlite3_close(db);
+  };
+  set_version(7);
+  const std::string before = ReadFileBytes(root_ / "registry.db");
+
+  for (int attempt = 0; attempt < 2; ++attempt) {
+    EXPECT_EQ(RegOpenKeyExA(kHkeyLocalMachine, "Keep", 0, kKeyRead, &key), kErrorRegistryIoFailed);
+    EXPECT_EQ(RegCreateKeyExA(kHkeyLocalMachine, "New", 0, nullptr, 0, kKeyAllAccess, nullptr, &key, nullptr),
+              kErrorRegistryIoFailed);
+  }
+  EXPECT_TRUE(ReadFileBytes(root_ / "registry.db") == before) << "the newer hive was changed";
+  EXPECT_TRUE(AsideFiles().empty());
+  std::vector<std::string> reports = Diagnostics();
+  ASSERT_EQ(reports.size(), 1u);  // once, not on every call
+  EXPECT_NE(reports[0].find("layout version 7, newer than this program's 1; it is left as it is"),
+            std::string::npos)
+      << reports[0];
+
+  set_version(1);
+  key = Open("Keep", kKeyRead);
+  EXPECT_EQ(Query(key, "v"), std::string("kept\0", 5));
+  RegCloseKey(key);
+}
+
 TEST_F(DamageTest, ARootWhereNoHiveCanLiveGivesIoFailure) {
   WriteFileBytes(root_ / "plainfile", "x");
   SetMachineRoot(root_ / "plainfile");  // a file, so no folder and no hive below it
