@@ -28,7 +28,7 @@
 #include "plugins/ionotify/secure_logs.h"
 #include "plugins/notify/shared_io_notify.h"
 #include "service/host/control_protocol.h"
-#include "service/host/instance_lock.h"
+#include "service/host/lock/instance_lock.h"
 #include "service/lifecycle/state/lifecycle_state.h"
 #include "settings/shared/shared_settings.h"
 

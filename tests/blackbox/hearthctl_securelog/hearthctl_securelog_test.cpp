@@ -8,7 +8,7 @@
 #include <vector>
 
 #include "run_tool.h"
-#include "service/host/instance_lock.h"
+#include "service/host/lock/instance_lock.h"
 #include "testing/temp_root.h"
 
 namespace {
