@@ -7,8 +7,8 @@
 
 namespace bus {
 
-const InterfaceSpec& ApplicationInterface() {
-  static const InterfaceSpec spec{
+const BusInterface& ApplicationInterface() {
+  static const BusInterface table{
       kApplicationInterface,
       {
           {.name = "CurrentUserSID", .out = "s", .out_names = {"sid"}},
@@ -44,7 +44,7 @@ const InterfaceSpec& ApplicationInterface() {
           {"OnSettingsChange", "", {}},
       },
   };
-  return spec;
+  return table;
 }
 
 }  // namespace bus

@@ -44,14 +44,14 @@ void BusServer::CheckCaller(sd_bus_message* message, const ExportedObject& objec
     }
   }
   if (uid != static_cast<uid_t>(-1) && UidMayAct(uid, kAccessGroup)) return;
-  service::WriteSystemLog(RefusalLogLine(uid, object.spec->name, member.name));
+  service::WriteSystemLog(RefusalLogLine(uid, object.table->name, member.name));
   throw CallError(kErrorAccessDenied, "only root and members of the group " + std::string(kAccessGroup) +
                                           " may call " + member.name);
 }
 
 int BusServer::Dispatch(ExportedObject& object, sd_bus_message* message) {
   const char* member_name = sd_bus_message_get_member(message);
-  const Member* member = object.spec->FindMember(member_name ? member_name : "");
+  const Member* member = object.table->FindMember(member_name ? member_name : "");
   if (member == nullptr) {
     return sd_bus_reply_method_errorf(message, SD_BUS_ERROR_UNKNOWN_METHOD, "no member %s", member_name);
   }
@@ -114,11 +114,11 @@ int BusServer::Dispatch(ExportedObject& object, sd_bus_message* message) {
 
 // --- Signals -----------------------------------------------------------------
 
-void BusServer::EmitSignal(const std::string& path, const InterfaceSpec& spec, const Signal& signal,
+void BusServer::EmitSignal(const std::string& path, const BusInterface& table, const Signal& signal,
                            const std::vector<Variant>& args) {
   if (bus_ == nullptr) return;
   sd_bus_message* message = nullptr;
-  if (sd_bus_message_new_signal(bus_, &message, path.c_str(), spec.name.c_str(), signal.name.c_str()) < 0) return;
+  if (sd_bus_message_new_signal(bus_, &message, path.c_str(), table.name.c_str(), signal.name.c_str()) < 0) return;
   auto namer = [this](const platform::com::ObjectPtr& o) { return PathOf(o); };
   const std::vector<std::string> types = SplitSignature(signal.signature);
   bool complete = true;

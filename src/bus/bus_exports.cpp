@@ -32,9 +32,9 @@ std::string NameList(const std::vector<std::string>& names) {
 }
 
 void BuildVtable(ExportedObject& object) {
-  const InterfaceSpec& spec = *object.spec;
+  const BusInterface& table = *object.table;
   // Every string the table points at must stay where it is.
-  object.texts.reserve(spec.members.size() + spec.signals.size());
+  object.texts.reserve(table.members.size() + table.signals.size());
   sd_bus_vtable start{};
   start.type = _SD_BUS_VTABLE_START;
   start.flags = 0;
@@ -42,7 +42,7 @@ void BuildVtable(ExportedObject& object) {
   start.x.start.features = _SD_BUS_VTABLE_PARAM_NAMES;
   start.x.start.vtable_format_reference = &sd_bus_object_vtable_format;
   object.vtable.push_back(start);
-  for (const Member& member : spec.members) {
+  for (const Member& member : table.members) {
     object.texts.push_back(NameList(member.in_names) + NameList(member.out_names));
     sd_bus_vtable entry{};
     entry.type = _SD_BUS_VTABLE_METHOD;
@@ -56,7 +56,7 @@ void BuildVtable(ExportedObject& object) {
     entry.x.method.names = object.texts.back().c_str();
     object.vtable.push_back(entry);
   }
-  for (const Signal& signal : spec.signals) {
+  for (const Signal& signal : table.signals) {
     object.texts.push_back(NameList(signal.names));
     sd_bus_vtable entry{};
     entry.type = _SD_BUS_VTABLE_SIGNAL;
@@ -79,12 +79,12 @@ bool BusServer::AttachToService() {
   BusServer* self = this;
   // An event becomes a signal: its arguments are copied here, on the
   // service thread, and sent by the bus thread.
-  auto handler = [waker, self](const std::string& path, const InterfaceSpec* spec) {
-    return [waker, self, path, spec](const platform::com::EventCall& event, platform::com::Args args) {
-      const Signal* signal = spec->FindSignal(event.name);
+  auto handler = [waker, self](const std::string& path, const BusInterface* table) {
+    return [waker, self, path, table](const platform::com::EventCall& event, platform::com::Args args) {
+      const Signal* signal = table->FindSignal(event.name);
       if (signal == nullptr) return;
       std::vector<Variant> copy(args.begin(), args.end());
-      waker->Post([self, path, spec, signal, copy = std::move(copy)] { self->EmitSignal(path, *spec, *signal, copy); });
+      waker->Post([self, path, table, signal, copy = std::move(copy)] { self->EmitSignal(path, *table, *signal, copy); });
     };
   };
   const bool sent = home_->Send([&] {
@@ -92,9 +92,9 @@ bool BusServer::AttachToService() {
     if (!app) return;
     platform::Quietly([&] { system = platform::com::ObjectOf(platform::com::CallByName(app, "SystemSettings")); });
     platform::Quietly([&] { user = platform::com::ObjectOf(platform::com::CallByName(app, "UserSettings")); });
-    auto connect = [&](const ObjectPtr& source, const char* path, const InterfaceSpec& spec) {
+    auto connect = [&](const ObjectPtr& source, const char* path, const BusInterface& table) {
       if (!source) return;
-      const platform::com::Cookie cookie = platform::com::ConnectEvents(source, handler(path, &spec));
+      const platform::com::Cookie cookie = platform::com::ConnectEvents(source, handler(path, &table));
       if (cookie != 0) connections.push_back({source, cookie});
     };
     connect(app, kApplicationPath, ApplicationInterface());
@@ -133,7 +133,7 @@ void BusServer::DetachFromService() {
 bool BusServer::Export(std::string* error) {
   struct Plan {
     const char* path;
-    const InterfaceSpec& spec;
+    const BusInterface& table;
     std::function<ObjectPtr()> target;
   };
   auto fixed = [](const ObjectPtr& proxy, const char* what) {
@@ -153,10 +153,10 @@ bool BusServer::Export(std::string* error) {
     auto object = std::make_unique<ExportedObject>();
     object->server = this;
     object->path = plan.path;
-    object->spec = &plan.spec;
+    object->table = &plan.table;
     object->target = plan.target;
     BuildVtable(*object);
-    const int r = sd_bus_add_object_vtable(bus_, &object->slot, object->path.c_str(), plan.spec.name.c_str(),
+    const int r = sd_bus_add_object_vtable(bus_, &object->slot, object->path.c_str(), plan.table.name.c_str(),
                                            object->vtable.data(), object.get());
     if (r < 0) {
       *error = "cannot offer " + object->path + ": " + std::strerror(-r);

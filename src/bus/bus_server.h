@@ -56,7 +56,7 @@ class BusServer;
 struct ExportedObject : CallContext {
   BusServer* server = nullptr;
   std::string path;
-  const InterfaceSpec* spec = nullptr;
+  const BusInterface* table = nullptr;
   std::function<platform::com::ObjectPtr()> target;
   std::vector<sd_bus_vtable> vtable;
   std::vector<std::string> texts;  // the vtable's strings, kept alive
@@ -79,7 +79,7 @@ class BusServer {
 
   // Bus thread: sends a signal of an exported object (dropped while not
   // connected).
-  void EmitSignal(const std::string& path, const InterfaceSpec& spec, const Signal& signal,
+  void EmitSignal(const std::string& path, const BusInterface& table, const Signal& signal,
                   const std::vector<platform::Variant>& args);
   // Bus thread: answers a call kept by ReplyListener.
   void FinishPending(uint64_t id, const std::string& text);

@@ -24,8 +24,8 @@ std::vector<platform::Variant> SignalOnly(CallContext& context) {
 
 int AnswerWhenResolved(CallContext& context, sd_bus_message* message, bool want_address);
 
-const InterfaceSpec& DnsResolverInterface() {
-  static const InterfaceSpec spec{
+const BusInterface& DnsResolverInterface() {
+  static const BusInterface table{
       kDnsResolverInterface,
       {
           {.name = "BeforeTerminate", .access = Access::kAct},
@@ -43,7 +43,7 @@ const InterfaceSpec& DnsResolverInterface() {
           {"HostResolved", "ss", {"hostname", "ipaddress"}},
       },
   };
-  return spec;
+  return table;
 }
 
 }  // namespace bus

@@ -17,8 +17,8 @@ std::vector<Variant> Empties(size_t count) { return std::vector<Variant>(count);
 
 }  // namespace
 
-const InterfaceSpec& IoNotifyInterface() {
-  static const InterfaceSpec spec{
+const BusInterface& IoNotifyInterface() {
+  static const BusInterface table{
       kIoNotifyInterface,
       {
           {.name = "IoPostAlert", .in = "syssssbibvs",
@@ -76,7 +76,7 @@ const InterfaceSpec& IoNotifyInterface() {
       },
       {},
   };
-  return spec;
+  return table;
 }
 
 }  // namespace bus

@@ -4,14 +4,14 @@
 
 namespace bus {
 
-const Member* InterfaceSpec::FindMember(const std::string& member) const {
+const Member* BusInterface::FindMember(const std::string& member) const {
   for (const Member& m : members) {
     if (m.name == member) return &m;
   }
   return nullptr;
 }
 
-const Signal* InterfaceSpec::FindSignal(std::string_view event) const {
+const Signal* BusInterface::FindSignal(std::string_view event) const {
   for (const Signal& s : signals) {
     if (platform::com::NameEqual{}(s.name, event)) return &s;
   }

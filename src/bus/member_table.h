@@ -54,7 +54,7 @@ struct Signal {
   std::vector<std::string> names;
 };
 
-struct InterfaceSpec {
+struct BusInterface {
   std::string name;
   std::vector<Member> members;
   std::vector<Signal> signals;
@@ -65,9 +65,9 @@ struct InterfaceSpec {
 };
 
 // The interfaces of the public classes.
-const InterfaceSpec& ApplicationInterface();
-const InterfaceSpec& SettingsInterface();
-const InterfaceSpec& DnsResolverInterface();
-const InterfaceSpec& IoNotifyInterface();
+const BusInterface& ApplicationInterface();
+const BusInterface& SettingsInterface();
+const BusInterface& DnsResolverInterface();
+const BusInterface& IoNotifyInterface();
 
 }  // namespace bus

@@ -23,8 +23,8 @@ class SignalingListener final : public typelib::IHostResolved {
   Variant HostResolved(const std::string& hostname, const std::string& ipaddress) override {
     BusServer* server = server_;
     waker_->Post([server, hostname, ipaddress] {
-      const InterfaceSpec& spec = DnsResolverInterface();
-      server->EmitSignal(kDnsResolverPath, spec, *spec.FindSignal("HostResolved"),
+      const BusInterface& table = DnsResolverInterface();
+      server->EmitSignal(kDnsResolverPath, table, *table.FindSignal("HostResolved"),
                          {Variant(hostname), Variant(ipaddress)});
     });
     return {};

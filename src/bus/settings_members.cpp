@@ -8,8 +8,8 @@
 
 namespace bus {
 
-const InterfaceSpec& SettingsInterface() {
-  static const InterfaceSpec spec{
+const BusInterface& SettingsInterface() {
+  static const BusInterface table{
       kSettingsInterface,
       {
           {.name = "UseFile", .out = "b", .out_names = {"value"}},
@@ -45,7 +45,7 @@ const InterfaceSpec& SettingsInterface() {
           {"SettingsStored", "", {}},
       },
   };
-  return spec;
+  return table;
 }
 
 }  // namespace bus
