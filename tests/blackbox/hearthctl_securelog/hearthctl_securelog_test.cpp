@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "run_tool.h"
+#include "testing/run_tool.h"
 #include "service/host/lock/instance_lock.h"
 #include "testing/temp_root.h"
 

@@ -7,7 +7,7 @@
 
 #include "platform/registry/registry.h"
 #include "platform/root/machine_root.h"
-#include "run_tool.h"
+#include "testing/run_tool.h"
 #include "testing/temp_root.h"
 
 namespace {

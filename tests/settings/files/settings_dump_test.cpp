@@ -10,7 +10,7 @@
 #include <vector>
 
 #include "platform/fs/file_ops.h"
-#include "run_tool.h"
+#include "testing/run_tool.h"
 #include "settings/files/settings_file_fixture.h"
 #include "settings/files/snapshot_cipher.h"
 #include "testing/child_process.h"

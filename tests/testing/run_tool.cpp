@@ -1,4 +1,4 @@
-#include "run_tool.h"
+#include "testing/run_tool.h"
 
 #include <fcntl.h>
 #include <poll.h>
