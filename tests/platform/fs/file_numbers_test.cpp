@@ -1,6 +1,7 @@
 #include "platform/fs/file_numbers.h"
 
 #include <algorithm>
+#include <atomic>
 #include <functional>
 #include <future>
 #include <mutex>
@@ -45,16 +46,18 @@ TEST_F(FileNumbersTest, TwoThreadsNeverGetTheSameFreeNumber) {
 
   std::vector<int> numbers(8);
   std::vector<std::thread> threads;
+  std::atomic<int> numbered{0};
   std::mutex gate;
   gate.lock();
   for (int t = 0; t < 8; ++t) {
     threads.emplace_back([&, t] {
       numbers[t] = FreeFile();
+      numbered.fetch_add(1);
       std::lock_guard wait(gate);  // hold the number until all have one
       Open(numbers[t], Path("f" + std::to_string(t)), OpenMode::kOutput);
     });
   }
-  while (std::count(numbers.begin(), numbers.end(), 0) > 0) std::this_thread::yield();
+  while (numbered.load() < 8) std::this_thread::yield();
   gate.unlock();
   for (auto& thread : threads) thread.join();
   EXPECT_EQ(std::set<int>(numbers.begin(), numbers.end()).size(), 8u);
