@@ -6,7 +6,7 @@
 #include "platform/fs/folders.h"
 #include "settings/folders/folders.h"
 #include "support/securelog/secure_log_file.h"
-#include "support/securelog/secure_log_inspect.h"
+#include "support/securelog/secure_log_reading.h"
 
 namespace hearthctl {
 namespace {

@@ -37,7 +37,7 @@ TEST_F(BusServiceTest, IntrospectionMatchesTheCommittedXml) {
     SCOPED_TRACE(path);
     Finished f = bus_.Run({"busctl", "--system", "introspect", "--xml-interface", "com.norvale.Hearth", path});
     ASSERT_EQ(f.exit_code, 0) << f.err;
-    EXPECT_EQ(f.out, testing_support::ReadFileBytes(SourcePath("config/dbus/introspection/" + file)));
+    EXPECT_EQ(f.out, testing_support::ReadFileBytes(SourcePath("config/dbus/interfaces/" + file)));
   }
 }
 

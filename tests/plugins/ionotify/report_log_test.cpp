@@ -13,7 +13,7 @@
 #include "settings/folders/folders.h"
 #include "settings/shared/shared_settings.h"
 #include "support/securelog/secure_log_file.h"
-#include "support/securelog/secure_log_inspect.h"
+#include "support/securelog/secure_log_reading.h"
 
 namespace plugins::ionotify::testing {
 namespace {

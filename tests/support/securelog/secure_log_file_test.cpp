@@ -15,7 +15,7 @@
 #include "platform/basic/err.h"
 #include "support/diagnostics/diagnostics.h"
 #include "support/securelog/log_format.h"
-#include "support/securelog/secure_log_inspect.h"
+#include "support/securelog/secure_log_reading.h"
 #include "testing/child_process.h"
 #include "testing/temp_root.h"
 

@@ -1,4 +1,4 @@
-#include "support/securelog/secure_log_inspect.h"
+#include "support/securelog/secure_log_reading.h"
 
 #include <algorithm>
 #include <filesystem>
