@@ -3,7 +3,7 @@
 #include <string>
 
 #include "alerts/mod_alert.h"
-#include "service/log/system_log.h"
+#include "systemlog/system_log.h"
 
 namespace hearthctl {
 

@@ -8,7 +8,7 @@
 #include "alerts/mod_alert.h"
 #include "command.h"
 #include "platform/root/machine_root.h"
-#include "service/log/system_log.h"
+#include "systemlog/system_log.h"
 
 namespace hearthctl {
 namespace {

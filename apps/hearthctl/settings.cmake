@@ -1,1 +1,1 @@
-target_link_libraries(hearthctl PRIVATE settings_collection service_host_lock service_log)
+target_link_libraries(hearthctl PRIVATE settings_collection service_host_lock systemlog)

@@ -11,7 +11,7 @@
 #include "platform/basic/variant.h"
 #include "service/host/control_protocol.h"
 #include "service/host/lock/instance_lock.h"
-#include "service/log/system_log.h"
+#include "systemlog/system_log.h"
 #include "settings/collection/c_settings.h"
 #include "settings/collection/stored_snapshot.h"
 

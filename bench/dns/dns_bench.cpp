@@ -20,7 +20,7 @@
 #include "dns/dns_resolver.h"
 #include "platform/apartment/apartment.h"
 #include "platform/root/machine_root.h"
-#include "service/log/system_log.h"
+#include "systemlog/system_log.h"
 #include "support/sock/dotted_address.h"
 #include "support/sock/sock_component.h"
 #include "support/sock/testing/loopback_dns_responder.h"

@@ -22,7 +22,7 @@
 #include "plugins/notify/feature_plugins.h"
 #include "plugins/notify/notify_feature_plugins.h"
 #include "service/contracts/support_objects.h"
-#include "service/log/system_log.h"
+#include "systemlog/system_log.h"
 #include "settings/shared/shared_settings.h"
 #include "typelib/norv_io_core_events.h"
 

@@ -15,7 +15,7 @@
 #include <string>
 
 #include "platform/root/machine_root.h"
-#include "service/log/system_log.h"
+#include "systemlog/system_log.h"
 
 namespace {
 

@@ -23,7 +23,7 @@
 #include "platform/fs/file_numbers.h"
 #include "platform/registry/registry.h"
 #include "service/contracts/support_objects.h"
-#include "service/log/system_log.h"
+#include "systemlog/system_log.h"
 #include "store/file_manager.h"
 #include "store/store_format.h"
 

@@ -9,7 +9,7 @@
 #include <string>
 
 #include "platform/root/machine_root.h"
-#include "service/log/system_log.h"
+#include "systemlog/system_log.h"
 #include "settings/collection/c_settings.h"
 
 namespace settings_fuzz {

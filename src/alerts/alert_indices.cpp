@@ -5,7 +5,7 @@
 #include "alerts/alert_statements.h"
 #include "alerts/mod_alert.h"
 #include "platform/basic/err.h"
-#include "support/imdb/sql_dialect.h"
+#include "service/contracts/imdb_component.h"
 
 namespace alerts {
 namespace {
@@ -18,10 +18,10 @@ using platform::Variant;
 // column is read, so only that column is fetched: the rows are the same, in
 // the same order, and the list costs no more than the index column.
 int32_t ListIndices(const std::string& sql, const std::vector<Variant>& params, Variant& alert_index) {
-  support::Imdb& db = Connection();
+  contracts::ImdbComponent& db = Connection();
   auto log_failure = [&] {
     if (Err::IsSet()) {
-      Log("GetAlertIndices: query failed -- " + support::SqlWithValues(sql, params) + ": " + Err::Description());
+      Log("GetAlertIndices: query failed -- " + contracts::SqlWithValues(sql, params) + ": " + Err::Description());
     }
   };
   static constexpr std::string_view kAllColumns = "SELECT * FROM ";

@@ -2,7 +2,7 @@
 
 #include "alerts/mod_alert.h"
 #include "platform/basic/err.h"
-#include "service/log/system_log.h"
+#include "systemlog/system_log.h"
 #include "settings/folders/folders.h"
 
 namespace alerts {
@@ -12,7 +12,7 @@ AlertState& State() {
   return state;
 }
 
-support::Imdb& Connection() {
+contracts::ImdbComponent& Connection() {
   AlertState& state = State();
   if (!state.connection) platform::RaiseError(platform::kErrObjectNotSet);
   return *state.connection;

@@ -9,13 +9,13 @@
 #include <string_view>
 
 #include "platform/basic/variant.h"
-#include "support/imdb/imdb.h"
+#include "service/contracts/imdb_component.h"
 
 namespace alerts {
 
 struct AlertState {
   // Empty until the thread's first operation opens it.
-  std::shared_ptr<support::Imdb> connection;
+  std::shared_ptr<contracts::ImdbComponent> connection;
   std::string database_path;
   // Set while OpenGDB runs its probe, so the open of a rebuild skips it.
   bool rebuild_guard = false;
@@ -31,7 +31,7 @@ struct AlertState {
 AlertState& State();
 
 // The thread's connection; raises 91 when there is none.
-support::Imdb& Connection();
+contracts::ImdbComponent& Connection();
 
 // The profile folder of the shared state (common files + "/Norvale/QORC/prf").
 std::string ProfileFolder();

@@ -16,7 +16,7 @@ bool VerifyAlertStore() {
       usable = false;
       // Only the engine's word makes a file damaged; without a connection,
       // or with the file out of reach for now, it is not.
-      if (state.connection && state.connection->LastFailure() != support::ImdbFailure::kTransient) {
+      if (state.connection && state.connection->LastFailure() != contracts::ImdbFailure::kTransient) {
         state.probe_found_damage = true;
       }
     }

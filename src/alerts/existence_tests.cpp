@@ -15,7 +15,7 @@ using platform::Step;
 using platform::Variant;
 
 bool AnyRows(std::string_view sql, std::span<const Variant> params) {
-  support::Imdb& db = Connection();
+  contracts::ImdbComponent& db = Connection();
   bool checked = false;
   Step([&] { checked = db.Check(sql); });
   if (!checked || Err::IsSet()) return false;
@@ -49,7 +49,7 @@ bool AnyAlerts(const std::string& store_name) {
 
 bool AnyPrivacyEntries() {
   if (!CheckIMDBObject()) return false;
-  support::Imdb& db = Connection();
+  contracts::ImdbComponent& db = Connection();
   // Run directly, without the check-statement call.
   bool ran = false;
   Step([&] { ran = db.Execute(kSelectPrivacyLog); });

@@ -16,7 +16,7 @@ bool GetAlert(int32_t alert_index, uint8_t& severity, std::string& summary, std:
               std::string& alert_id, std::string& action_ids, bool& user_proc, Variant& event_date_time,
               bool& sys_proc, std::string& tag) {
   if (!CheckIMDBObject()) return false;
-  support::Imdb& db = Connection();
+  contracts::ImdbComponent& db = Connection();
   bool ran = false;
   Step([&] { ran = db.Execute("SELECT * FROM Alerts WHERE AlertIndex=?", {Variant(alert_index)}); });
   if (!ran) return false;

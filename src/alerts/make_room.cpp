@@ -6,7 +6,7 @@
 #include "alerts/alert_statements.h"
 #include "alerts/mod_alert.h"
 #include "platform/basic/err.h"
-#include "support/imdb/imdb_error.h"
+#include "service/contracts/imdb_component.h"
 
 namespace alerts {
 namespace {
@@ -41,7 +41,7 @@ constexpr RoomRound kRounds[] = {
 }  // namespace
 
 bool MakeRoom() {
-  support::Imdb& db = Connection();
+  contracts::ImdbComponent& db = Connection();
   for (const RoomRound& round : kRounds) {
     int32_t removed = 0;
     Step([&] {
@@ -59,19 +59,19 @@ bool MakeRoom() {
 
 bool InsertMakingRoom(std::string_view table, std::span<const std::pair<int, Variant>> fields, int32_t* counter) {
   for (;;) {
-    support::Imdb& db = Connection();
-    for (const auto& field : fields) Step([&] { db.SetField(field.first, field.second); });
+    contracts::ImdbComponent& db = Connection();
+    for (const auto& [column, value] : fields) Step([&] { db.SetField(column, value); });
     int32_t inserted = 0;
     if (Step([&] { inserted = db.InsertRow(table); })) {
       if (counter) *counter = inserted;
       return true;
     }
-    if (Err::Number() != support::kErrImdbFull) return false;
+    if (Err::Number() != contracts::kErrImdbFull) return false;
     // The failed insert stays the pending error when nothing can go.
     const int32_t number = Err::Number();
     const std::string description = Err::Description();
     if (!MakeRoom()) {
-      Err::Set(number, description, support::kImdbProgId);
+      Err::Set(number, description, contracts::kImdbProgId);
       return false;
     }
     Err::Clear();

@@ -9,7 +9,7 @@
 #include "platform/basic/date_time.h"
 #include "platform/basic/err.h"
 #include "platform/com/class_registry.h"
-#include "support/imdb/imdb_error.h"
+#include "service/contracts/imdb_component.h"
 
 namespace alerts {
 namespace {
@@ -34,13 +34,13 @@ void CreateLogTables() {
 void KeepDamagedFile(const std::string& path) {
   std::string suffix;
   Step([&] { suffix = ".damaged-" + platform::FormatDate(platform::Now(), "yyyymmdd-hhnnss"); });
-  const std::string aside = support::Imdb::MoveDatabaseFileAside(path, suffix);
+  const std::string aside = contracts::MoveImdbFileAside(path, suffix);
   if (!aside.empty()) {
     Log("OpenGDB - Damaged IMDB file kept as '" + aside + "'");
     return;
   }
   Log("OpenGDB - Could not move the damaged IMDB file aside; removing " + path);
-  support::Imdb::RemoveDatabaseFile(path);
+  contracts::RemoveImdbFile(path);
 }
 
 }  // namespace
@@ -65,12 +65,12 @@ void OpenGDB() {
   });
   if (remove_file) {
     Log("OpenGDB - Removing IMDB file " + path);
-    support::Imdb::RemoveDatabaseFile(path);
+    contracts::RemoveImdbFile(path);
   }
 
   Step([&] {
-    support::RegisterImdbClass();
-    state.connection = platform::com::QueryInterface<support::Imdb>(platform::com::CreateObject(support::kImdbProgId));
+    contracts::RegisterImdbClass();
+    state.connection = platform::com::QueryInterface<contracts::ImdbComponent>(platform::com::CreateObject(contracts::kImdbProgId));
     if (!state.connection) platform::RaiseError(platform::kErrCannotCreateObject);
   });
   Step([] { Connection().SetMaxSize(kMaxDatabaseBytes); });

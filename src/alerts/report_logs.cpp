@@ -34,7 +34,7 @@ void WriteLogEntry(const std::string& log_name, uint8_t severity, const std::str
 
 std::string GetPrivacyReport() {
   if (!CheckIMDBObject()) return {};
-  support::Imdb& db = Connection();
+  contracts::ImdbComponent& db = Connection();
   bool ran = false;
   Step([&] { ran = db.Execute(kSelectPrivacyLog); });
   if (!ran) return {};

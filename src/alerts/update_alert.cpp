@@ -45,7 +45,7 @@ bool WriteRow() {
 bool Update(int32_t alert_index, const UpdateRequest& request) {
   if (!CheckIMDBObject()) return false;
   if (!TakeRow(alert_index)) return false;
-  support::Imdb& db = Connection();
+  contracts::ImdbComponent& db = Connection();
 
   if (request.skip_deleted) {
     std::string tag;

@@ -10,7 +10,7 @@
 #include "bus/variant_codec.h"
 #include "platform/basic/conversions.h"
 #include "platform/basic/err.h"
-#include "service/log/system_log.h"
+#include "systemlog/system_log.h"
 
 namespace bus {
 namespace {

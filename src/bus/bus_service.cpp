@@ -13,7 +13,7 @@
 #include "bus/bus_server.h"
 #include "platform/basic/err.h"
 #include "platform/com/apartment_proxy.h"
-#include "service/log/system_log.h"
+#include "systemlog/system_log.h"
 
 namespace bus {
 

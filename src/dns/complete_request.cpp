@@ -5,15 +5,15 @@
 
 #include "dns/dns_resolver.h"
 #include "platform/basic/err.h"
-#include "service/log/system_log.h"
-#include "support/sock/dotted_address.h"
+#include "systemlog/system_log.h"
+#include "service/contracts/sock_component.h"
 
 namespace dns {
 namespace {
 
 using platform::Quietly;
 
-bool IsDottedAddress(const std::string& text) { return support::TextToAddress(text) != support::kInvalidAddress; }
+bool IsDottedAddress(const std::string& text) { return contracts::TextToAddress(text) != contracts::kInvalidAddress; }
 
 std::vector<std::string> SplitSpaces(const std::string& list) {
   std::vector<std::string> parts;
@@ -24,7 +24,7 @@ std::vector<std::string> SplitSpaces(const std::string& list) {
 
 }  // namespace
 
-void cDnsResolver::CompleteRequest(int32_t handle, const support::HostEntry* entry) {
+void cDnsResolver::CompleteRequest(int32_t handle, const contracts::HostEntry* entry) {
   // An answer to a request this resolver does not know is not ours to cache.
   auto pending = pending_keys_.find(handle);
   if (pending == pending_keys_.end()) return;
@@ -43,9 +43,9 @@ void cDnsResolver::CompleteRequest(int32_t handle, const support::HostEntry* ent
   DispatchAnswer(handle, key);
 }
 
-void cDnsResolver::StoreHostEntry(std::string& key, const support::HostEntry& entry) {
+void cDnsResolver::StoreHostEntry(std::string& key, const contracts::HostEntry& entry) {
   std::vector<std::string> found;
-  for (int32_t i = 1; i <= entry.AddressCount(); ++i) found.push_back(support::AddressToText(entry.Address(i)));
+  for (int32_t i = 1; i <= entry.AddressCount(); ++i) found.push_back(contracts::AddressToText(entry.Address(i)));
 
   std::vector<std::string> listed = found;
   resolved_cache_.Remove(key);

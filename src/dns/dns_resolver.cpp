@@ -4,20 +4,20 @@
 
 #include "dns/dns_result.h"
 #include "platform/basic/err.h"
-#include "service/log/system_log.h"
-#include "support/sock/dotted_address.h"
+#include "systemlog/system_log.h"
+#include "service/contracts/sock_component.h"
 
 namespace dns {
 
 using platform::Quietly;
 
 // The socket component's events, passed on to the resolver while it lives.
-class cDnsResolver::SockEvents : public support::dwSockNotify {
+class cDnsResolver::SockEvents : public contracts::dwSockNotify {
  public:
   explicit SockEvents(cDnsResolver* owner) : owner_(owner) {}
   void Detach() { owner_ = nullptr; }
 
-  void HostResolved(int32_t handle, const support::HostEntry* entry) override {
+  void HostResolved(int32_t handle, const contracts::HostEntry* entry) override {
     if (owner_) Quietly([&] { owner_->CompleteRequest(handle, entry); });
   }
   // A failed lookup completes like an answer without a host entry.
@@ -29,9 +29,9 @@ class cDnsResolver::SockEvents : public support::dwSockNotify {
   cDnsResolver* owner_;
 };
 
-cDnsResolver::cDnsResolver() : cDnsResolver(support::CreateSockComponent()) {}
+cDnsResolver::cDnsResolver() : cDnsResolver(contracts::CreateSockComponent()) {}
 
-cDnsResolver::cDnsResolver(std::unique_ptr<support::SockComponent> socket)
+cDnsResolver::cDnsResolver(std::unique_ptr<contracts::SockComponent> socket)
     : events_(std::make_shared<SockEvents>(this)), socket_(std::move(socket)) {
   if (socket_) socket_->RegisterNotify(events_);
 }
@@ -74,7 +74,7 @@ void cDnsResolver::BeforeTerminate() {
 
 void cDnsResolver::Refresh(const std::string& hostname, const Listener& notify) {
   Quietly([&] {
-    if (support::TextToAddress(hostname) != support::kInvalidAddress) return;
+    if (contracts::TextToAddress(hostname) != contracts::kInvalidAddress) return;
     resolved_cache_.Remove(hostname);
     std::string unused;
     ResolveHostname(hostname, unused, notify);

@@ -26,7 +26,7 @@
 #include "dns/listener.h"
 #include "platform/com/dispatch_table.h"
 #include "platform/com/object.h"
-#include "support/sock/sock_component.h"
+#include "service/contracts/sock_component.h"
 
 namespace dns {
 
@@ -35,7 +35,7 @@ class cDnsResolver : public platform::com::Object {
   // With the c-ares socket component, configured from the machine root.
   cDnsResolver();
   // With a socket component of the caller's choosing.
-  explicit cDnsResolver(std::unique_ptr<support::SockComponent> socket);
+  explicit cDnsResolver(std::unique_ptr<contracts::SockComponent> socket);
   // Logs "In cDnsResolver.Terminate".
   ~cDnsResolver() override;
   cDnsResolver(const cDnsResolver&) = delete;
@@ -69,8 +69,8 @@ class cDnsResolver : public platform::com::Object {
   void StartLookup(const std::string& text, int32_t address);
   void AddListener(int32_t handle, const Listener& notify);
   // The socket component's answer to a request; `entry` null when it failed.
-  void CompleteRequest(int32_t handle, const support::HostEntry* entry);
-  void StoreHostEntry(std::string& key, const support::HostEntry& entry);
+  void CompleteRequest(int32_t handle, const contracts::HostEntry* entry);
+  void StoreHostEntry(std::string& key, const contracts::HostEntry& entry);
   // Hands the answer to every listener of the request, the name first.
   void DispatchAnswer(int32_t handle, std::string key);
 
@@ -81,7 +81,7 @@ class cDnsResolver : public platform::com::Object {
   std::unordered_map<int32_t, std::vector<Listener>> listeners_;  // handle -> listeners, in order
   KeyedCollection<std::string> resolved_cache_;                  // name -> addresses, address -> name
   std::shared_ptr<SockEvents> events_;
-  std::unique_ptr<support::SockComponent> socket_;
+  std::unique_ptr<contracts::SockComponent> socket_;
 };
 
 }  // namespace dns

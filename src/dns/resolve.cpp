@@ -3,15 +3,15 @@
 #include "dns/dns_resolver.h"
 
 #include "platform/basic/err.h"
-#include "service/log/system_log.h"
-#include "support/sock/dotted_address.h"
+#include "systemlog/system_log.h"
+#include "service/contracts/sock_component.h"
 
 namespace dns {
 namespace {
 
 using platform::Quietly;
-using support::kInvalidAddress;
-using support::TextToAddress;
+using contracts::kInvalidAddress;
+using contracts::TextToAddress;
 
 constexpr const char* kBroadcast = "255.255.255.255";
 

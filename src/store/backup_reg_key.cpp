@@ -5,7 +5,7 @@
 #include "platform/basic/err.h"
 #include "platform/fs/file_numbers.h"
 #include "platform/registry/registry_types.h"
-#include "service/log/system_log.h"
+#include "systemlog/system_log.h"
 #include "store/file_manager.h"
 #include "store/key_paths.h"
 #include "store/reg_wrapper_bg.h"

@@ -7,7 +7,7 @@
 #include "platform/fs/file_numbers.h"
 #include "platform/fs/file_ops.h"
 #include "service/contracts/support_objects.h"
-#include "service/log/system_log.h"
+#include "systemlog/system_log.h"
 #include "store/chunk_hook.h"
 #include "store/file_manager.h"
 #include "store/replace_store.h"

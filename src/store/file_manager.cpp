@@ -2,7 +2,7 @@
 
 #include "platform/basic/err.h"
 #include "platform/fs/file_ops.h"
-#include "service/log/system_log.h"
+#include "systemlog/system_log.h"
 #include "store/chunk_hook.h"
 
 namespace store {

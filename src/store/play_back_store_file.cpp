@@ -2,7 +2,7 @@
 // the struct entries into the bag.
 #include "platform/basic/err.h"
 #include "platform/fs/file_numbers.h"
-#include "service/log/system_log.h"
+#include "systemlog/system_log.h"
 #include "store/file_manager.h"
 
 namespace store {

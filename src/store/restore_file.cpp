@@ -11,7 +11,7 @@
 #include "platform/fs/file_times.h"
 #include "platform/fs/folders.h"
 #include "service/contracts/support_objects.h"
-#include "service/log/system_log.h"
+#include "systemlog/system_log.h"
 #include "store/file_manager.h"
 #include "store/large_files.h"
 #include "store/safe_paths.h"

@@ -6,7 +6,7 @@
 #include "platform/fs/file_numbers.h"
 #include "platform/fs/file_ops.h"
 #include "service/contracts/support_objects.h"
-#include "service/log/system_log.h"
+#include "systemlog/system_log.h"
 #include "settings/folders/text_utilities.h"
 #include "store/file_manager.h"
 

@@ -4,7 +4,7 @@
 
 #include "platform/basic/err.h"
 #include "platform/fs/file_numbers.h"
-#include "service/log/system_log.h"
+#include "systemlog/system_log.h"
 #include "store/file_manager.h"
 #include "store/struct_data.h"
 

@@ -4,7 +4,7 @@
 #include <random>
 
 #include "service/contracts/support_objects.h"
-#include "service/log/system_log.h"
+#include "systemlog/system_log.h"
 
 namespace store {
 namespace {

@@ -12,7 +12,7 @@
 #include "alerts/mod_alert.h"
 #include "platform/basic/err.h"
 #include "platform/root/machine_root.h"
-#include "service/log/system_log.h"
+#include "systemlog/system_log.h"
 #include "support/imdb/imdb.h"
 #include "testing/log_messages.h"
 #include "testing/temp_root.h"

@@ -1,7 +1,7 @@
 #include "dns/resolver_fixture.h"
 
 #include "platform/apartment/apartment.h"
-#include "service/log/system_log.h"
+#include "systemlog/system_log.h"
 #include "testing/log_messages.h"
 
 namespace dns {

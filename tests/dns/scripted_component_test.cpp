@@ -15,16 +15,16 @@ namespace {
 
 using ::testing::ElementsAre;
 
-class ScriptedSock : public support::SockComponent {
+class ScriptedSock : public contracts::SockComponent {
  public:
   struct State {
-    std::weak_ptr<support::dwSockNotify> sink;
+    std::weak_ptr<contracts::dwSockNotify> sink;
     std::map<int32_t, std::string> started;  // handle -> name or dotted address
     std::vector<int32_t> cancelled;
     int32_t next = 100;
   };
   explicit ScriptedSock(State* state) : state_(state) {}
-  void RegisterNotify(std::weak_ptr<support::dwSockNotify> sink) override { state_->sink = sink; }
+  void RegisterNotify(std::weak_ptr<contracts::dwSockNotify> sink) override { state_->sink = sink; }
   int32_t StartForwardLookup(std::string_view host_name) override {
     state_->started[state_->next] = std::string(host_name);
     return state_->next++;
@@ -48,7 +48,7 @@ class DnsScriptedTest : public DnsResolverTest {
   void Answer(int32_t handle, const std::string& name, std::vector<std::string> addresses) {
     std::vector<int32_t> numbers;
     for (const auto& a : addresses) numbers.push_back(support::TextToAddress(a));
-    support::HostEntry entry(name, numbers);
+    contracts::HostEntry entry(name, numbers);
     sock_.sink.lock()->HostResolved(handle, &entry);
   }
   void Fail(int32_t handle) { sock_.sink.lock()->AsyncError(handle, 11001, "not found"); }

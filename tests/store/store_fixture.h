@@ -12,7 +12,7 @@
 
 #include "platform/fs/file_numbers.h"
 #include "service/contracts/support_objects.h"
-#include "service/log/system_log.h"
+#include "systemlog/system_log.h"
 #include "store/file_manager.h"
 #include "testing/log_messages.h"
 #include "testing/rooted/rooted_test.h"

@@ -1,7 +1,7 @@
 #include "platform/basic/err.h"
 #include "platform/com/class_registry.h"
 #include "plugins/host/c_plugin_host.h"
-#include "service/log/system_log.h"
+#include "systemlog/system_log.h"
 
 namespace plugins {
 

@@ -9,7 +9,7 @@
 #include "plugins/ionotify/xml_text.h"
 #include "plugins/notify/shared_io_notify.h"
 #include "service/contracts/support_objects.h"
-#include "service/log/system_log.h"
+#include "systemlog/system_log.h"
 
 namespace plugins::ionotify {
 namespace {

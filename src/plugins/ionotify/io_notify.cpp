@@ -14,7 +14,7 @@
 #include "service/contracts/product_key.h"
 #include "service/contracts/support_objects.h"
 #include "service/lifecycle/state/lifecycle_state.h"
-#include "service/log/system_log.h"
+#include "systemlog/system_log.h"
 #include "settings/shared/shared_settings.h"
 
 namespace plugins::ionotify {

@@ -11,7 +11,7 @@
 #include "plugins/ionotify/secure_logs.h"
 #include "plugins/ionotify/xml_text.h"
 #include "service/contracts/support_objects.h"
-#include "service/log/system_log.h"
+#include "systemlog/system_log.h"
 #include "settings/shared/shared_settings.h"
 
 namespace plugins::ionotify {

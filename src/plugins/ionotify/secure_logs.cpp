@@ -7,7 +7,7 @@
 #include "platform/basic/string_functions.h"
 #include "plugins/ionotify/xml_text.h"
 #include "service/contracts/support_objects.h"
-#include "service/log/system_log.h"
+#include "systemlog/system_log.h"
 
 namespace plugins::ionotify {
 namespace {

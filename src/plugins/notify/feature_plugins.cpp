@@ -8,7 +8,7 @@
 #include "plugins/host/c_plugin_host.h"
 #include "plugins/notify/feature_plugins_state.h"
 #include "plugins/notify/shared_io_notify.h"
-#include "service/log/system_log.h"
+#include "systemlog/system_log.h"
 
 namespace plugins {
 

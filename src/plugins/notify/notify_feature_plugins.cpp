@@ -11,7 +11,7 @@
 #include "plugins/notify/wmi_info.h"
 #include "service/contracts/support_objects.h"
 #include "service/lifecycle/state/lifecycle_state.h"
-#include "service/log/system_log.h"
+#include "systemlog/system_log.h"
 
 namespace plugins {
 namespace {

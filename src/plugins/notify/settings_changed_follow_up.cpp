@@ -6,7 +6,7 @@
 #include "platform/basic/variant.h"
 #include "platform/com/object.h"
 #include "service/lifecycle/state/lifecycle_state.h"
-#include "service/log/system_log.h"
+#include "systemlog/system_log.h"
 #include "settings/folders/fill_placeholders.h"
 
 namespace plugins {

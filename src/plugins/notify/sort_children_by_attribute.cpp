@@ -8,7 +8,7 @@
 #include "platform/basic/variant.h"
 #include "platform/xml/document.h"
 #include "plugins/notify/feature_plugins.h"
-#include "service/log/system_log.h"
+#include "systemlog/system_log.h"
 
 namespace plugins {
 namespace {

@@ -8,7 +8,7 @@
 #include "platform/registry/registry_types.h"
 #include "service/contracts/product_key.h"
 #include "service/contracts/support_objects.h"
-#include "service/log/system_log.h"
+#include "systemlog/system_log.h"
 
 namespace plugins {
 namespace {

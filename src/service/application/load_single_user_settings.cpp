@@ -7,7 +7,7 @@
 #include "service/application/application.h"
 #include "service/application/required_collection.h"
 #include "service/contracts/support_objects.h"
-#include "service/log/system_log.h"
+#include "systemlog/system_log.h"
 #include "settings/files/settings_file_base.h"
 #include "settings/xml/c_settings_xml.h"
 

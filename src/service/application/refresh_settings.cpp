@@ -3,7 +3,7 @@
 #include "platform/basic/err.h"
 #include "service/application/application.h"
 #include "service/application/required_collection.h"
-#include "service/log/system_log.h"
+#include "systemlog/system_log.h"
 #include "settings/folders/folders.h"
 
 namespace service {

@@ -5,7 +5,7 @@
 #include "platform/basic/err.h"
 #include "platform/com/object.h"
 #include "service/application/application.h"
-#include "service/log/system_log.h"
+#include "systemlog/system_log.h"
 #include "settings/collection/c_settings.h"
 #include "settings/files/bin_file.h"
 #include "settings/files/settings_file_base.h"

@@ -7,8 +7,8 @@
 #include "service/application/required_collection.h"
 #include "service/contracts/support_objects.h"
 #include "service/features/features.h"
-#include "service/log/system_log.h"
-#include "service/log/time_stamped.h"
+#include "systemlog/system_log.h"
+#include "systemlog/time_stamped.h"
 #include "settings/folders/fill_placeholders.h"
 
 namespace service {

@@ -8,7 +8,7 @@
 #include "service/application/required_collection.h"
 #include "service/features/features.h"
 #include "service/init/save_all_settings.h"
-#include "service/log/system_log.h"
+#include "systemlog/system_log.h"
 
 namespace service {
 

@@ -6,7 +6,7 @@
 #include "plugins/notify/notify_feature_plugins.h"
 #include "service/application/application.h"
 #include "service/application/required_collection.h"
-#include "service/log/system_log.h"
+#include "systemlog/system_log.h"
 #include "settings/collection/c_settings.h"
 
 namespace service {

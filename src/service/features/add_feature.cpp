@@ -1,7 +1,7 @@
 #include <string>
 
 #include "service/features/features.h"
-#include "service/log/system_log.h"
+#include "systemlog/system_log.h"
 
 namespace service {
 

@@ -4,7 +4,7 @@
 #include "platform/xml/document.h"
 #include "service/contracts/support_objects.h"
 #include "service/features/features.h"
-#include "service/log/system_log.h"
+#include "systemlog/system_log.h"
 
 namespace service {
 

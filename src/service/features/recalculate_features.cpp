@@ -6,7 +6,7 @@
 #include "service/features/features.h"
 #include "service/features/requery_feature_plugins.h"
 #include "service/features/settings_text.h"
-#include "service/log/system_log.h"
+#include "systemlog/system_log.h"
 #include "settings/collection/c_settings.h"
 
 namespace service {

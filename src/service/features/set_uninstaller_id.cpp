@@ -6,7 +6,7 @@
 #include "service/contracts/product_key.h"
 #include "service/contracts/support_objects.h"
 #include "service/features/features.h"
-#include "service/log/system_log.h"
+#include "systemlog/system_log.h"
 
 namespace service {
 

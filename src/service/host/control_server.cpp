@@ -14,7 +14,7 @@
 #include "platform/host/system_manager.h"
 #include "service/host/control_protocol.h"
 #include "service/host/unix_socket_address.h"
-#include "service/log/system_log.h"
+#include "systemlog/system_log.h"
 
 namespace service {
 namespace {

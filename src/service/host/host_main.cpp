@@ -20,7 +20,7 @@
 #include "service/host/systemd_unit.h"
 #include "service/host/toolkit_type_library.h"
 #include "service/install/register_type_lib_file.h"
-#include "service/log/system_log.h"
+#include "systemlog/system_log.h"
 #include "support/environment/environment_object.h"
 
 namespace service {

@@ -5,8 +5,8 @@
 #include "service/init/clean_boot.h"
 #include "service/init/save_all_settings.h"
 #include "service/lifecycle/state/lifecycle_state.h"
-#include "service/log/system_log.h"
-#include "service/log/time_stamped.h"
+#include "systemlog/system_log.h"
+#include "systemlog/time_stamped.h"
 
 namespace service {
 

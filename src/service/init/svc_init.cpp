@@ -13,7 +13,7 @@
 #include "service/init/administrator_search.h"
 #include "service/init/clean_boot.h"
 #include "service/lifecycle/state/lifecycle_state.h"
-#include "service/log/system_log.h"
+#include "systemlog/system_log.h"
 #include "settings/folders/fill_placeholders.h"
 #include "settings/folders/folders.h"
 #include "settings/shared/shared_settings.h"

@@ -3,7 +3,7 @@
 #include "platform/fs/file_ops.h"
 #include "platform/fs/folders.h"
 #include "platform/typelib/load_type_lib.h"
-#include "service/log/system_log.h"
+#include "systemlog/system_log.h"
 
 namespace service {
 

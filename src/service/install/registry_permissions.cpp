@@ -4,8 +4,8 @@
 
 #include "service/contracts/product_key.h"
 #include "service/contracts/support_objects.h"
-#include "service/log/system_log.h"
-#include "service/log/time_stamped.h"
+#include "systemlog/system_log.h"
+#include "systemlog/time_stamped.h"
 
 namespace service {
 

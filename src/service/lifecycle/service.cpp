@@ -2,7 +2,7 @@
 
 #include <string>
 
-#include "service/log/system_log.h"
+#include "systemlog/system_log.h"
 
 namespace service {
 namespace {

@@ -7,8 +7,8 @@
 #include "service/lifecycle/service.h"
 #include "service/lifecycle/start_sequence.h"
 #include "service/lifecycle/state/lifecycle_state.h"
-#include "service/log/system_log.h"
-#include "service/log/time_stamped.h"
+#include "systemlog/system_log.h"
+#include "systemlog/time_stamped.h"
 #include "settings/shared/shared_settings.h"
 
 namespace service {

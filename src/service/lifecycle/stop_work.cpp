@@ -3,7 +3,7 @@
 #include "platform/basic/err.h"
 #include "service/lifecycle/lifecycle_steps.h"
 #include "service/lifecycle/service.h"
-#include "service/log/system_log.h"
+#include "systemlog/system_log.h"
 #include "settings/shared/shared_settings.h"
 
 namespace service {

@@ -7,7 +7,7 @@
 #include "service/lifecycle/lifecycle_steps.h"
 #include "service/lifecycle/start_sequence.h"
 #include "service/lifecycle/state/lifecycle_state.h"
-#include "service/log/system_log.h"
+#include "systemlog/system_log.h"
 #include "settings/shared/shared_settings.h"
 #include "support/environment/guid_text.h"
 

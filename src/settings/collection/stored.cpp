@@ -4,7 +4,7 @@
 #include "platform/basic/compare.h"
 #include "platform/basic/conversions.h"
 #include "platform/basic/err.h"
-#include "service/log/system_log.h"
+#include "systemlog/system_log.h"
 #include "settings/collection/c_settings.h"
 #include "settings/collection/settings_bag.h"
 #include "settings/folders/uninstall_pending.h"

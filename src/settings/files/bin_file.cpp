@@ -15,7 +15,7 @@
 #include "platform/fs/file_ops.h"
 #include "platform/fs/temp_sibling.h"
 #include "service/contracts/support_objects.h"
-#include "service/log/system_log.h"
+#include "systemlog/system_log.h"
 #include "settings/files/checksum.h"
 
 namespace settings {

@@ -5,41 +5,22 @@
 #include "platform/registry/registry_types.h"
 #include "service/contracts/product_key.h"
 #include "service/contracts/support_objects.h"
-#include "settings/folders/folder_tree.h"
-#include "settings/folders/ignore_errors.h"
+#include "systemlog/ignore_errors.h"
+#include "systemlog/suite_folders.h"
 
 namespace settings {
-namespace {
 
-// common files + `subpath`, created with its parents when it is no folder yet.
-std::string SuiteFolder(const char* subpath) {
-  std::string path;
-  IgnoringErrors([&] {
-    path = platform::fs::JoinPath(GetCommonFilesFolder(), subpath);
-    if (!platform::fs::FolderExists(path)) {
-      contracts::Support().Files()->PreparePath(path);
-      MakeFolderTree(path);
-    }
-  });
-  return path;
-}
+// The common files folder and the folders below it are worked out where the
+// system log finds its own folder (it cannot depend on the settings store).
+std::string GetCommonFilesFolder() { return service::CommonFilesFolder(); }
 
-}  // namespace
+std::string GetProfileFolder() { return service::SuiteFolder("Norvale/QORC/prf"); }
 
-std::string GetCommonFilesFolder() {
-  std::string common;
-  IgnoringErrors([&] { common = contracts::Support().Folders()->CommonFilesFolder(); });
-  if (common.empty()) common = platform::fs::DefaultCommonFilesFolder();
-  return common;
-}
-
-std::string GetProfileFolder() { return SuiteFolder("Norvale/QORC/prf"); }
-
-std::string GetLogFolder() { return SuiteFolder("Norvale/QORC/log"); }
+std::string GetLogFolder() { return service::LogFolder(); }
 
 std::string GetAppFolder() {
   std::string folder;
-  IgnoringErrors([&] {
+  service::IgnoringErrors([&] {
     // A registry object of our own: the thread's shared one may have a key
     // open that its user still needs.
     auto registry = contracts::CreateSupportObject<contracts::RegistryObject>();

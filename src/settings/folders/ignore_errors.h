@@ -1,38 +1,12 @@
 // Runs a step whose failure is ignored without touching the caller's pending
-// error: the folder routines are called in the middle of other routines that
-// report their own "Err=" afterwards.
+// error (see systemlog/ignore_errors.h, where the system log's folder lookup
+// needs it too).
 #pragma once
 
-#include <cstdint>
-#include <string>
-
-#include "platform/basic/err.h"
+#include "systemlog/ignore_errors.h"
 
 namespace settings {
 
-template <class F>
-bool IgnoringErrors(F&& step) noexcept {
-  const int32_t number = platform::Err::Number();
-  std::string description;
-  std::string source;
-  if (number != 0) {
-    description = platform::Err::Description();
-    source = platform::Err::Source();
-  }
-  bool completed = false;
-  try {
-    step();
-    completed = true;
-  } catch (...) {
-  }
-  if (platform::Err::Number() != number || number != 0) {
-    if (number == 0) {
-      platform::Err::Clear();
-    } else {
-      platform::Err::Set(number, description, source);
-    }
-  }
-  return completed;
-}
+using service::IgnoringErrors;
 
 }  // namespace settings

@@ -6,7 +6,7 @@
 #include "platform/fs/folders.h"
 #include "platform/win32/environ.h"
 #include "service/contracts/support_objects.h"
-#include "service/log/time_stamped.h"
+#include "systemlog/time_stamped.h"
 #include "settings/folders/folder_tree.h"
 #include "settings/folders/ignore_errors.h"
 

@@ -1,7 +1,7 @@
 #include "settings/shared/shared_settings.h"
 
 #include "platform/win32/thread_ids.h"
-#include "service/log/system_log.h"
+#include "systemlog/system_log.h"
 #include "settings/folders/ignore_errors.h"
 #include "settings/shared/null_trace.h"
 

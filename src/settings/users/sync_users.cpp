@@ -10,7 +10,7 @@
 #include "platform/basic/err.h"
 #include "platform/basic/string_functions.h"
 #include "service/contracts/support_objects.h"
-#include "service/log/system_log.h"
+#include "systemlog/system_log.h"
 #include "settings/files/settings_file_base.h"
 #include "settings/folders/file_utilities.h"
 #include "settings/folders/folders.h"

@@ -7,7 +7,7 @@
 #include "platform/basic/conversions.h"
 #include "platform/basic/err.h"
 #include "platform/xml/base64.h"
-#include "service/log/system_log.h"
+#include "systemlog/system_log.h"
 #include "settings/xml/binary_text.h"
 #include "settings/xml/c_settings_xml.h"
 

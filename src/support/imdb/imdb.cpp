@@ -11,6 +11,7 @@
 #include "support/imdb/imdb_connection.h"
 #include "support/imdb/imdb_error.h"
 #include "support/imdb/shared_file.h"
+#include "support/imdb/sql_dialect.h"
 
 namespace support {
 
@@ -202,3 +203,19 @@ void Imdb::RemoveDatabaseFile(const std::filesystem::path& path) {
 }
 
 }  // namespace support
+
+namespace contracts {
+
+void RegisterImdbClass() { support::RegisterImdbClass(); }
+
+void RemoveImdbFile(const std::filesystem::path& path) { support::Imdb::RemoveDatabaseFile(path); }
+
+std::string MoveImdbFileAside(const std::filesystem::path& path, const std::string& suffix) {
+  return support::Imdb::MoveDatabaseFileAside(path, suffix);
+}
+
+std::string SqlWithValues(std::string_view sql, std::span<const platform::Variant> values) {
+  return support::SqlWithValues(sql, values);
+}
+
+}  // namespace contracts

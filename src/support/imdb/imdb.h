@@ -47,6 +47,7 @@
 
 #include "platform/basic/variant.h"
 #include "platform/com/object.h"
+#include "service/contracts/imdb_component.h"
 #include "support/imdb/imdb_error.h"
 
 namespace support {
@@ -57,7 +58,7 @@ class ImdbConnection;  // the engine side, in imdb_connection.h
 // CreateObject makes it. Safe to call any number of times.
 void RegisterImdbClass();
 
-class Imdb : public platform::com::Object {
+class Imdb : public contracts::ImdbComponent {
  public:
   Imdb();
   ~Imdb();
@@ -65,7 +66,7 @@ class Imdb : public platform::com::Object {
   Imdb& operator=(const Imdb&) = delete;
 
   // The size setting in bytes, for files opened afterwards (0: no cap).
-  void SetMaxSize(int64_t bytes);
+  void SetMaxSize(int64_t bytes) override;
   int64_t MaxSize() const;
 
   // Opens (creating when missing, with its folder) the database file. A
@@ -74,52 +75,46 @@ class Imdb : public platform::com::Object {
   // database, or whose pages fail the engine's integrity check, raises here
   // and leaves the object open but unusable: every later statement raises
   // the same description until it is closed.
-  void Open(const std::string& path);
+  void Open(const std::string& path) override;
   // Ends any open result, then closes the file. Never fails.
-  void Close();
+  void Close() override;
   bool IsOpen() const;
   std::string Path() const;
 
   // Runs one statement, with the values of its "?" placeholders in order.
   // True when it ran; a SELECT leaves its result open, positioned before the
   // first row. A result still open is closed first.
-  bool Execute(std::string_view sql, std::span<const platform::Variant> params = {});
-  bool Execute(std::string_view sql, std::initializer_list<platform::Variant> params) {
-    return Execute(sql, std::span<const platform::Variant>(params.begin(), params.size()));
-  }
+  bool Execute(std::string_view sql, std::span<const platform::Variant> params = {}) override;
+  using contracts::ImdbComponent::Execute;
   // True when the statement is valid against the tables as they are now; a
   // SELECT is also started to prove the tables are readable. Nothing is
   // changed and the open result is kept. Raises with the reason otherwise.
-  bool Check(std::string_view sql);
+  bool Check(std::string_view sql) override;
 
   // The open result.
-  int32_t RowCount() const;
-  bool MoveFirst();
-  bool MoveNext();
+  int32_t RowCount() const override;
+  bool MoveFirst() override;
+  bool MoveNext() override;
   // Fields of the current row by 1-based column number. A NULL field reads
   // as 0, "" or False; a text is converted as Basic converts it.
   platform::Variant GetField(int column) const;
-  int32_t GetFieldLong(int column) const;
-  std::string GetFieldText(int column) const;
-  bool GetFieldBool(int column) const;
-  double GetFieldDouble(int column) const;
+  int32_t GetFieldLong(int column) const override;
+  std::string GetFieldText(int column) const override;
+  bool GetFieldBool(int column) const override;
+  double GetFieldDouble(int column) const override;
   // Stages a field: while a FOR UPDATE result is open, for its current row
   // (read back by GetField at once, written by UpdateRow; without a current
   // row it raises 3021); otherwise for the next InsertRow.
-  void SetField(int column, const platform::Variant& value);
-  void SetFieldLong(int column, int32_t value) { SetField(column, platform::Variant(value)); }
-  void SetFieldText(int column, std::string_view value) { SetField(column, platform::Variant(value)); }
-  void SetFieldBool(int column, bool value) { SetField(column, platform::Variant(value)); }
-  void SetFieldDouble(int column, double value) { SetField(column, platform::Variant(value)); }
+  void SetField(int column, const platform::Variant& value) override;
   // Inserts a row of the fields staged for insertion (the others stay NULL)
   // and clears them; the table's COUNTER value of the new row, or 0 when the
   // table has none.
-  int32_t InsertRow(std::string_view table);
+  int32_t InsertRow(std::string_view table) override;
   // Writes the staged fields of the current row of a FOR UPDATE result; true
   // when the row was written.
-  bool UpdateRow();
+  bool UpdateRow() override;
   // Ends the open result; a FOR UPDATE result commits and releases the lock.
-  void CloseResult();
+  void CloseResult() override;
 
   // Writes the table to `path` as delimited text: a first record of column
   // names, then one record per row in rowid order, each record ended by
@@ -127,13 +122,14 @@ class Imdb : public platform::com::Object {
   // columns are printed as Basic prints numbers; a field holding the
   // separator, the record end, CR, LF or '"' is put in double quotes with
   // its quotes doubled. The file is replaced whole.
-  void ExportTable(std::string_view table, const std::filesystem::path& path, char separator, char record_end);
+  void ExportTable(std::string_view table, const std::filesystem::path& path, char separator,
+                   char record_end) override;
 
   // The kind of the connection's last failure (kTransient when nothing is
   // open): whether a failing file is damaged or only unusable for now.
-  ImdbFailure LastFailure() const;
+  ImdbFailure LastFailure() const override;
   // Rows the last INSERT, UPDATE or DELETE changed.
-  int32_t RowsChanged() const;
+  int32_t RowsChanged() const override;
 
   // Deletes a database file and the engine's files beside it. Failures are
   // ignored.

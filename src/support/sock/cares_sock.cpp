@@ -185,3 +185,9 @@ std::unique_ptr<SockComponent> CreateSockComponent(const SockConfig& config) {
 std::unique_ptr<SockComponent> CreateSockComponent() { return CreateSockComponent(ReadSockConfig()); }
 
 }  // namespace support
+
+namespace contracts {
+
+std::unique_ptr<SockComponent> CreateSockComponent() { return support::CreateSockComponent(); }
+
+}  // namespace contracts

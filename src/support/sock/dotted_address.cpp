@@ -1,6 +1,6 @@
 #include "support/sock/dotted_address.h"
 
-namespace support {
+namespace contracts {
 
 int32_t TextToAddress(std::string_view text) {
   uint32_t value = 0;
@@ -34,4 +34,4 @@ std::string AddressToText(int32_t address) {
          std::to_string((value >> 8) & 0xff) + "." + std::to_string(value & 0xff);
 }
 
-}  // namespace support
+}  // namespace contracts

@@ -5,7 +5,7 @@
 #include "platform/registry/registry_types.h"
 #include "service/contracts/product_key.h"
 #include "service/lifecycle/svc_ctl.h"
-#include "service/log/system_log.h"
+#include "systemlog/system_log.h"
 
 namespace service {
 namespace {

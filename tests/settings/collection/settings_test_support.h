@@ -14,7 +14,7 @@
 #include "platform/com/event_source.h"
 #include "platform/root/machine_root.h"
 #include "service/contracts/support_objects.h"
-#include "service/log/system_log.h"
+#include "systemlog/system_log.h"
 #include "settings/collection/c_settings.h"
 #include "settings/files/bin_file.h"
 #include "settings/folders/uninstall_pending.h"

@@ -4,7 +4,7 @@
 
 #include "platform/basic/err.h"
 #include "service/contracts/support_objects.h"
-#include "service/log/system_log.h"
+#include "systemlog/system_log.h"
 #include "settings/folders/ignore_errors.h"
 
 namespace settings {

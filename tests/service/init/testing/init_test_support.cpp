@@ -6,7 +6,7 @@
 #include "platform/basic/err.h"
 #include "platform/basic/variant.h"
 #include "platform/root/machine_root.h"
-#include "service/log/system_log.h"
+#include "systemlog/system_log.h"
 #include "testing/log_messages.h"
 
 namespace init_testing {

@@ -1,4 +1,4 @@
-#include "service/log/system_log.h"
+#include "systemlog/system_log.h"
 
 #include <fcntl.h>
 #include <unistd.h>
@@ -15,7 +15,7 @@
 #include "platform/root/machine_root.h"
 #include "platform/win32/tick_count.h"
 #include "service/contracts/support_objects.h"
-#include "settings/folders/folders.h"
+#include "systemlog/suite_folders.h"
 
 namespace service {
 namespace {
@@ -46,7 +46,7 @@ const std::string& CurrentLogPath(bool work_out_anew) {
   const auto now = std::chrono::steady_clock::now();
   if (work_out_anew || cache.path.empty() || root != cache.root || folders != cache.folders ||
       now - cache.worked_out >= kLogPathLifetime) {
-    cache.path = settings::GetLogFolder() + "/" + std::string(kLogFileName);
+    cache.path = LogFolder() + "/" + std::string(kLogFileName);
     cache.root = std::move(root);
     cache.folders = folders;
     cache.worked_out = now;
@@ -133,7 +133,7 @@ std::string FormatLogLine(std::string_view message) {
 
 void RotateLogFiles(std::string_view file_name, int generations) {
   try {
-    const std::string path = settings::GetLogFolder() + "/" + std::string(file_name);
+    const std::string path = LogFolder() + "/" + std::string(file_name);
     if (path.empty() || generations < 1) return;
     const std::string stem = path.substr(0, path.size() - 1);
     auto generation = [&stem](int n) { return stem + std::to_string(n); };

@@ -1,4 +1,4 @@
-#include "service/log/system_log.h"
+#include "systemlog/system_log.h"
 
 #include <gtest/gtest.h>
 

@@ -1,4 +1,4 @@
-#include "service/log/time_stamped.h"
+#include "systemlog/time_stamped.h"
 
 #include "platform/basic/date_time.h"
 
