@@ -20,8 +20,6 @@ extern char** environ;
 namespace bus_test {
 namespace {
 
-std::string ReadAll(const std::filesystem::path& file) { return testing_support::ReadFileBytes(file); }
-
 // The system bus's own default policy (as dbus ships it), so that the policy
 // file is what lets callers in.
 constexpr char kSystemDefaults[] = R"(
@@ -55,10 +53,7 @@ constexpr char kOpenPolicy[] = R"(
 
 }  // namespace
 
-std::string ProgramPath(const std::string& program) {
-  const char* bin_dir = std::getenv("HEARTH_BIN_DIR");
-  return std::string(bin_dir == nullptr ? "." : bin_dir) + "/" + program;
-}
+std::string ProgramPath(const std::string& program) { return testing_support::BuiltProgramPath(program); }
 
 std::filesystem::path SourcePath(const std::string& relative) {
   const char* source = std::getenv("HEARTH_SOURCE_DIR");
@@ -69,72 +64,7 @@ std::filesystem::path SourcePath(const std::string& relative) {
 
 Process::Process(const std::vector<std::string>& argv, const std::vector<std::string>& env,
                  const std::filesystem::path& out_file, uid_t uid)
-    : out_(out_file), err_(out_file.string() + ".err") {
-  std::vector<std::string> args;
-  if (uid != 0) {
-    args = {"/usr/bin/setpriv", "--reuid=" + std::to_string(uid), "--regid=" + std::to_string(uid),
-            "--clear-groups"};
-  }
-  args.insert(args.end(), argv.begin(), argv.end());
-  std::vector<char*> arg_ptrs;
-  for (std::string& a : args) arg_ptrs.push_back(a.data());
-  arg_ptrs.push_back(nullptr);
-  std::vector<std::string> env_copy(env);
-  std::vector<char*> env_ptrs;
-  for (std::string& e : env_copy) env_ptrs.push_back(e.data());
-  env_ptrs.push_back(nullptr);
-  pid_ = ::fork();
-  if (pid_ < 0) throw std::runtime_error("fork failed");
-  if (pid_ == 0) {
-    const int in = ::open("/dev/null", O_RDONLY);
-    const int out = ::open(out_.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-    const int err = ::open(err_.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-    ::dup2(in, 0);
-    ::dup2(out, 1);
-    ::dup2(err, 2);
-    sigset_t none;
-    sigemptyset(&none);
-    ::sigprocmask(SIG_SETMASK, &none, nullptr);
-    ::execve(arg_ptrs[0], arg_ptrs.data(), env_ptrs.data());
-    ::execvpe(arg_ptrs[0], arg_ptrs.data(), env_ptrs.data());
-    ::_exit(127);
-  }
-}
-
-Process::~Process() {
-  if (!reaped_ && pid_ > 0) {
-    ::kill(pid_, SIGKILL);
-    ::waitpid(pid_, &status_, 0);
-  }
-}
-
-void Process::Signal(int signal_number) const { ::kill(pid_, signal_number); }
-
-bool Process::Running() {
-  if (reaped_) return false;
-  if (::waitpid(pid_, &status_, WNOHANG) == pid_) reaped_ = true;
-  return !reaped_;
-}
-
-Finished Process::Wait(std::chrono::milliseconds limit) {
-  const auto deadline = std::chrono::steady_clock::now() + limit;
-  while (Running() && std::chrono::steady_clock::now() < deadline) {
-    std::this_thread::sleep_for(std::chrono::milliseconds(5));
-  }
-  Finished finished;
-  if (!reaped_) {
-    ::kill(pid_, SIGKILL);
-    ::waitpid(pid_, &status_, 0);
-    reaped_ = true;
-  } else if (WIFEXITED(status_)) {
-    finished.exit_code = WEXITSTATUS(status_);
-  } else if (WIFSIGNALED(status_)) {
-    finished.exit_code = 128 + WTERMSIG(status_);
-  }
-  finished.out = ReadAll(out_);
-  finished.err = ReadAll(err_);
-  return finished;
-}
+    : BackgroundProgram(argv, out_file, out_file.string() + ".err", env, uid) {}
 
 // --- PrivateBus --------------------------------------------------------------
 

@@ -12,32 +12,18 @@
 #include <string>
 #include <vector>
 
+#include "testing/background_program.h"
+
 namespace bus_test {
 
-struct Finished {
-  int exit_code = -1;  // -1: killed after the time limit
-  std::string out;
-  std::string err;
-};
+using Finished = testing_support::ProgramEnd;
 
-// A program in the background, output in files; killed when it goes.
-class Process {
+// A program in the background with the given environment, output in
+// `out_file` and `out_file`.err; `uid` other than 0 runs it as that user.
+class Process : public testing_support::BackgroundProgram {
  public:
   Process(const std::vector<std::string>& argv, const std::vector<std::string>& env,
           const std::filesystem::path& out_file, uid_t uid = 0);
-  ~Process();
-  Process(const Process&) = delete;
-  Process& operator=(const Process&) = delete;
-  void Signal(int signal_number) const;
-  bool Running();
-  Finished Wait(std::chrono::milliseconds limit = std::chrono::seconds(60));
-  pid_t pid() const { return pid_; }
-
- private:
-  pid_t pid_ = -1;
-  bool reaped_ = false;
-  int status_ = 0;
-  std::filesystem::path out_, err_;
 };
 
 enum class Policy {

@@ -1,11 +1,12 @@
 // Runs the built programs for the start-up and shutdown tests.
 #pragma once
 
-#include <sys/types.h>
-
 #include <filesystem>
+#include <memory>
 #include <string>
 #include <vector>
+
+#include "testing/background_program.h"
 
 namespace hearthd_init_test {
 
@@ -33,9 +34,9 @@ class Hearthd {
   int Stop();
 
  private:
-  pid_t pid_ = -1;
+  std::unique_ptr<testing_support::BackgroundProgram> process_;
   bool started_ = false;
-  int early_exit_code_ = -1;
+  int exit_code_ = -1;
 };
 
 // The messages of the root's system log, without the time and tick.
