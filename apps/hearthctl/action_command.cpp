@@ -19,6 +19,7 @@
 #include <optional>
 
 #include "bus/bus_names.h"
+#include "bus_client.h"
 #include "command.h"
 #include "platform/basic/err.h"
 #include "platform/com/dispatch_table.h"
@@ -90,6 +91,10 @@ std::string RunInProcess(std::string message) {
   return message;
 }
 
+// Actions may run long (a dump of the alert store, a time sync): more than
+// the bus's default 25 seconds.
+constexpr uint64_t kActionTimeout = 10ull * 60 * 1000 * 1000;
+
 // DoXMLAction of the service's cIoNotify over the system bus; nullopt with
 // *error set when the service cannot be reached or refuses.
 std::optional<std::string> RunOnService(const std::string& message, std::string* error) {
@@ -97,30 +102,20 @@ std::optional<std::string> RunOnService(const std::string& message, std::string*
     *error = "the message holds a NUL byte, which the bus cannot carry";
     return std::nullopt;
   }
-  sd_bus* bus = nullptr;
-  int result = sd_bus_open_system(&bus);
-  if (result < 0) {
-    *error = std::string("cannot reach the system bus: ") + std::strerror(-result);
-    return std::nullopt;
-  }
-  sd_bus_error bus_error = SD_BUS_ERROR_NULL;
-  sd_bus_message* reply = nullptr;
+  BusClient client;
+  if (!ConnectToRootService(client, error)) return std::nullopt;
+  BusReply reply = client.Call(
+      bus::kIoNotifyPath, bus::kIoNotifyInterface, "DoXMLAction",
+      [&](sd_bus_message* call) { return sd_bus_message_append(call, "s", message.c_str()); }, error,
+      kActionTimeout);
+  if (!reply) return std::nullopt;
   std::optional<std::string> answer;
-  result = sd_bus_call_method(bus, bus::kBusName, bus::kIoNotifyPath, bus::kIoNotifyInterface, "DoXMLAction",
-                              &bus_error, &reply, "s", message.c_str());
-  if (result < 0) {
-    *error = bus_error.message != nullptr ? bus_error.message : std::strerror(-result);
+  const char* text = nullptr;
+  if (sd_bus_message_read(reply.get(), "s", &text) >= 0 && text != nullptr) {
+    answer = std::string(text);
   } else {
-    const char* text = nullptr;
-    if (sd_bus_message_read(reply, "s", &text) >= 0 && text != nullptr) {
-      answer = std::string(text);
-    } else {
-      *error = "the service's reply could not be read";
-    }
+    *error = "the service's reply could not be read";
   }
-  sd_bus_error_free(&bus_error);
-  sd_bus_message_unref(reply);
-  sd_bus_flush_close_unref(bus);
   return answer;
 }
 

@@ -3,12 +3,23 @@
 // the commands that talk to the running service need.
 #pragma once
 
+#include <sys/types.h>
 #include <systemd/sd-bus.h>
 
+#include <cstdint>
+#include <functional>
+#include <memory>
 #include <string>
 #include <vector>
 
+#include "platform/basic/variant.h"
+
 namespace hearthctl {
+
+struct BusMessageUnref {
+  void operator()(sd_bus_message* message) const { sd_bus_message_unref(message); }
+};
+using BusReply = std::unique_ptr<sd_bus_message, BusMessageUnref>;
 
 class BusClient {
  public:
@@ -21,6 +32,13 @@ class BusClient {
   bool Connect(std::string* error);
   // True when hearthd holds its name on the bus.
   bool ServiceRunning();
+  // The process id of whoever holds hearthd's name; 0 when the bus does not say.
+  pid_t ServicePid();
+  // Calls MEMBER of hearthd's object at `path`; `append` adds the arguments.
+  // The reply, or nullptr with *error set to the service's or the bus's words.
+  // `timeout_usec` 0 is the bus's default (25 s).
+  BusReply Call(const char* path, const char* interface_name, const char* member,
+                const std::function<int(sd_bus_message*)>& append, std::string* error, uint64_t timeout_usec = 0);
   sd_bus* bus() const { return bus_; }
   const std::string& address() const { return address_; }
 
@@ -29,12 +47,28 @@ class BusClient {
   std::string address_;
 };
 
+// Connects `client` to the hearthd that runs on the machine root: the one
+// holding its name on the bus must be the process holding the root's
+// instance lock, so a command never reaches the service of another root.
+// False with *error set (the bus missing, hearthd not on it, another root's
+// hearthd on it).
+bool ConnectToRootService(BusClient& client, std::string* error);
+
 struct Command;
 struct Io;
 
 // "dns resolve --via-service": each name or address through the running
 // service's resolver, printed as "dns resolve" prints them.
 int ResolveViaService(const Command& self, const std::vector<std::string>& texts, long timeout_seconds, Io& io);
+
+// "settings get|set" while hearthd runs: the collections in its memory.
+// `owner` is empty for the system collection, else a user's SID ("*": the
+// guest profile).
+// A user the service has not loaded is read from the stored file by `from_file`.
+int GetSettingViaService(const Command& self, const std::string& name, const std::string& owner, Io& io,
+                         const std::function<int()>& from_file);
+int SetSettingViaService(const Command& self, const std::string& name, const platform::Variant& value,
+                         const std::string& owner, Io& io);
 
 // "the system bus is not there (ADDRESS: reason)" / "hearthd is not on the bus".
 inline constexpr char kServiceNotOnBus[] = "hearthd is not running on the bus (com.norvale.Hearth has no owner)";

@@ -41,8 +41,7 @@ bool Ask(sd_bus* bus, const char* member, const std::string& text, long timeout_
 int ResolveViaService(const Command& self, const std::vector<std::string>& texts, long timeout_seconds, Io& io) {
   BusClient client;
   std::string error;
-  if (!client.Connect(&error)) return Report(io, self, error, kExitFailure);
-  if (!client.ServiceRunning()) return Report(io, self, kServiceNotOnBus, kExitFailure);
+  if (!ConnectToRootService(client, &error)) return Report(io, self, error, kExitFailure);
   int exit_code = kExitOk;
   for (const std::string& text : texts) {
     std::string hostname = text;

@@ -8,6 +8,8 @@
 #include <string>
 #include <vector>
 
+#include "bus/bus_names.h"
+#include "bus_client.h"
 #include "command.h"
 #include "platform/basic/err.h"
 #include "platform/com/class_registry.h"
@@ -103,38 +105,24 @@ int List(const Command& self, const Arguments& args, Io& io) {
   return kExitOk;
 }
 
-std::string BusAddress() {
-  const char* env = std::getenv("DBUS_SYSTEM_BUS_ADDRESS");
-  return env != nullptr && *env != '\0' ? env : "unix:path=/run/dbus/system_bus_socket";
-}
-
 int Status(const Command& self, const Arguments& args, Io& io) {
   ParsedArguments parsed;
   int exit_code = kExitOk;
   if (!ParseCommandArguments(self, args, 1, 2, {}, &parsed, io, &exit_code)) return exit_code;
   const std::string& progid = parsed.positional[0];
   const std::string sub_status = parsed.positional.size() > 1 ? parsed.positional[1] : "";
-  sd_bus* bus = nullptr;
-  int r = sd_bus_new(&bus);
-  if (r >= 0) r = sd_bus_set_address(bus, BusAddress().c_str());
-  if (r >= 0) r = sd_bus_set_bus_client(bus, 1);
-  if (r >= 0) r = sd_bus_start(bus);
-  if (r < 0) {
-    sd_bus_unref(bus);
-    return Report(io, self, "cannot reach the system bus at " + BusAddress(), kExitFailure);
-  }
-  sd_bus_error error = SD_BUS_ERROR_NULL;
-  sd_bus_message* reply = nullptr;
-  r = sd_bus_call_method(bus, "com.norvale.Hearth", "/com/norvale/Hearth/Application",
-                         "com.norvale.Hearth.Application", "IoGetFeaturePluginStatus", &error, &reply, "ss",
-                         progid.c_str(), sub_status.c_str());
+  BusClient client;
+  std::string error;
+  if (!ConnectToRootService(client, &error)) return Report(io, self, error, kExitFailure);
+  BusReply reply = client.Call(
+      bus::kApplicationPath, bus::kApplicationInterface, "IoGetFeaturePluginStatus",
+      [&](sd_bus_message* call) { return sd_bus_message_append(call, "ss", progid.c_str(), sub_status.c_str()); },
+      &error);
   int status = 0;
-  if (r >= 0) r = sd_bus_message_read(reply, "b", &status);
-  std::string why = error.message != nullptr ? error.message : "";
-  sd_bus_error_free(&error);
-  sd_bus_message_unref(reply);
-  sd_bus_flush_close_unref(bus);
-  if (r < 0) return Report(io, self, "the service did not answer: " + (why.empty() ? std::string("no reply") : why), kExitFailure);
+  if (!reply) return Report(io, self, "the service did not answer: " + error, kExitFailure);
+  if (sd_bus_message_read(reply.get(), "b", &status) < 0) {
+    return Report(io, self, "the service's answer could not be read", kExitFailure);
+  }
   io.out << progid << (sub_status.empty() ? "" : " " + sub_status) << ": " << (status ? "OK" : "NOT ok") << "\n";
   return status ? kExitOk : kExitFailure;
 }

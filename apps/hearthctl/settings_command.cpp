@@ -1,10 +1,12 @@
 // The "settings" commands: the stored settings files as their XML snapshot,
-// and single settings read and written through the settings classes while
-// the service is not running.
+// and single settings read and written: through the running service on the
+// bus, or through the settings classes on the files while it is not running.
 #include <filesystem>
+#include <optional>
 #include <string>
 #include <system_error>
 
+#include "bus_client.h"
 #include "command.h"
 #include "platform/basic/conversions.h"
 #include "platform/basic/string_functions.h"
@@ -59,38 +61,26 @@ int DamagedFile(Io& io, const Command& self, const std::string& owner, const set
                 kExitFailure);
 }
 
-// Holds the service's instance lock for the command, so that the service
-// neither runs now nor starts meanwhile. False after reporting.
-bool ServiceStopped(Io& io, const Command& self, service::InstanceLock& lock) {
+enum class ServiceState { kStopped, kRunning };
+
+// Whether hearthd runs on the root. When it does not, `lock` holds the
+// root's instance lock for the rest of the command, so that it does not
+// start meanwhile and store over the file. Nullopt after reporting.
+std::optional<ServiceState> ProbeService(Io& io, const Command& self, service::InstanceLock& lock) {
   std::string error;
   std::error_code code;
   std::filesystem::create_directories(service::control::RunFolder(), code);
   switch (lock.Acquire(service::control::LockPath().string(), &error)) {
-    case service::InstanceLock::Result::kAcquired: return true;
-    case service::InstanceLock::Result::kHeldElsewhere:
-      Report(io, self,
-             "hearthd is running on " + platform::MachineRoot().string() +
-                 ": its settings are in its memory and it would overwrite the file; stop it first "
-                 "(hearthctl service stop) and try again",
-             kExitFailure);
-      return false;
+    case service::InstanceLock::Result::kAcquired: return ServiceState::kStopped;
+    case service::InstanceLock::Result::kHeldElsewhere: return ServiceState::kRunning;
     case service::InstanceLock::Result::kFailed: break;
   }
   Report(io, self, "cannot tell whether hearthd is running: " + error, kExitFailure);
-  return false;
+  return std::nullopt;
 }
 
-int Get(const Command& self, const Arguments& args, Io& io) {
-  ParsedArguments parsed;
-  int exit_code = kExitOk;
-  if (!ParseCommandArguments(self, args, 1, 1, {"--user"}, &parsed, io, &exit_code)) return exit_code;
-  const std::string name = parsed.positional[0];
-  const std::string owner = parsed.Option("--user");
-  if (parsed.Has("--user") && owner.empty()) return UsageError(io, self, "--user needs a SID (or * for the guest)");
-  service::SetSystemLogSilenced(true);
-  service::InstanceLock lock;
-  if (!ServiceStopped(io, self, lock)) return kExitFailure;
-
+// One setting of a stored collection's file.
+int GetFromFile(const Command& self, const std::string& name, const std::string& owner, Io& io) {
   const settings::StoredSnapshot snapshot = settings::ReadStoredSnapshot(owner);
   if (snapshot.status == settings::StoredSnapshot::Status::kMissing) {
     return Report(io, self, "no settings file for " + OwnerText(owner) + " (" + snapshot.path + ")", kExitFailure);
@@ -106,6 +96,44 @@ int Get(const Command& self, const Arguments& args, Io& io) {
   }
   const platform::Variant value = collection.GetValue(name);
   io.out << platform::CStr(value) << "\n";
+  return kExitOk;
+}
+
+int Get(const Command& self, const Arguments& args, Io& io) {
+  ParsedArguments parsed;
+  int exit_code = kExitOk;
+  if (!ParseCommandArguments(self, args, 1, 1, {"--user"}, &parsed, io, &exit_code)) return exit_code;
+  const std::string name = parsed.positional[0];
+  const std::string owner = parsed.Option("--user");
+  if (parsed.Has("--user") && owner.empty()) return UsageError(io, self, "--user needs a SID (or * for the guest)");
+  service::SetSystemLogSilenced(true);
+  service::InstanceLock lock;
+  const std::optional<ServiceState> state = ProbeService(io, self, lock);
+  if (!state) return kExitFailure;
+  const auto from_file = [&] { return GetFromFile(self, name, owner, io); };
+  if (*state == ServiceState::kRunning) return GetSettingViaService(self, name, owner, io, from_file);
+  return from_file();
+}
+
+// One setting written into a stored collection's file, as the service would.
+int SetInFile(const Command& self, const std::string& name, const platform::Variant& value, const std::string& owner,
+              Io& io) {
+  const settings::StoredSnapshot snapshot = settings::ReadStoredSnapshot(owner);
+  if (snapshot.status == settings::StoredSnapshot::Status::kDamaged) return DamagedFile(io, self, owner, snapshot);
+  settings::cSettings collection;
+  if (snapshot.status == settings::StoredSnapshot::Status::kOk) collection.CreateSnapshotFromString(snapshot.xml);
+  collection.SetValue(name, value);
+  collection.WriteSnapshotToStored(owner);
+
+  // The store reports nothing to its caller: read the file back to know.
+  const settings::StoredSnapshot written = settings::ReadStoredSnapshot(owner);
+  settings::cSettings check;
+  if (written.status == settings::StoredSnapshot::Status::kOk) check.CreateSnapshotFromString(written.xml);
+  if (written.status != settings::StoredSnapshot::Status::kOk ||
+      platform::CStr(check.GetValue(name)) != platform::CStr(value)) {
+    return Report(io, self, "the settings file " + written.path + " could not be written (see the system log)",
+                  kExitFailure);
+  }
   return kExitOk;
 }
 
@@ -134,35 +162,22 @@ int Set(const Command& self, const Arguments& args, Io& io) {
     return UsageError(io, self, "--type is bool, long or string");
   }
   service::InstanceLock lock;
-  if (!ServiceStopped(io, self, lock)) return kExitFailure;
-
-  const settings::StoredSnapshot snapshot = settings::ReadStoredSnapshot(owner);
-  if (snapshot.status == settings::StoredSnapshot::Status::kDamaged) return DamagedFile(io, self, owner, snapshot);
-  settings::cSettings collection;
-  if (snapshot.status == settings::StoredSnapshot::Status::kOk) collection.CreateSnapshotFromString(snapshot.xml);
-  collection.SetValue(name, value);
-  collection.WriteSnapshotToStored(owner);
-
-  // The store reports nothing to its caller: read the file back to know.
-  const settings::StoredSnapshot written = settings::ReadStoredSnapshot(owner);
-  settings::cSettings check;
-  if (written.status == settings::StoredSnapshot::Status::kOk) check.CreateSnapshotFromString(written.xml);
-  if (written.status != settings::StoredSnapshot::Status::kOk ||
-      platform::CStr(check.GetValue(name)) != platform::CStr(value)) {
-    return Report(io, self, "the settings file " + written.path + " could not be written (see the system log)",
-                  kExitFailure);
-  }
-  return kExitOk;
+  const std::optional<ServiceState> state = ProbeService(io, self, lock);
+  if (!state) return kExitFailure;
+  if (*state == ServiceState::kRunning) return SetSettingViaService(self, name, value, owner, io);
+  return SetInFile(self, name, value, owner, io);
 }
 
 const CommandRegistration kGet{{
     .group = "settings",
     .name = "get",
     .arguments = "NAME [--user SID]",
-    .summary = "print one stored setting (the service must not be running)",
-    .details = "Reads the system collection's file, or with --user SID that user's ('*': the guest profile), and\n"
-               "prints the setting's value as text. Exit 1 when the file or the setting is missing, the file is\n"
-               "damaged, or hearthd is running on the root (its settings are in its memory).",
+    .summary = "print one setting",
+    .details = "Prints the setting's value as text: of the system collection, or with --user SID of that user's\n"
+               "('*': the guest profile). While hearthd runs on the root, the value in its memory, asked over\n"
+               "the system bus (a user it has not loaded: that user's stored file); otherwise the stored file.\n"
+               "Exit 1 when the file or the setting is missing, the file is damaged, or hearthd runs but cannot\n"
+               "be reached on the bus.",
     .run = Get,
 }};
 
@@ -170,11 +185,14 @@ const CommandRegistration kSet{{
     .group = "settings",
     .name = "set",
     .arguments = "NAME VALUE [--user SID] [--type bool|long|string]",
-    .summary = "write one stored setting (the service must not be running)",
-    .details = "Loads the collection's file (a missing file starts an empty collection), sets the setting and\n"
-               "stores the file again, as the service would. TYPE: string (default), bool (true|false) or\n"
-               "long (a 32-bit whole number). A damaged file is refused and left untouched. Exit 1 while\n"
-               "hearthd runs on the root. Example, so that a fresh install shows its features:\n"
+    .summary = "write one setting",
+    .details = "While hearthd runs on the root: sets the value in its collection over the system bus and calls\n"
+               "Application.SettingsChanged(true), so the service stores the file and tells its plug-ins (a\n"
+               "user it has not loaded is refused: stop it first). Otherwise: loads the collection's file (a\n"
+               "missing file starts an empty collection), sets the setting and stores the file again, as the\n"
+               "service would; a damaged file is refused and left untouched. TYPE: string (default), bool\n"
+               "(true|false) or long (a 32-bit whole number). Example, so that a fresh install shows its\n"
+               "features:\n"
                "  hearthctl settings set features.allowed AF",
     .run = Set,
 }};

@@ -1,8 +1,9 @@
-// hearthctl settings get|set beside a stopped service, and the read-only
+// hearthctl settings get|set on the files beside a stopped service, and the read-only
 // commands leaving the service's log alone.
 #include <gtest/gtest.h>
 
 #include <signal.h>
+#include <stdlib.h>
 
 #include <filesystem>
 #include <fstream>
@@ -97,8 +98,11 @@ TEST_F(SettingsOfflineTest, ADamagedFileIsRefusedUntouchedAndReadingLeavesNoLogL
   EXPECT_EQ(testing_support::ReadFileBytes(file), damaged);
 }
 
-TEST_F(SettingsOfflineTest, RefusedWhileTheServiceRuns) {
+TEST_F(SettingsOfflineTest, WhileTheServiceRunsWithoutABusTheFileIsNotTouched) {
   ASSERT_EQ(Ctl({"settings", "set", "features.allowed", "AF"}).exit_code, 0);
+  // Its settings are in its memory and only reachable over a bus there is not.
+  const std::string no_bus = "unix:path=" + (root_ / "no-bus.sock").string();
+  ::setenv("DBUS_SYSTEM_BUS_ADDRESS", no_bus.c_str(), 1);
   Process hearthd("hearthd", {"--root", Root().string()}, root_ / "output");
   const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(30);
   while (LogText().find("] Service.OnStart: complete, Err=") == std::string::npos &&
@@ -109,8 +113,12 @@ TEST_F(SettingsOfflineTest, RefusedWhileTheServiceRuns) {
                                                std::vector<std::string>{"settings", "set", "features.allowed", "F"}}) {
     Finished refused = Ctl(args);
     EXPECT_EQ(refused.exit_code, 1) << args[1];
-    EXPECT_NE(refused.err.find("hearthd is running on"), std::string::npos) << refused.err;
+    EXPECT_NE(refused.err.find("hearthd is running on " + Root().string() +
+                               " and its settings are in its memory, but the system bus is not there (" + no_bus),
+              std::string::npos)
+        << refused.err;
   }
+  ::unsetenv("DBUS_SYSTEM_BUS_ADDRESS");
   hearthd.Signal(SIGTERM);
   EXPECT_EQ(hearthd.Wait().exit_code, 0);
   Finished after = Ctl({"settings", "get", "features.allowed"});

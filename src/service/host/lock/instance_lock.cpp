@@ -5,6 +5,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstdlib>
 #include <cstring>
 
 namespace service {
@@ -35,6 +36,20 @@ InstanceLock::Result InstanceLock::Acquire(const std::string& path, std::string*
   if (fd_ >= 0) ::close(fd_);
   fd_ = fd;
   return Result::kAcquired;
+}
+
+pid_t InstanceLock::HolderPid(const std::string& path) {
+  const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+  if (fd < 0) return 0;
+  pid_t pid = 0;
+  // A shared lock is refused only while a holder has the exclusive one.
+  if (::flock(fd, LOCK_SH | LOCK_NB) != 0 && errno == EWOULDBLOCK) {
+    char text[32] = {};
+    const ssize_t got = ::pread(fd, text, sizeof(text) - 1, 0);
+    if (got > 0) pid = static_cast<pid_t>(std::strtol(text, nullptr, 10));
+  }
+  ::close(fd);
+  return pid > 0 ? pid : 0;
 }
 
 }  // namespace service

@@ -3,6 +3,8 @@
 // by the kernel when the process ends, however it ends).
 #pragma once
 
+#include <sys/types.h>
+
 #include <string>
 
 namespace service {
@@ -19,6 +21,11 @@ class InstanceLock {
   // this process's id into it. kFailed with *error set when the file cannot
   // be opened.
   Result Acquire(const std::string& path, std::string* error);
+
+  // The process id written into the lock at `path` by the process that holds
+  // it now; 0 when nobody holds it (a file left by a stopped service says
+  // nothing) or it cannot be read. Takes nothing and writes nothing.
+  static pid_t HolderPid(const std::string& path);
 
  private:
   int fd_ = -1;
