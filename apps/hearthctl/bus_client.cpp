@@ -30,28 +30,32 @@ bool BusClient::Connect(std::string* error) {
   return true;
 }
 
-bool BusClient::ServiceRunning() {
+namespace {
+
+// One answer of the bus daemon about hearthd's name: `member`("com.norvale.Hearth")
+// read as `type`. False when the daemon refuses or says something else.
+template <class T>
+bool AskBusAboutName(sd_bus* bus, const char* member, const char* type, T* answer) {
   sd_bus_error error = SD_BUS_ERROR_NULL;
   sd_bus_message* reply = nullptr;
-  int has_owner = 0;
-  int r = sd_bus_call_method(bus_, "org.freedesktop.DBus", "/org/freedesktop/DBus", "org.freedesktop.DBus",
-                             "NameHasOwner", &error, &reply, "s", bus::kBusName);
-  if (r >= 0) r = sd_bus_message_read(reply, "b", &has_owner);
+  int r = sd_bus_call_method(bus, "org.freedesktop.DBus", "/org/freedesktop/DBus", "org.freedesktop.DBus", member,
+                             &error, &reply, "s", bus::kBusName);
+  if (r >= 0) r = sd_bus_message_read(reply, type, answer);
   sd_bus_error_free(&error);
   sd_bus_message_unref(reply);
-  return r >= 0 && has_owner;
+  return r >= 0;
+}
+
+}  // namespace
+
+bool BusClient::ServiceRunning() {
+  int has_owner = 0;
+  return AskBusAboutName(bus_, "NameHasOwner", "b", &has_owner) && has_owner;
 }
 
 pid_t BusClient::ServicePid() {
-  sd_bus_error error = SD_BUS_ERROR_NULL;
-  sd_bus_message* reply = nullptr;
   uint32_t pid = 0;
-  int r = sd_bus_call_method(bus_, "org.freedesktop.DBus", "/org/freedesktop/DBus", "org.freedesktop.DBus",
-                             "GetConnectionUnixProcessID", &error, &reply, "s", bus::kBusName);
-  if (r >= 0) r = sd_bus_message_read(reply, "u", &pid);
-  sd_bus_error_free(&error);
-  sd_bus_message_unref(reply);
-  return r >= 0 ? static_cast<pid_t>(pid) : 0;
+  return AskBusAboutName(bus_, "GetConnectionUnixProcessID", "u", &pid) ? static_cast<pid_t>(pid) : 0;
 }
 
 BusReply BusClient::Call(const char* path, const char* interface_name, const char* member,
