@@ -38,12 +38,13 @@ std::string cSettings::WriteSnapshotToString() {
 void cSettings::CreateSnapshotFromString(std::string_view xml) {
   std::string old_signature;
   platform::Step([&] { old_signature = SettingsSignature(); });
+  // The text is parsed before the entries go: the many small blocks the old
+  // entries free are then taken again at once by the new ones, instead of
+  // being gathered up by the parser's big allocations first.
+  cSettingsXML reader;
+  platform::Step([&] { reader.LoadXML(xml); });
   platform::Step([&] { Bag().Clear(); });
-  platform::Step([&] {
-    cSettingsXML reader;
-    reader.LoadXML(xml);
-    reader.RestoreState(this, kSnapshotObjectName);
-  });
+  platform::Step([&] { reader.RestoreState(this, kSnapshotObjectName); });
   FinishLoad(old_signature);
 }
 

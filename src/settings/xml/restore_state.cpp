@@ -3,6 +3,7 @@
 #include <charconv>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "platform/basic/conversions.h"
 #include "platform/basic/err.h"
@@ -44,26 +45,53 @@ std::string PropertyText(pugi::xml_node element) {
   return std::string(bytes->begin(), bytes->end());
 }
 
+// The elements that "//VeltrisSettings/" + type (+ the name predicate) selects,
+// in the order the query gives them: "VeltrisSettings" elements in document
+// order, and under each its matching children in order. Found before any is
+// restored, as the query would find them.
+std::vector<pugi::xml_node> ObjectElements(const pugi::xml_document& document, std::string_view type,
+                                           std::string_view name) {
+  std::vector<pugi::xml_node> found;
+  // Depth first without recursion: documents may nest deeper than the stack.
+  pugi::xml_node node = document.first_child();
+  while (node) {
+    if (node.type() == pugi::node_element && std::string_view(node.name()) == kSnapshotRootName) {
+      for (pugi::xml_node child = node.first_child(); child; child = child.next_sibling()) {
+        if (child.type() != pugi::node_element || type != child.name()) continue;
+        if (name.empty() || name == child.attribute("name").value()) found.push_back(child);
+      }
+    }
+    if (node.first_child()) {
+      node = node.first_child();
+      continue;
+    }
+    while (node && !node.next_sibling()) node = node.parent();
+    if (node) node = node.next_sibling();
+  }
+  return found;
+}
+
 }  // namespace
 
 void cSettingsXML::RestoreState(PropertyBagObject* object, std::string_view name) {
   if (!object) return;
-  query_ = "VeltrisSettings/" + object->TypeName();
+  const std::string type = object->TypeName();
+  query_ = "VeltrisSettings/" + type;
   if (!name.empty()) query_ += "[@name=\"" + std::string(name) + "\"]";
   if (!document_) {
     service::WriteSystemLog("SettingsXML.RestoreState: Unable to query for " + query_ +
                             "; XML properties collection not present!");
     return;
   }
-  pugi::xpath_node_set matches;
-  try {
-    matches = document_->select_nodes(("//" + query_).c_str());
-  } catch (const pugi::xpath_exception&) {
-    return;  // a name no query can hold matches nothing
-  }
-  for (const pugi::xpath_node& match : matches) {
-    current_ = match.node().internal_object();
-    for (pugi::xml_node child = match.node().first_child(); child; child = child.next_sibling()) {
+  // A name holding a double quote ends the query's literal early: no query
+  // with it is valid, so nothing matches.
+  if (name.find('"') != std::string_view::npos) return;
+  // The object elements that "//" + query_ selects, found by hand: the query
+  // engine would first gather every node of the document into a set of its
+  // own.
+  for (pugi::xml_node element : ObjectElements(*document_, type, name)) {
+    current_ = element.internal_object();
+    for (pugi::xml_node child = element.first_child(); child; child = child.next_sibling()) {
       // Only elements are properties: a stray text or comment restored as a
       // setting would make every later snapshot fail on its name.
       if (child.type() != pugi::node_element) continue;

@@ -3,6 +3,7 @@
 
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "settings/collection/c_settings.h"
 #include "settings/collection/settings_test_support.h"
@@ -82,6 +83,44 @@ TEST_F(SnapshotReaderTest, ReadPropertyReadsTheCurrentObject) {
   EXPECT_EQ(reader.ReadProperty("a.t", Variant(0)).StringValue(), "text");
   EXPECT_EQ(reader.ReadProperty("a.b", Variant(0)).Bytes(), (std::vector<uint8_t>{1, 2}));
   EXPECT_TRUE(platform::Identical(reader.ReadProperty("a.none", Variant(7)), Variant(7)));
+}
+
+// Every matching object element is read wherever it stands (a
+// "VeltrisSettings" parent at any depth): the roots in document order, under
+// each its object elements in order. A later value of a name replaces the
+// earlier one where it stands.
+TEST_F(SnapshotReaderTest, ObjectElementsAreReadRootByRoot) {
+  cSettings settings;
+  settings.CreateSnapshotFromString(
+      "<VeltrisSettings><cSettings name=\"Windows_v1.50\"><a.one VT=\"8\">1</a.one>"
+      "<a.nest VT=\"8\"><VeltrisSettings><cSettings name=\"Windows_v1.50\"><b.inner VT=\"8\">2</b.inner>"
+      "</cSettings></VeltrisSettings></a.nest><a.one VT=\"8\">again</a.one></cSettings>"
+      "<x><cSettings name=\"Windows_v1.50\"><c.notunderroot VT=\"8\">4</c.notunderroot></cSettings></x>"
+      "<cSettings><d.noname VT=\"8\">5</d.noname></cSettings>"
+      "<cSettings name=\"Windows_v1.50\"><e.last VT=\"8\">6</e.last></cSettings></VeltrisSettings>");
+  std::vector<std::string> names;
+  for (std::size_t i = 0; i < settings.Count(); ++i) names.push_back(settings.NameAt(i));
+  EXPECT_EQ(names, (std::vector<std::string>{"a.one", "a.nest", "e.last", "b.inner"}));
+  EXPECT_EQ(settings.GetValue("a.one").StringValue(), "again");
+  EXPECT_EQ(settings.GetValue("b.inner").StringValue(), "2");
+}
+
+// An object name that no query can hold matches nothing; an empty one
+// matches every object element of the type.
+TEST_F(SnapshotReaderTest, ObjectNamesSelectTheirElements) {
+  const std::string text =
+      "<VeltrisSettings><cSettings name=\"a&quot;b\"><q.x VT=\"8\">1</q.x></cSettings>"
+      "<cSettings><n.x VT=\"8\">2</n.x></cSettings></VeltrisSettings>";
+  cSettingsXML reader;
+  ASSERT_TRUE(reader.LoadXML(text));
+  cSettings quoted;
+  reader.RestoreState(&quoted, "a\"b");
+  EXPECT_EQ(quoted.Count(), 0u);
+  cSettings any;
+  reader.RestoreState(&any, "");
+  EXPECT_EQ(any.Count(), 2u);
+  EXPECT_TRUE(any.Exists("q.x"));
+  EXPECT_TRUE(any.Exists("n.x"));
 }
 
 }  // namespace
