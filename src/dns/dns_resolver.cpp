@@ -48,7 +48,10 @@ void cDnsResolver::BeforeTerminate() {
                             " async socket requests");
   });
   std::vector<std::pair<std::string, int32_t>> cancelled(pending_lookups_.begin(), pending_lookups_.end());
-  for (const auto& [text, handle] : cancelled) {
+  // Plain members, not structured bindings: clang before 16 cannot capture
+  // those in a lambda, and the fuzz build uses clang.
+  for (const auto& entry : cancelled) {
+    const int32_t handle = entry.second;
     Quietly([&] {
       if (socket_) socket_->CancelRequest(handle);
     });
@@ -57,7 +60,9 @@ void cDnsResolver::BeforeTerminate() {
   // A cancelled lookup is forgotten: asking again starts a new one instead of
   // joining a request that will never be answered, and the blocking lookups
   // waiting on it give up.
-  for (const auto& [text, handle] : cancelled) {
+  for (const auto& entry : cancelled) {
+    const std::string& text = entry.first;
+    const int32_t handle = entry.second;
     Quietly([&] {
       pending_lookups_.Remove(text);
       pending_keys_.erase(handle);

@@ -31,6 +31,7 @@ struct NodeAccess;
 
 class Document;
 class NodeList;
+class ElementView;
 
 // Node type codes as the DOM numbers them.
 enum class NodeType : int {
@@ -133,6 +134,15 @@ class Node {
   NodeList SelectNodes(std::string_view xpath) const;
   Node SelectSingleNode(std::string_view xpath) const;
 
+  // Calls visit with each element child in document order, under one take of
+  // the document's lock and without a handle per child: the cheap way to
+  // read many children. The visit reads only; it must not change or walk
+  // this document through other handles (copy what it needs, act after).
+  template <class Visit>
+  void ForEachChildElement(Visit&& visit) const {
+    WalkChildElements(&visit, [](void* context, const ElementView& element) { (*static_cast<Visit*>(context))(element); });
+  }
+
  protected:
   Node(std::shared_ptr<detail::DocumentState> state, pugi::xml_node_struct* node);
 
@@ -142,7 +152,25 @@ class Node {
  private:
   friend struct detail::NodeAccess;
   Node InsertAt(const Node& child, const Node& reference, bool append);
+  void WalkChildElements(void* context, void (*visit)(void*, const ElementView&)) const;
   void Release() noexcept;
+};
+
+// An element as ForEachChildElement shows it: read in place, valid only
+// during the visit.
+class ElementView {
+ public:
+  std::string_view Name() const;
+  // Empty text when the attribute is missing.
+  std::string_view GetAttribute(std::string_view name) const;
+  bool HasAttribute(std::string_view name) const;
+  // As Node::Text: all text and CDATA below the element, in document order.
+  std::string Text() const;
+
+ private:
+  friend class Node;
+  explicit ElementView(pugi::xml_node_struct* node) : node_(node) {}
+  pugi::xml_node_struct* node_;
 };
 
 // A fixed list of nodes, in the order the query or the tree gave them.

@@ -75,10 +75,10 @@ const std::unordered_map<std::string_view, ActionRoutine>& ActionTable() {
 }  // namespace
 
 void cIoNotify::DoXMLAction(std::string& strXML) {
-  Trace("DoXMLAction received xml: \r\n" + strXML);
+  if (Tracing()) Trace("DoXMLAction received xml: \r\n" + strXML);
   platform::xml::Document document = platform::xml::Document::FreeThreaded();
   if (!document.LoadXml(strXML)) {
-    Trace("DoXMLAction - Invalid or missing xml in '" + strXML + "'");
+    if (Tracing()) Trace("DoXMLAction - Invalid or missing xml in '" + strXML + "'");
   } else {
     Node root = document.DocumentElement();
     // The actions are taken first: an action may change the document.
@@ -88,10 +88,10 @@ void cIoNotify::DoXMLAction(std::string& strXML) {
     }
     for (const Node& action : actions) {
       const std::string type = action.GetAttribute("type");
-      Trace("DoXMLAction - Executing action '" + type + "'");
+      if (Tracing()) Trace("DoXMLAction - Executing action '" + type + "'");
       auto found = ActionTable().find(type);
       if (found == ActionTable().end()) {
-        Trace("DoXMLAction - Invalid or missing action in '" + strXML + "'");
+        if (Tracing()) Trace("DoXMLAction - Invalid or missing action in '" + strXML + "'");
         continue;
       }
       std::optional<std::string> reply;

@@ -72,7 +72,7 @@ platform::xml::Node FindKeyElement(const platform::xml::Node& root, const std::s
 
 void cIoNotify::LogFilterAlert(const platform::xml::Node& element) {
   platform::xml::Document& keys = FilterAlertDocument();
-  Trace("Alert Keys are \r\n" + keys.Xml());
+  if (Tracing()) Trace("Alert Keys are \r\n" + keys.Xml());
 
   std::string host, date, alert_id, user, store, summary, description;
   uint8_t severity = 0;
@@ -146,7 +146,7 @@ void cIoNotify::LogFilterAlert(const platform::xml::Node& element) {
       if (!found) found = root.AppendChild(keys.CreateElement(key));
       found.SetText(std::to_string(index));
     });
-    Trace("Alert Keys are \r\n" + keys.Xml());
+    if (Tracing()) Trace("Alert Keys are \r\n" + keys.Xml());
   }
 }
 

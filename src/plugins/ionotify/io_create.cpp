@@ -39,7 +39,7 @@ platform::com::ObjectPtr cIoNotify::IoCreate(const platform::xml::Node& FTNode) 
   const std::string start_method = FTNode.GetAttribute("startmethod");
   const std::string server = FTNode.GetAttribute("servername");
   if (refid.empty()) refid = progid;
-  Trace("IoCreate - XML is \r\n" + FTNode.Xml());
+  if (Tracing()) Trace("IoCreate - XML is \r\n" + FTNode.Xml());
   ObjectTable& table = Objects();
 
   if (start_method != "Terminate") {

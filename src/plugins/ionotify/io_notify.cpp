@@ -38,7 +38,7 @@ cIoNotify::~cIoNotify() {
 }
 
 void cIoNotify::Trace(std::string_view text) const {
-  if (trace_level_ >= 4) service::WriteSystemLog("(trace)" + std::string(text));
+  if (Tracing()) service::WriteSystemLog("(trace)" + std::string(text));
 }
 
 void cIoNotify::SetTimeFormats(std::string date_format, std::string time_format, bool use_24_hour) {

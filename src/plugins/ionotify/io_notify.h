@@ -94,6 +94,8 @@ class cIoNotify : public platform::com::Object {
   int32_t TraceLevel() const { return trace_level_; }
   // "(trace)" + text to the system log when TraceLevel is 4 or more.
   void Trace(std::string_view text) const;
+  // True when Trace writes: callers that build a long trace text ask first.
+  bool Tracing() const { return trace_level_ >= 4; }
   const std::string& DateFormat() const { return date_format_; }
   const std::string& TimeFormat() const { return time_format_; }
   bool Use24Hour() const { return use_24_hour_; }

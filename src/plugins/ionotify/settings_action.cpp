@@ -2,7 +2,13 @@
 // beginning "global.") or to the current user's, then asks the Application
 // object once to store the change and tell everyone, unless every setting
 // was marked silent.
+//
+// A message may carry hundreds of settings: the children are read in one
+// pass over the document (no handle per child), each collection is looked up
+// once, and trace texts are built only when tracing is on.
 #include <string>
+#include <string_view>
+#include <utility>
 #include <vector>
 
 #include "platform/basic/err.h"
@@ -18,33 +24,57 @@ namespace {
 
 constexpr std::string_view kGlobalPrefix = "global.";
 
-settings::SettingsPtr Required(settings::SettingsPtr collection) {
-  if (collection == nullptr) platform::RaiseError(platform::kErrObjectNotSet, {}, "DoXMLAction");
-  return collection;
-}
+struct SettingWrite {
+  bool global = false;
+  std::string name;
+  std::string value;
+};
+
+// The collection, looked up on first use; raises 424 while there is none, so
+// each setting written to a missing collection fails alone, as before.
+class Collection {
+ public:
+  explicit Collection(settings::SettingsPtr (*lookup)()) : lookup_(lookup) {}
+  settings::cSettings& Get() {
+    if (collection_ == nullptr) collection_ = lookup_();
+    if (collection_ == nullptr) platform::RaiseError(platform::kErrObjectNotSet, {}, "DoXMLAction");
+    return *collection_;
+  }
+
+ private:
+  settings::SettingsPtr (*lookup_)();
+  settings::SettingsPtr collection_;
+};
 
 }  // namespace
 
 void SettingsAction(cIoNotify& io, const Node& action) {
-  bool written = false;
+  std::vector<SettingWrite> writes;
   bool notify = false;
-  for (Node setting = action.FirstChild(); setting; setting = setting.NextSibling()) {
-    if (setting.Type() != platform::xml::NodeType::kElement || setting.NodeName() != "setting") continue;
-    std::string name = setting.GetAttribute("id");
-    const std::string value = setting.Text();
+  action.ForEachChildElement([&](const platform::xml::ElementView& setting) {
+    if (setting.Name() != "setting") return;
     if (setting.GetAttribute("silent") != "true") notify = true;
-    if (name.empty()) continue;
-    if (name.rfind(kGlobalPrefix, 0) == 0) {
-      name = platform::Trim(std::string_view(name).substr(kGlobalPrefix.size()));
-      io.Trace("setting global setting '" + name + "' to value '" + value + "'");
-      platform::Quietly([&] { Required(settings::GetSystemSettings())->SetValue(name, platform::Variant(value)); });
+    std::string_view id = setting.GetAttribute("id");
+    if (id.empty()) return;
+    SettingWrite write;
+    write.global = id.substr(0, kGlobalPrefix.size()) == kGlobalPrefix;
+    write.name = write.global ? platform::Trim(id.substr(kGlobalPrefix.size())) : std::string(id);
+    write.value = setting.Text();
+    writes.push_back(std::move(write));
+  });
+
+  Collection system(&settings::GetSystemSettings);
+  Collection user(&settings::GetUserSettings);
+  for (SettingWrite& write : writes) {
+    if (write.global) {
+      if (io.Tracing()) io.Trace("setting global setting '" + write.name + "' to value '" + write.value + "'");
+      platform::Quietly([&] { system.Get().SetValue(write.name, platform::Variant(std::move(write.value))); });
     } else {
-      platform::Quietly([&] { Required(settings::GetUserSettings())->SetValue(name, platform::Variant(value)); });
-      io.Trace("setting user setting '" + name + "' to value '" + value + "'");
+      platform::Quietly([&] { user.Get().SetValue(write.name, platform::Variant(write.value)); });
+      if (io.Tracing()) io.Trace("setting user setting '" + write.name + "' to value '" + write.value + "'");
     }
-    written = true;
   }
-  if (written && notify) {
+  if (!writes.empty() && notify) {
     io.Trace("triggering settingschanged event");
     std::vector<platform::Variant> args{platform::Variant(true)};
     platform::com::CallByName(service::GetApplicationObject(), "SettingsChanged", args);
