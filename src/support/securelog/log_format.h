@@ -33,6 +33,8 @@ inline constexpr char kRecordTag = 'E';
 inline constexpr size_t kRecordOverhead = 1 + 4 + 32;
 inline constexpr char kLogSuffix[] = ".slog";
 inline constexpr char kStateSuffix[] = ".state";
+// The lock shared by every object and process working on the log.
+inline constexpr char kLockSuffix[] = ".lock";
 
 // Log names compare without regard to case: the file belongs to the name in
 // lower case, with every byte but a-z, 0-9, '_' and '-' written as "%XX" (a

@@ -44,23 +44,40 @@ bool WriteAll(int fd, std::string_view data) {
 
 std::string SecureLogFolder(const std::string& profile_folder) { return profile_folder + "/securelog"; }
 
-// Holds the file's exclusive lock (flock: per open file, so it also keeps
-// two objects of one process apart).
-// The descriptor is held by reference: when a damaged file is moved aside
-// the lock goes with the new file.
+// Holds the log's lock: the shared mutex, or else an exclusive file lock on
+// the log (flock: per open file, so it also keeps two objects of one process
+// apart). The descriptor is held by reference: when a damaged file is moved
+// aside the file lock goes with the new file.
 class SecureLogFile::Lock {
  public:
-  explicit Lock(int& fd) : fd_(fd) {
-    while (::flock(fd_, LOCK_EX) != 0) {
+  explicit Lock(SecureLogFile& log) : log_(log), shared_(log.shared_lock_.IsOpen()) {
+    if (shared_) {
+      switch (log_.shared_lock_.Lock()) {
+        case platform::fs::SharedMutexFile::Taken::kTaken: return;
+        case platform::fs::SharedMutexFile::Taken::kOwnerDied:
+          // A holder died in the middle: look at the whole file again.
+          log_.known_size_ = UINT64_MAX;
+          return;
+        case platform::fs::SharedMutexFile::Taken::kFailed: Fail("cannot lock the log: " + ErrnoText());
+      }
+    }
+    while (::flock(log_.fd_, LOCK_EX) != 0) {
       if (errno != EINTR) Fail("cannot lock the log: " + ErrnoText());
     }
   }
-  ~Lock() { ::flock(fd_, LOCK_UN); }
+  ~Lock() {
+    if (shared_) {
+      log_.shared_lock_.Unlock();
+    } else {
+      ::flock(log_.fd_, LOCK_UN);
+    }
+  }
   Lock(const Lock&) = delete;
   Lock& operator=(const Lock&) = delete;
 
  private:
-  int& fd_;
+  SecureLogFile& log_;
+  const bool shared_;
 };
 
 SecureLogFile::SecureLogFile(std::string folder, std::string key_path)
@@ -89,7 +106,10 @@ void SecureLogFile::Open(const std::string& log_name, const std::string& /*log_i
   state_path_ = folder_ + "/" + stem + securelog::kStateSuffix;
   known_size_ = UINT64_MAX;
   reported_.clear();
-  Lock lock(fd_);
+  // Without the shared lock file (a folder that cannot hold one), the file
+  // lock on the log serves.
+  shared_lock_.Open(folder_ + "/" + stem + securelog::kLockSuffix);
+  Lock lock(*this);
   Refresh(false);
 }
 
@@ -119,6 +139,7 @@ void SecureLogFile::Learn(const ScannedLog& log) {
   last_ = log.entries.empty() ? (log.has_header ? mac_->Start(log.nonce, folded_) : securelog::Mac{})
                               : log.entries.back().mac;
   known_size_ = log.whole_end;
+  clean_ = log.damage.empty();
 }
 
 void SecureLogFile::ReportProblems(const ScannedLog& log) {
@@ -131,14 +152,39 @@ void SecureLogFile::ReportProblems(const ScannedLog& log) {
   }
 }
 
+void SecureLogFile::NoteChange() {
+  if (shared_lock_.IsOpen()) seen_changes_ = shared_lock_.Bump();
+}
+
+void SecureLogFile::FollowPath() {
+  if (!shared_lock_.IsOpen()) return;  // the file lock is on this descriptor
+  struct stat open_file {}, at_path {};
+  if (::fstat(fd_, &open_file) != 0) Fail("cannot read " + log_path_ + ": " + ErrnoText());
+  if (::stat(log_path_.c_str(), &at_path) == 0 && at_path.st_dev == open_file.st_dev &&
+      at_path.st_ino == open_file.st_ino) {
+    return;
+  }
+  int fd = ::open(log_path_.c_str(), O_RDWR | O_CREAT | O_APPEND | O_CLOEXEC | O_NOFOLLOW, 0600);
+  if (fd < 0) Fail("cannot open " + log_path_ + ": " + ErrnoText());
+  ::close(fd_);
+  fd_ = fd;
+}
+
 void SecureLogFile::Refresh(bool repair) {
-  struct stat status {};
-  if (::fstat(fd_, &status) != 0) Fail("cannot read " + log_path_ + ": " + ErrnoText());
-  if (static_cast<uint64_t>(status.st_size) == known_size_) return;
+  // Nobody changed the log since this object last looked, and its size is
+  // what this object left (a hand edit that changes the size is seen too).
+  if (clean_ && known_size_ != UINT64_MAX && (!shared_lock_.IsOpen() || shared_lock_.Changes() == seen_changes_)) {
+    const off_t end = ::lseek(fd_, 0, SEEK_END);
+    if (end < 0) Fail("cannot read " + log_path_ + ": " + ErrnoText());
+    if (static_cast<uint64_t>(end) == known_size_) return;
+  }
+  FollowPath();
+  seen_changes_ = shared_lock_.Changes();
   ScannedLog log = securelog::ScanLog(ReadFile());
   ReportProblems(log);
   if (repair && !log.damage.empty()) {
     const bool torn = log.has_header && log.damage.rfind("torn", 0) == 0;
+    NoteChange();
     if (torn) {
       // A record cut short by a process that died in the middle of writing
       // it: it was never acknowledged, so it goes.
@@ -156,7 +202,7 @@ void SecureLogFile::Refresh(bool repair) {
       if (fd < 0) Fail("cannot open " + log_path_ + ": " + ErrnoText());
       // The new file is locked before the old one is let go (closing it
       // drops its lock); the caller's Lock then releases the new one.
-      ::flock(fd, LOCK_EX);
+      if (!shared_lock_.IsOpen()) ::flock(fd, LOCK_EX);
       ::close(fd_);
       fd_ = fd;
       log = ScannedLog{};
@@ -178,21 +224,24 @@ void SecureLogFile::WriteState(const LogState& state) {
 
 void SecureLogFile::StartGeneration() {
   const std::string nonce = securelog::NewNonce();
+  NoteChange();
   if (!WriteAll(fd_, securelog::EncodeHeader(nonce))) Fail("cannot write " + log_path_ + ": " + ErrnoText());
   has_header_ = true;
   nonce_ = nonce;
   count_ = 0;
   last_ = mac_->Start(nonce, folded_);
   known_size_ = securelog::kHeaderSize;
+  clean_ = true;
 }
 
 void SecureLogFile::Append(const std::string& entry) {
   RequireOpen();
-  Lock lock(fd_);
+  Lock lock(*this);
   Refresh(true);
   if (!has_header_) StartGeneration();
   const securelog::Mac mac = mac_->Entry(last_, count_, entry);
   const std::string record = securelog::EncodeRecord(entry, mac);
+  NoteChange();
   if (!WriteAll(fd_, record)) {
     const std::string reason = ErrnoText();
     // Nothing half-written stays behind to hide later entries.
@@ -206,7 +255,7 @@ void SecureLogFile::Append(const std::string& entry) {
 
 std::string SecureLogFile::GetEntries(bool only_unread, bool mark_read) {
   RequireOpen();
-  Lock lock(fd_);
+  Lock lock(*this);
   ScannedLog log = securelog::ScanLog(ReadFile());
   ReportProblems(log);
   LogState state = ReadState(log);
@@ -226,7 +275,7 @@ std::string SecureLogFile::GetEntries(bool only_unread, bool mark_read) {
 
 void SecureLogFile::Sync() {
   if (fd_ < 0) return;
-  Lock lock(fd_);
+  Lock lock(*this);
   Refresh(false);
   if (::fdatasync(fd_) != 0) Fail("cannot sync " + log_path_ + ": " + ErrnoText());
   if (!has_header_) return;
@@ -242,7 +291,8 @@ void SecureLogFile::Sync() {
 
 void SecureLogFile::Clear() {
   RequireOpen();
-  Lock lock(fd_);
+  Lock lock(*this);
+  NoteChange();
   if (::ftruncate(fd_, 0) != 0) Fail("cannot clear " + log_path_ + ": " + ErrnoText());
   StartGeneration();
   if (::fsync(fd_) != 0) Fail("cannot sync " + log_path_ + ": " + ErrnoText());

@@ -4,7 +4,11 @@
 // the last Sync's anchor in a state file beside it (log_format.h).
 //
 // Several objects, threads or processes may work on one log: each operation
-// takes an exclusive lock on the file and notices what others appended. A log
+// takes the log's lock and notices what others appended. The lock is a
+// shared mutex in "<stem>.lock" beside the log (platform/fs/shared_mutex_file.h),
+// with a count of the changes made to the log: an append that follows the
+// object's own costs one system call besides the write. Where that file
+// cannot be used, the lock is an exclusive file lock on the log. A log
 // that does not verify is still read and written; what is wrong goes to the
 // diagnostic sink (the system log) once per object and problem.
 #pragma once
@@ -14,6 +18,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/fs/shared_mutex_file.h"
 #include "service/contracts/secure_log.h"
 #include "support/securelog/chain_mac.h"
 #include "support/securelog/log_format.h"
@@ -50,6 +55,12 @@ class SecureLogFile : public contracts::SecureLog {
   void StartGeneration();
   securelog::LogState ReadState(const securelog::ScannedLog& log);
   void WriteState(const securelog::LogState& state);
+  // Before each change to the log file, under the lock: the other objects'
+  // next look at the file is then a whole one.
+  void NoteChange();
+  // Reopens the log path when the descriptor no longer refers to it (another
+  // object moved a damaged file aside).
+  void FollowPath();
 
   std::string folder_;
   std::string key_path_;
@@ -58,6 +69,11 @@ class SecureLogFile : public contracts::SecureLog {
   std::string log_path_;
   std::string state_path_;
   int fd_ = -1;
+  platform::fs::SharedMutexFile shared_lock_;
+  // The change count when this object last looked at the whole file, and
+  // whether the file was whole then (no torn or damaged bytes).
+  uint64_t seen_changes_ = 0;
+  bool clean_ = false;
   std::unique_ptr<securelog::ChainMac> mac_;
   // What the file held the last time this object looked: valid while its
   // size is known_size_.

@@ -182,6 +182,26 @@ TEST_F(SecureLogTest, TwoObjectsOnOneLogKeepOneChain) {
   EXPECT_TRUE(Inspect().problems.empty());
 }
 
+TEST_F(SecureLogTest, AnotherObjectsClearIsSeenEvenWhenTheSizeIsTheSame) {
+  auto first = OpenLog();
+  first->Clear();
+  auto second = OpenLog();  // knows the first generation: a header alone
+  first->Clear();           // a new generation, a header of the same size
+  second->Append("after");
+  SecureLogInspection inspection = Inspect();
+  EXPECT_EQ(inspection.entries, std::vector<std::string>{"after"});
+  EXPECT_TRUE(inspection.problems.empty());
+}
+
+TEST_F(SecureLogTest, ObjectsShareOneLockFileBesideTheLog) {
+  auto log = OpenLog();
+  log->Append("a");
+  struct stat status {};
+  ASSERT_EQ(::stat((root_ / "logs/report.lock").c_str(), &status), 0);
+  EXPECT_EQ(status.st_mode & 0777, 0600u);
+  EXPECT_EQ(SecureLogNames(folder()), std::vector<std::string>{"report"});
+}
+
 TEST_F(SecureLogTest, ClearEmptiesTheLogAndStartsANewChain) {
   auto log = OpenLog();
   log->Append("old");
