@@ -4,13 +4,23 @@
 // The tree (about 200 MB) is made here, in a temporary folder, before the
 // first benchmark: many small files of text-like (compressible) bytes, some
 // files of several MB, half of them text-like and half random. The counters
-// give the sizes of the store and of the tar.zst output.
+// give the sizes of the store and of the tar.zst output, and "cpu_s" the
+// processor time (user and system) of one run: this process's for the store,
+// the shell pipeline's for the standard tools, so the two compare even on a
+// busy machine.
 //
-//   build/release/bench/store_bench --benchmark_min_time=1x
+// HEARTH_STORE_BENCH_DIR=DIR makes (or reuses) the tree in DIR and leaves it
+// there, with every restored tree, so a profile of one benchmark sees no tree
+// building. The machine's other work disturbs single runs: compare with
+//   --benchmark_repetitions=3 --benchmark_enable_random_interleaving=true
+//
+//   build/release/bench/store_bench
 #include <benchmark/benchmark.h>
 
+#include <sys/resource.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
@@ -66,12 +76,22 @@ struct Workspace {
   fs::path top;
   fs::path tree;
   int64_t tree_bytes = 0;
+  bool keep = false;
 
   Workspace() {
-    top = fs::temp_directory_path() / ("hearth-store-bench-" + std::to_string(::getpid()));
+    const char* kept = std::getenv("HEARTH_STORE_BENCH_DIR");
+    keep = kept != nullptr && *kept != '\0';
+    top = keep ? fs::path(kept) : fs::temp_directory_path() / ("hearth-store-bench-" + std::to_string(::getpid()));
     tree = top / "tree";
     fs::create_directories(top / "root");
     platform::SetMachineRoot(top / "root");
+    if (keep && fs::exists(top / "tree.done")) {
+      for (const auto& item : fs::recursive_directory_iterator(tree)) {
+        if (item.is_regular_file()) tree_bytes += static_cast<int64_t>(item.file_size());
+      }
+      return;
+    }
+    fs::remove_all(tree);
     std::mt19937_64 random(42);
     for (int i = 0; i < kSmallFiles; ++i) {
       const std::string bytes = TextLike(random, 500 + random() % 12000);
@@ -85,12 +105,52 @@ struct Workspace {
       WriteFile(tree / "large" / ("big" + std::to_string(i) + ".bin"), bytes);
       tree_bytes += static_cast<int64_t>(size);
     }
+    if (keep) WriteFile(top / "tree.done", "");
   }
+  // A new, empty folder for one restore. Restored trees are removed only
+  // when the run ends: ext4 without a journal passes over recently freed
+  // inodes when it allocates, so a tree removed just before a timed restore
+  // would slow that restore down by a cost of the removal, not of the restore.
+  fs::path FreshFolder(const std::string& name) {
+    const fs::path folder = top / "restored" / (name + "-" + std::to_string(::getpid()) + "-" + std::to_string(++restores));
+    fs::remove_all(folder);
+    fs::create_directories(folder);
+    return folder;
+  }
+  int restores = 0;
+
   ~Workspace() {
     std::error_code ignored;
-    fs::remove_all(top, ignored);
+    // A kept workspace keeps its restored trees too: removing them now would
+    // slow the next run's restores down (remove DIR/restored by hand).
+    if (!keep) fs::remove_all(top, ignored);
     platform::SetMachineRoot({});
   }
+};
+
+// Processor seconds (user and system) used so far by this process, or by its
+// finished children.
+double CpuSeconds(int who) {
+  rusage usage{};
+  ::getrusage(who, &usage);
+  auto seconds = [](const timeval& t) { return static_cast<double>(t.tv_sec) + static_cast<double>(t.tv_usec) / 1e6; };
+  return seconds(usage.ru_utime) + seconds(usage.ru_stime);
+}
+
+// Adds the processor time of the timed part of each iteration to `total`.
+class CpuClock {
+ public:
+  explicit CpuClock(int who) : who_(who) {}
+  void Start() { started_ = CpuSeconds(who_); }
+  void Stop() { total_ += CpuSeconds(who_) - started_; }
+  void Report(benchmark::State& state) const {
+    state.counters["cpu_s"] = total_ / static_cast<double>(std::max<int64_t>(1, state.iterations()));
+  }
+
+ private:
+  int who_;
+  double started_ = 0;
+  double total_ = 0;
 };
 
 Workspace& Work() {
@@ -108,14 +168,18 @@ void BM_StoreBackupAndFinalize(benchmark::State& state) {
   Workspace& work = Work();
   const std::string store = (work.top / "store.bin").string();
   int64_t size = 0;
+  CpuClock cpu(RUSAGE_SELF);
   for (auto _ : state) {
+    cpu.Start();
     store::cFileMgr mgr;
     const int32_t handle = mgr.CreateStoreFile(store, "bench", true);
     mgr.BackupFiles(work.tree.string(), "", "*", true, false, handle);
     mgr.FinalizeStoreFile(handle);
     mgr.UnprotectFile(store);
+    cpu.Stop();
     size = static_cast<int64_t>(fs::file_size(store));
   }
+  cpu.Report(state);
   state.counters["tree_MB"] = static_cast<double>(work.tree_bytes) / 1e6;
   state.counters["output_MB"] = static_cast<double>(size) / 1e6;
   state.SetBytesProcessed(state.iterations() * work.tree_bytes);
@@ -125,9 +189,13 @@ BENCHMARK(BM_StoreBackupAndFinalize)->Unit(benchmark::kMillisecond)->Iterations(
 void BM_TarZstd(benchmark::State& state) {
   Workspace& work = Work();
   const fs::path out = work.top / "tree.tar.zst";
+  CpuClock cpu(RUSAGE_CHILDREN);
   for (auto _ : state) {
+    cpu.Start();
     Run("tar -cf - -C " + Quoted(work.tree) + " . | zstd -3 -T1 -q -f -o " + Quoted(out));
+    cpu.Stop();
   }
+  cpu.Report(state);
   state.counters["tree_MB"] = static_cast<double>(work.tree_bytes) / 1e6;
   state.counters["output_MB"] = static_cast<double>(fs::file_size(out)) / 1e6;
   state.SetBytesProcessed(state.iterations() * work.tree_bytes);
@@ -138,20 +206,23 @@ void BM_StorePlayback(benchmark::State& state) {
   Workspace& work = Work();
   const fs::path store = work.top / "store.bin";
   const fs::path copy = work.top / "playback.bin";
-  const fs::path restore = work.top / "restored-store";
+  CpuClock cpu(RUSAGE_SELF);
   for (auto _ : state) {
     state.PauseTiming();
-    fs::remove_all(restore);
+    const fs::path restore = work.FreshFolder("restored-store");
     fs::copy_file(store, copy, fs::copy_options::overwrite_existing);
     store::cFileMgr mgr;
     mgr.SetRestoreRoot(restore.string());
     state.ResumeTiming();
+    cpu.Start();
     mgr.PlayBackStoreFile(copy.string());
+    cpu.Stop();
     if (!mgr.LastPlayback().completed) std::abort();
     state.PauseTiming();
     mgr.UnprotectFile(copy.string());
     state.ResumeTiming();
   }
+  cpu.Report(state);
   state.SetBytesProcessed(state.iterations() * work.tree_bytes);
 }
 BENCHMARK(BM_StorePlayback)->Unit(benchmark::kMillisecond)->Iterations(2)->UseRealTime();
@@ -159,14 +230,16 @@ BENCHMARK(BM_StorePlayback)->Unit(benchmark::kMillisecond)->Iterations(2)->UseRe
 void BM_ZstdUntar(benchmark::State& state) {
   Workspace& work = Work();
   const fs::path in = work.top / "tree.tar.zst";
-  const fs::path restore = work.top / "restored-tar";
+  CpuClock cpu(RUSAGE_CHILDREN);
   for (auto _ : state) {
     state.PauseTiming();
-    fs::remove_all(restore);
-    fs::create_directories(restore);
+    const fs::path restore = work.FreshFolder("restored-tar");
     state.ResumeTiming();
+    cpu.Start();
     Run("zstd -d -q -c " + Quoted(in) + " | tar -xf - -C " + Quoted(restore));
+    cpu.Stop();
   }
+  cpu.Report(state);
   state.SetBytesProcessed(state.iterations() * work.tree_bytes);
 }
 BENCHMARK(BM_ZstdUntar)->Unit(benchmark::kMillisecond)->Iterations(2)->UseRealTime();
