@@ -76,7 +76,14 @@ int OpenWithSharing(const std::string& path, int flags, mode_t mode, Share share
       reason = EWOULDBLOCK;
       return -1;
     }
-    if (truncate && ::ftruncate(fd, 0) != 0) return fail(errno);
+    if (truncate) {
+      // An empty file is left as it is: ext4 takes any truncation to zero for
+      // a rewrite of the file and starts writing it out on its close, which
+      // costs a new file more than all its other steps.
+      struct stat held {};
+      if (::fstat(fd, &held) != 0) return fail(errno);
+      if (held.st_size != 0 && ::ftruncate(fd, 0) != 0) return fail(errno);
+    }
     return fd;
   }
 }
