@@ -15,15 +15,14 @@
 
 namespace store {
 
-void ExpandBody(int number, int64_t header_size, int64_t length, RecordWriter& out,
-                const std::function<void(int32_t chunk, int64_t position)>& after_chunk) {
-  auto crypto = contracts::Support().Crypto();
+std::vector<ChunkPlace> ReadChunkTable(int number, int64_t header_size, int64_t length) {
   RecordReader in(number, header_size, length);
   const ChunkRecord first = ReadChunkRecord(in);
   // Every chunk takes at least its record: a count beyond that is damage.
   if (first.ChunkCount < 1 || first.ChunkCount > (length - header_size) / kChunkRecordSize) {
     throw RecordError("chunk count");
   }
+  std::vector<ChunkPlace> chunks;
   ChunkRecord chunk = first;
   for (int32_t i = 1; i <= first.ChunkCount; ++i) {
     if (i > 1) chunk = ReadChunkRecord(in);
@@ -31,12 +30,28 @@ void ExpandBody(int number, int64_t header_size, int64_t length, RecordWriter& o
         chunk.ExpandedSize <= 0 || chunk.ExpandedSize > kBodyChunkSize) {
       throw RecordError("chunk record");
     }
-    const std::string packed = in.ReadBytes(chunk.CompressedSize);
-    const Bytes bytes = crypto->Decompress(std::span(reinterpret_cast<const uint8_t*>(packed.data()), packed.size()),
-                                           static_cast<size_t>(chunk.ExpandedSize));
+    chunks.push_back(ChunkPlace{in.position(), chunk.CompressedSize, chunk.ExpandedSize});
+    in.Skip(chunk.CompressedSize);
+  }
+  return chunks;
+}
+
+void ExpandBody(int number, int64_t header_size, int64_t length, RecordWriter& out,
+                const std::function<void(int32_t chunk, int64_t position)>& after_chunk) {
+  auto crypto = contracts::Support().Crypto();
+  const std::vector<ChunkPlace> chunks = ReadChunkTable(number, header_size, length);
+  int32_t i = 0;
+  for (const ChunkPlace& chunk : chunks) {
+    ++i;
+    auto packed = platform::fs::ReadAt(number, chunk.offset, static_cast<size_t>(chunk.compressed_size));
+    if (!packed || static_cast<int64_t>(packed->size()) != chunk.compressed_size) {
+      throw RecordError("the store file cannot be read");
+    }
+    const Bytes bytes = crypto->Decompress(std::span(reinterpret_cast<const uint8_t*>(packed->data()), packed->size()),
+                                           static_cast<size_t>(chunk.expanded_size));
     if (bytes.empty()) throw RecordError("chunk does not expand");
     out.Write(std::string_view(reinterpret_cast<const char*>(bytes.data()), bytes.size()));
-    if (after_chunk) after_chunk(i, in.position());
+    if (after_chunk) after_chunk(i, chunk.offset + chunk.compressed_size);
   }
 }
 
@@ -96,67 +111,6 @@ void cFileMgr::CompressStore(int32_t hStoreFile, const StoreFileHeader& header, 
   }
   work.Keep();
   ProtectFile(store_path);
-}
-
-bool cFileMgr::ExpandStore(const std::string& Filename, int32_t& handle, StoreFileHeader& header,
-                           int64_t& header_size) {
-  const int64_t length = platform::fs::FileLength(handle);
-  if (length - header_size < 16) {
-    service::WriteSystemLog("Error reading file '" + Filename + "' (invalid compressed size)");
-    return false;
-  }
-  // A body that is still a chain of entries was never compressed (a finalize
-  // that did not complete): it plays back as it stands.
-  if (auto start = platform::fs::ReadAt(handle, header_size, kEntrySignature.size());
-      start && *start == kEntrySignature) {
-    return true;
-  }
-
-  WorkFile work(WorkFileFor(Filename));
-  if (!work.ok()) {
-    service::WriteSystemLog("Error reading file '" + Filename + "' (no work file to expand it into)");
-    return false;
-  }
-  bool expanded = false;
-  platform::Step([&] {
-    RecordWriter out(work.number(), 0);
-    StoreFileHeader plain = header;
-    plain.Compressed = false;
-    std::string head;
-    Encode(head, plain);
-    out.Write(head);
-    ExpandBody(handle, header_size, length, out, [&](int32_t chunk, int64_t position) {
-      progress_state_.bytes_done = position;
-      ReportProgress();
-      platform::Apartment::Current()->PumpPending();
-      RunChunkHook(chunk);
-    });
-    out.Finish();
-    expanded = true;
-  });
-  if (!expanded) {
-    // The store stays as it was: compressed, whole, protected.
-    service::WriteSystemLog("Error reading file '" + Filename + "' (invalid compressed body)");
-    platform::Err::Clear();
-    return false;
-  }
-  work.Close();
-
-  UnprotectFile(Filename);
-  if (!ReplaceStore(work.path(), Filename)) {
-    handle = ProtectFile(Filename);
-    service::WriteSystemLog("Error reading file '" + Filename + "' (cannot replace it with its expanded body)");
-    return false;
-  }
-  work.Keep();
-  handle = ProtectFile(Filename);
-  std::optional<StoreFileHeader> reread = handle ? ReadHeader(handle, &header_size) : std::nullopt;
-  if (!reread) {
-    service::WriteSystemLog("Error reading file '" + Filename + "' (invalid file header after decompression)");
-    return false;
-  }
-  header = *reread;
-  return true;
 }
 
 }  // namespace store

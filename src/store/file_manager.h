@@ -139,9 +139,14 @@ class cFileMgr : public platform::com::Object {
   // Compresses the body of the protected store into a work file and puts it
   // in place of the store.
   void CompressStore(int32_t hStoreFile, const StoreFileHeader& header, int64_t header_size);
-  // Expands a compressed store in place; false (after logging) when it
-  // cannot.
-  bool ExpandStore(const std::string& Filename, int32_t& handle, StoreFileHeader& header, int64_t& header_size);
+  // Plays back a store whose header says Compressed, expanding its body into
+  // the store's replacement while the entries play back from it.
+  void PlayBackCompressed(const std::string& Filename, int32_t handle, const StoreFileHeader& header,
+                          int64_t header_size, PlaybackBag& bag);
+  // Plays back `EntryCount` entries from `start`; false when a file failure
+  // or a damaged body ended it early.
+  bool PlayBackEntries(ByteSource& source, const std::string& Filename, int32_t EntryCount, int64_t start,
+                       int64_t length, PlaybackBag& bag);
 
   void BackupRegKeyTo(RecordWriter& out, int32_t BaseKey, const std::string& KeyName, bool fAlsoSubKeys,
                       bool fDeleteKeys);

@@ -1,9 +1,14 @@
 // PlayBackStoreFile: every entry of a store file back where it came from,
 // the struct entries into the bag.
+#include "platform/apartment/apartment.h"
 #include "platform/basic/err.h"
 #include "platform/fs/file_numbers.h"
-#include "systemlog/system_log.h"
+#include "store/chunk_hook.h"
+#include "store/expanded_body_stream.h"
 #include "store/file_manager.h"
+#include "store/replace_store.h"
+#include "store/store_body.h"
+#include "systemlog/system_log.h"
 
 namespace store {
 
@@ -21,62 +26,152 @@ std::shared_ptr<PlaybackBag> cFileMgr::PlayBackStoreFile(const std::string& File
       service::WriteSystemLog("Error reading file '" + Filename + "' (invalid file header)");
       return;
     }
-    if (header->Compressed && !ExpandStore(Filename, handle, *header, header_size)) return;
-
-    const int64_t length = platform::fs::FileLength(handle);
     progress_state_ = {};
-    int64_t position = header_size;
-    for (int32_t number = 1; number <= header->EntryCount; ++number) {
-      RecordReader in(handle, position, length);
-      EntryHeader entry;
-      bool valid = false;
-      try {
-        valid = ReadSignature(in, kEntrySignature);
-        if (valid) entry = ReadEntryHeader(in);
-      } catch (const RecordError&) {
-        valid = false;
-      }
-      // A body that does not fit in the file is as wrong as its signature.
-      if (!valid || entry.DataLength < 0 || entry.DataLength > in.remaining()) {
-        service::WriteSystemLog("Error reading entry " + std::to_string(number) + " in file '" + Filename +
-                                "' (invalid entry header)");
-        break;
-      }
-      const int64_t body = in.position();
-      in.SetLimit(body + entry.DataLength);
-      bool go_on = true;
-      try {
-        switch (entry.EntryType) {
-          case kRegistryKeyEntry:
-            RestoreRegKeys(in);
-            break;
-          case kRegistryValueEntry:
-            RestoreRegValue(in);
-            break;
-          case kStructEntry:
-            LoadStruct(in, *bag);
-            break;
-          case kFileSetEntry:
-            go_on = RestoreFolderBlocks(in, Filename, number);
-            break;
-          default:
-            break;
-        }
-      } catch (const RecordError&) {
-        service::WriteSystemLog("Error reading entry " + std::to_string(number) + " in file '" + Filename +
-                                "' (invalid record)");
-      } catch (...) {
-        platform::Err::SetFrom(std::current_exception());
-      }
-      ++last_playback_.entries;
-      if (!go_on) return;
-      position = body + entry.DataLength;
-      progress_state_.bytes_done = position;
-      ReportProgress();
+    if (header->Compressed) {
+      PlayBackCompressed(Filename, handle, *header, header_size, *bag);
+      return;
     }
-    last_playback_.completed = true;
+    FileSource file(handle);
+    last_playback_.completed =
+        PlayBackEntries(file, Filename, header->EntryCount, header_size, platform::fs::FileLength(handle), *bag);
   });
   return bag;
+}
+
+void cFileMgr::PlayBackCompressed(const std::string& Filename, int32_t handle, const StoreFileHeader& header,
+                                  int64_t header_size, PlaybackBag& bag) {
+  const int64_t length = platform::fs::FileLength(handle);
+  if (length - header_size < 16) {
+    service::WriteSystemLog("Error reading file '" + Filename + "' (invalid compressed size)");
+    return;
+  }
+  // A body that is still a chain of entries was never compressed (a finalize
+  // that did not complete): it plays back as it stands.
+  if (auto start = platform::fs::ReadAt(handle, header_size, kEntrySignature.size());
+      start && *start == kEntrySignature) {
+    FileSource file(handle);
+    last_playback_.completed = PlayBackEntries(file, Filename, header.EntryCount, header_size, length, bag);
+    return;
+  }
+  std::vector<ChunkPlace> chunks;
+  try {
+    chunks = ReadChunkTable(handle, header_size, length);
+  } catch (const RecordError&) {
+    service::WriteSystemLog("Error reading file '" + Filename + "' (invalid compressed body)");
+    return;
+  }
+
+  // The store is expanded into a work file that replaces it once whole, and
+  // the entries play back from the same expanded bytes as they arrive. Until
+  // the replace the store stays as it was: a process killed meanwhile leaves
+  // a compressed store that still plays back.
+  WorkFile work(WorkFileFor(Filename), /*readable=*/true);
+  if (!work.ok()) {
+    service::WriteSystemLog("Error reading file '" + Filename + "' (no work file to expand it into)");
+    return;
+  }
+  StoreFileHeader plain = header;
+  plain.Compressed = false;
+  std::string head;
+  Encode(head, plain);
+  if (!platform::fs::WriteAt(work.number(), 0, head)) {
+    service::WriteSystemLog("Error reading file '" + Filename + "' (no work file to expand it into)");
+    return;
+  }
+
+  bool body_stopped = false;
+  ExpandedBodyStream::Outcome outcome;
+  {
+    ExpandedBodyStream body(handle, std::move(chunks), header_size, work.number(), RunChunkHook);
+    body.OnChunkReached([] { platform::Apartment::Current()->PumpPending(); });
+    last_playback_.completed = PlayBackEntries(body, Filename, header.EntryCount, header_size, body.end(), bag);
+    body_stopped = body.broken();
+    outcome = body.Finish();
+  }
+  if (outcome != ExpandedBodyStream::Outcome::kComplete) {
+    // The store stays as it was: compressed, whole, protected.
+    service::WriteSystemLog("Error reading file '" + Filename + "' (" +
+                            (outcome == ExpandedBodyStream::Outcome::kDamaged
+                                 ? "invalid compressed body"
+                                 : "cannot expand it: the work file cannot be written") +
+                            ")");
+    // What stopped the playback was the body, not a file.
+    if (body_stopped) platform::Err::Clear();
+    return;
+  }
+  work.Close();
+  UnprotectFile(Filename);
+  if (!ReplaceStore(work.path(), Filename)) {
+    ProtectFile(Filename);
+    service::WriteSystemLog("Error reading file '" + Filename + "' (cannot replace it with its expanded body)");
+    return;
+  }
+  work.Keep();
+  handle = ProtectFile(Filename);
+  if (!handle || !ReadHeader(handle, nullptr)) {
+    service::WriteSystemLog("Error reading file '" + Filename + "' (invalid file header after decompression)");
+  }
+}
+
+bool cFileMgr::PlayBackEntries(ByteSource& source, const std::string& Filename, int32_t EntryCount, int64_t start,
+                               int64_t length, PlaybackBag& bag) {
+  int64_t position = start;
+  for (int32_t number = 1; number <= EntryCount; ++number) {
+    RecordReader in(source, position, length);
+    EntryHeader entry;
+    bool valid = false;
+    try {
+      valid = ReadSignature(in, kEntrySignature);
+      if (valid) entry = ReadEntryHeader(in);
+    } catch (const RecordError&) {
+      if (source.broken()) return false;
+      valid = false;
+    }
+    // A body that does not fit in the file is as wrong as its signature.
+    if (!valid || entry.DataLength < 0 || entry.DataLength > in.remaining()) {
+      service::WriteSystemLog("Error reading entry " + std::to_string(number) + " in file '" + Filename +
+                              "' (invalid entry header)");
+      break;
+    }
+    const int64_t body = in.position();
+    in.SetLimit(body + entry.DataLength);
+    bool go_on = true;
+    try {
+      // A key's values are set as they are read: all of them must be there.
+      if (entry.EntryType == kRegistryKeyEntry || entry.EntryType == kRegistryValueEntry) in.Expect(entry.DataLength);
+      switch (entry.EntryType) {
+        case kRegistryKeyEntry:
+          RestoreRegKeys(in);
+          break;
+        case kRegistryValueEntry:
+          RestoreRegValue(in);
+          break;
+        case kStructEntry:
+          LoadStruct(in, bag);
+          break;
+        case kFileSetEntry:
+          go_on = RestoreFolderBlocks(in, Filename, number);
+          break;
+        default:
+          break;
+      }
+    } catch (const RecordError&) {
+      if (!source.broken()) {
+        service::WriteSystemLog("Error reading entry " + std::to_string(number) + " in file '" + Filename +
+                                "' (invalid record)");
+      }
+    } catch (...) {
+      platform::Err::SetFrom(std::current_exception());
+    }
+    // A damaged body ends the playback wherever the damage was met.
+    if (source.broken()) return false;
+    ++last_playback_.entries;
+    if (!go_on) return false;
+    position = body + entry.DataLength;
+    progress_state_.bytes_done = position;
+    ReportProgress();
+  }
+  return true;
 }
 
 }  // namespace store

@@ -12,8 +12,17 @@ constexpr int64_t kReadAhead = 64 * 1024;
 
 }  // namespace
 
+std::string FileSource::ReadAt(int64_t offset, size_t count) {
+  auto got = platform::fs::ReadAt(number_, offset, count);
+  if (!got) throw RecordError("the store file cannot be read");
+  return std::move(*got);
+}
+
 RecordReader::RecordReader(int number, int64_t position, int64_t limit)
-    : number_(number), position_(position), limit_(std::max(position, limit)), buffer_start_(position) {}
+    : file_(number), source_(&file_), position_(position), limit_(std::max(position, limit)), buffer_start_(position) {}
+
+RecordReader::RecordReader(ByteSource& source, int64_t position, int64_t limit)
+    : file_(0), source_(&source), position_(position), limit_(std::max(position, limit)), buffer_start_(position) {}
 
 void RecordReader::SeekTo(int64_t position) { position_ = std::clamp<int64_t>(position, 0, limit_); }
 
@@ -25,9 +34,7 @@ void RecordReader::Fill(int64_t count) {
   const int64_t buffered_end = buffer_start_ + static_cast<int64_t>(buffer_.size());
   if (position_ >= buffer_start_ && position_ + count <= buffered_end) return;
   const int64_t want = std::min(std::max(count, kReadAhead), limit_ - position_);
-  auto got = platform::fs::ReadAt(number_, position_, static_cast<size_t>(want));
-  if (!got) throw RecordError("the store file cannot be read");
-  buffer_ = std::move(*got);
+  buffer_ = source_->ReadAt(position_, static_cast<size_t>(want));
   buffer_start_ = position_;
 }
 
@@ -44,10 +51,8 @@ void RecordReader::ReadInto(std::string& out, int64_t count) {
   count = std::clamp<int64_t>(count, 0, remaining());
   if (count == 0) return;
   if (count > kReadAhead) {
-    // Large blocks go straight from the file.
-    auto got = platform::fs::ReadAt(number_, position_, static_cast<size_t>(count));
-    if (!got) throw RecordError("the store file cannot be read");
-    out = std::move(*got);
+    // Large blocks go straight from the source.
+    out = source_->ReadAt(position_, static_cast<size_t>(count));
     position_ += static_cast<int64_t>(out.size());
     return;
   }
@@ -62,6 +67,10 @@ void RecordReader::ReadInto(std::string& out, int64_t count) {
 void RecordReader::Skip(int64_t count) {
   if (count < 0 || count > remaining()) throw RecordError("record runs past its end");
   position_ += count;
+}
+
+void RecordReader::Expect(int64_t count) {
+  source_->Expect(position_ + std::clamp<int64_t>(count, 0, remaining()));
 }
 
 int16_t RecordReader::ReadInteger() {

@@ -16,12 +16,44 @@ class RecordError : public std::runtime_error {
   using std::runtime_error::runtime_error;
 };
 
+// Where a reader's bytes come from: an open file, or a stream of bytes that
+// arrive while they are read (a compressed body as it expands).
+class ByteSource {
+ public:
+  virtual ~ByteSource() = default;
+  // Up to `count` bytes at `offset`, fewer only at the end of the bytes.
+  // Raises RecordError (or a subclass) when they cannot be had.
+  virtual std::string ReadAt(int64_t offset, size_t count) = 0;
+  // True once the bytes turned out damaged: whatever read them stops.
+  virtual bool broken() const { return false; }
+  // Makes sure the bytes up to `end` can be had before a step acts on any of
+  // them (a file is not emptied for data that turn out damaged). Raises
+  // RecordError when they cannot; a source may also pass over a range too
+  // large to hold.
+  virtual void Expect(int64_t end) { (void)end; }
+};
+
+// An open file by its number.
+class FileSource final : public ByteSource {
+ public:
+  explicit FileSource(int number) : number_(number) {}
+  std::string ReadAt(int64_t offset, size_t count) override;
+
+ private:
+  int number_;
+};
+
 class RecordReader {
  public:
   // Reads the file `number` from `position` up to `limit` (exclusive).
   RecordReader(int number, int64_t position, int64_t limit);
+  // Reads `source`, which must outlive the reader. Reads go forward only
+  // (every read starts at or after the previous read's start), so a source
+  // may drop what lies behind.
+  RecordReader(ByteSource& source, int64_t position, int64_t limit);
+  RecordReader(const RecordReader&) = delete;
+  RecordReader& operator=(const RecordReader&) = delete;
 
-  int number() const { return number_; }
   int64_t position() const { return position_; }
   int64_t limit() const { return limit_; }
   int64_t remaining() const { return limit_ - position_; }
@@ -34,6 +66,8 @@ class RecordReader {
   // Up to `count` bytes into `out` (fewer at the limit or the end of the file).
   void ReadInto(std::string& out, int64_t count);
   void Skip(int64_t count);
+  // The source's Expect for the next `count` bytes (at most to the limit).
+  void Expect(int64_t count);
 
   int16_t ReadInteger();
   int32_t ReadLong();
@@ -43,7 +77,8 @@ class RecordReader {
   // Makes at least `count` bytes (or all that is left) available in buffer_.
   void Fill(int64_t count);
 
-  int number_;
+  FileSource file_;
+  ByteSource* source_;
   int64_t position_;
   int64_t limit_;
   std::string buffer_;

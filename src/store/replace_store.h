@@ -20,9 +20,17 @@ bool ReplaceStore(const std::string& work, const std::string& store);
 // A work file that is removed unless it was put in place.
 class WorkFile {
  public:
-  explicit WorkFile(std::string path) : path_(std::move(path)) {
-    number_ = platform::fs::OpenFile(path_, platform::fs::OpenMode::kOutput, platform::fs::Access::kDefault,
-                                     platform::fs::Share::kDenyAll);
+  // Empty, written through number(); `readable`: read back through it too.
+  explicit WorkFile(std::string path, bool readable = false) : path_(std::move(path)) {
+    if (readable) {
+      // Binary mode reads and writes but keeps what is there.
+      platform::fs::DeleteFileQuietly(path_);
+      number_ = platform::fs::OpenFile(path_, platform::fs::OpenMode::kBinary, platform::fs::Access::kReadWrite,
+                                       platform::fs::Share::kDenyAll);
+    } else {
+      number_ = platform::fs::OpenFile(path_, platform::fs::OpenMode::kOutput, platform::fs::Access::kDefault,
+                                       platform::fs::Share::kDenyAll);
+    }
   }
   ~WorkFile() {
     Close();

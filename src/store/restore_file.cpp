@@ -106,6 +106,9 @@ void cFileMgr::RestoreFile(RecordReader& in, const std::string& folder, const Fi
     }
     return;
   }
+  // The stored data must be readable before the destination is emptied for
+  // them: a damaged store leaves the file as it was.
+  in.Expect(data_length);
   if (!platform::fs::FolderExists(destination_folder)) platform::fs::MakeFolderTree(destination_folder);
   contracts::Support().Files()->PreparePath(destination);
   // Emptied on opening: a restored file is the stored file, not the stored
