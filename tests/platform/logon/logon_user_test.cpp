@@ -4,6 +4,7 @@
 
 #include <unistd.h>
 
+#include <chrono>
 #include <string>
 
 #include <gtest/gtest.h>
@@ -67,6 +68,22 @@ TEST_F(LogonUserTest, WrongPasswordsAndStrangeTextsAreRefused) {
   std::string upper = account.name();
   upper[0] = 'H';
   EXPECT_FALSE(LogonUserA(upper, ".", kPassword, kLogon32LogonNetwork, kLogon32ProviderDefault, nullptr));
+}
+
+// The fault this guards against is itself a sleep: libpam waits out the delay
+// the password module asks for after a failure (pam_unix asks 2 s) unless the
+// caller takes the delay over. Hence a bound on time here, a generous one.
+TEST_F(LogonUserTest, AWrongPasswordIsRefusedWithoutTheFailureDelay) {
+  LocalAccount account;
+  REQUIRE_LOCAL_ACCOUNT(account);
+  const auto start = std::chrono::steady_clock::now();
+  EXPECT_FALSE(LogonUserA(account.name(), ".", "wrong", kLogon32LogonNetwork, kLogon32ProviderDefault, nullptr));
+  const auto took = std::chrono::steady_clock::now() - start;
+  EXPECT_EQ(GetLastLogonError(), kErrorLogonFailure);
+  EXPECT_LT(took, std::chrono::seconds(1)) << std::chrono::duration_cast<std::chrono::milliseconds>(took).count()
+                                           << " ms";
+  // The right password still works after a refusal.
+  EXPECT_TRUE(LogonUserA(account.name(), ".", kPassword, kLogon32LogonNetwork, kLogon32ProviderDefault, nullptr));
 }
 
 TEST_F(LogonUserTest, AnExpiredAccountIsRefusedDespiteTheRightPassword) {
