@@ -21,13 +21,18 @@ bool IsPredefined(HKEY key) { return key >= kHkeyClassesRoot && key <= kHkeyUser
 
 // Handle numbers come from one counter for the whole process (every caller
 // holds the process lock), so a handle of a hive that was closed (another
-// root, a reopened file) never turns valid again. The counter never wraps:
-// once every number was handed out, opening gives 1450.
+// root, a reopened file) does not turn valid again while numbers are left.
+// Once the last number was handed out the counter starts again at the first,
+// skipping numbers still open: the numbers closed longest ago come back
+// first, and a client that opens and closes in a loop cannot use them up.
+// Only while every number is open does opening give 1450.
 uint64_t next_handle = kFirstHandle;
+constexpr size_t kHandleNumbers = (kLastHandle - kFirstHandle) / kHandleStep + 1;
 
-bool HandlesLeft() { return next_handle <= kLastHandle; }
+bool HandlesLeft(size_t open) { return open < kHandleNumbers; }
 
 HKEY NextHandleNumber() {
+  if (next_handle > kLastHandle || next_handle < kFirstHandle) next_handle = kFirstHandle;
   HKEY handle = static_cast<HKEY>(next_handle);
   next_handle += kHandleStep;
   return handle;
@@ -199,7 +204,7 @@ LONG Hive::OpenKey(HKEY key, std::string_view sub_key, REGSAM sam_desired, HKEY*
   size_t depth = 0;
   int64_t id = Walk(parent->id, &depth);
   if (id == 0) return kErrorFileNotFound;
-  if (!HandlesLeft()) return kErrorNoSystemResources;
+  if (!HandlesLeft(handles_.size())) return kErrorNoSystemResources;
   *result = AddHandle(id, GrantedRights(sam_desired));
   return kErrorSuccess;
 }
@@ -215,7 +220,7 @@ LONG Hive::CreateKey(HKEY key, std::string_view sub_key, std::string_view key_cl
   size_t depth = 0;
   int64_t id = parts_.empty() ? parent->id : Walk(parent->id, &depth);
   bool own_handle = !(parts_.empty() && IsPredefined(key));
-  if (own_handle && !HandlesLeft()) return kErrorNoSystemResources;
+  if (own_handle && !HandlesLeft(handles_.size())) return kErrorNoSystemResources;
   if (id != 0) {
     *result = parts_.empty() && IsPredefined(key) ? key : AddHandle(id, GrantedRights(sam_desired));
     *disposition = kRegOpenedExistingKey;

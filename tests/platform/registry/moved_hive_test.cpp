@@ -5,6 +5,7 @@
 #include <sqlite3.h>
 
 #include <filesystem>
+#include <set>
 #include <string>
 
 #include "platform/registry/hive.h"
@@ -107,22 +108,52 @@ TEST_F(MovedHiveTest, HandlesDoNotSurviveAReconnectionToAnotherFile) {
   EXPECT_EQ(code, 0);
 }
 
-TEST_F(MovedHiveTest, HandleNumbersNeverWrap) {
+// A client opening and closing in a loop must not use the numbers up for
+// the whole process: after the last number the closed ones come back, those
+// handed out first coming first, and a number still open is never handed out.
+TEST_F(MovedHiveTest, ExhaustedHandleNumbersAreReusedOldestFirst) {
+  SetNextHandleNumberForTesting(0x100);
+  HKEY first = Create("First");    // 0x100, stays open
+  HKEY second = Create("Second");  // 0x104, closed at once
+  EXPECT_EQ(first, 0x100u);
+  EXPECT_EQ(second, 0x104u);
+  ASSERT_EQ(RegCloseKey(second), kErrorSuccess);
+
   SetNextHandleNumberForTesting(0x7FFFFFF8);
   HKEY a = Create("A");
   HKEY b = Create("B");
   EXPECT_EQ(a, 0x7FFFFFF8u);
   EXPECT_EQ(b, 0x7FFFFFFCu);
   ASSERT_EQ(RegCloseKey(a), kErrorSuccess);
+
+  // Past the last number: 0x100 is still open and is skipped.
   HKEY more = 0;
-  EXPECT_EQ(RegOpenKeyExA(kHkeyLocalMachine, "A", 0, kKeyRead, &more), kErrorNoSystemResources);
-  EXPECT_EQ(RegCreateKeyExA(kHkeyLocalMachine, "C", 0, nullptr, 0, kKeyRead, nullptr, &more, nullptr),
-            kErrorNoSystemResources);
-  EXPECT_EQ(more, 0u);
-  // The roots need no number, and the handles there are keep working.
+  ASSERT_EQ(RegOpenKeyExA(kHkeyLocalMachine, "A", 0, kKeyRead, &more), kErrorSuccess);
+  EXPECT_EQ(more, 0x104u);
+  HKEY created = 0;
+  ASSERT_EQ(RegCreateKeyExA(kHkeyLocalMachine, "C", 0, nullptr, 0, kKeyAllAccess, nullptr, &created, nullptr),
+            kErrorSuccess);
+  EXPECT_EQ(created, 0x108u);
+
+  // Open and close in a loop: every open succeeds with a number nobody holds.
+  const std::set<HKEY> held{first, b, more, created};
+  for (int i = 0; i < 1000; ++i) {
+    HKEY loop = 0;
+    ASSERT_EQ(RegOpenKeyExA(kHkeyLocalMachine, "A", 0, kKeyRead, &loop), kErrorSuccess) << i;
+    EXPECT_EQ(held.count(loop), 0u) << std::hex << loop;
+    ASSERT_EQ(RegCloseKey(loop), kErrorSuccess);
+  }
+
+  // The roots need no number, and the handles that stayed open keep working,
+  // each on its own key.
   EXPECT_EQ(RegOpenKeyExA(kHkeyLocalMachine, "", 0, kKeyRead, &more), kErrorSuccess);
   EXPECT_EQ(more, kHkeyLocalMachine);
-  EXPECT_EQ(SetString(b, "v", "x"), kErrorSuccess);
+  EXPECT_EQ(SetString(first, "v", "first"), kErrorSuccess);
+  EXPECT_EQ(SetString(b, "v", "b"), kErrorSuccess);
+  EXPECT_EQ(SetString(created, "v", "c"), kErrorSuccess);
+  EXPECT_EQ(Query(first, "v"), std::string("first\0", 6));
+  EXPECT_EQ(Query(b, "v"), std::string("b\0", 2));
+  EXPECT_EQ(Query(created, "v"), std::string("c\0", 2));
   EXPECT_EQ(RegCloseKey(a), kErrorInvalidHandle);
   SetNextHandleNumberForTesting(0x100);
 }

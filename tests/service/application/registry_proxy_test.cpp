@@ -4,6 +4,7 @@
 
 #include "platform/basic/variant.h"
 #include "platform/com/object.h"
+#include "platform/registry/hive.h"
 #include "platform/registry/registry.h"
 #include "service/application/application_fixture.h"
 
@@ -144,6 +145,26 @@ TEST_F(RegistryProxyTest, HandlesStayValidAcrossCallsUntilClosedAndKeysCanBeDele
   std::vector<Variant> delete_key{Variant(""), Variant(kHklm), Variant("SOFTWARE\\Proxy")};
   EXPECT_EQ(Call("R2DeleteKey", delete_key).LongValue(), 0);
   EXPECT_EQ(Call("R2DeleteKey", delete_key).LongValue(), 2);
+}
+
+// A client that opens and closes in a loop past the last handle number keeps
+// being served, and the handle it holds open keeps its key.
+TEST_F(RegistryProxyTest, OpeningAndClosingInALoopNeverRunsOutOfHandles) {
+  const int32_t key = Proxy();
+  SetString(key, "kept", "open");
+  reg::SetNextHandleNumberForTesting(0x7FFFFFFC);  // the last number
+  for (int i = 0; i < 8; ++i) {
+    std::vector<Variant> open{Variant(""), Variant(kHklm), Variant("SOFTWARE\\Proxy"), Variant(0),
+                              Variant(static_cast<int32_t>(reg::kKeyRead)), Variant(0)};
+    ASSERT_EQ(Call("R2OpenKeyEx", open).LongValue(), 0) << i;
+    EXPECT_NE(open[5].LongValue(), key) << i;
+    std::vector<Variant> close{Variant(""), open[5]};
+    ASSERT_EQ(Call("R2CloseKey", close).LongValue(), 0) << i;
+  }
+  std::vector<Variant> read{Variant(""), Variant(key), Variant("kept"), Variant(0), Variant(0), Variant(std::string(16, ' ')),
+                            Variant(int32_t{16})};
+  EXPECT_EQ(Call("R2QueryStringValueEx", read).LongValue(), 0);
+  reg::SetNextHandleNumberForTesting(0x100);
 }
 
 }  // namespace
