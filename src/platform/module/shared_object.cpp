@@ -2,9 +2,11 @@
 
 #include <dlfcn.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <map>
 #include <mutex>
+#include <string>
 
 namespace platform::module {
 
@@ -46,6 +48,12 @@ SharedObject* OpenSharedObject(const std::string& path, std::string* error) {
       reason = "the file does not exist";
     } else if (!S_ISREG(info.st_mode)) {
       reason = "it is not a regular file";
+    } else if ((info.st_mode & (S_IWGRP | S_IWOTH)) != 0) {
+      // Its code would run with the service's rights: nobody else may be
+      // able to change it.
+      reason = "it is writable by group or others";
+    } else if (info.st_uid != 0 && info.st_uid != ::geteuid()) {
+      reason = "it is owned by another user (uid " + std::to_string(info.st_uid) + ")";
     } else {
       // dlerror is per thread, but the lock keeps the open and its message
       // together anyway.

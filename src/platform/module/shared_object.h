@@ -16,7 +16,10 @@ struct SharedObject;
 
 // The library at the absolute path with every symbol resolved now, or null
 // with the reason in `error` (missing file, not a shared object, a symbol it
-// needs that the process lacks, ...). Thread-safe.
+// needs that the process lacks, ...). A file that group or others may write,
+// or that belongs to anyone but root or the process's own user, is refused
+// before it is opened: its code would run with the process's rights.
+// Thread-safe.
 SharedObject* OpenSharedObject(const std::string& path, std::string* error);
 
 // The address of an exported symbol; null (with the reason) when missing.

@@ -1,6 +1,12 @@
 #include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <filesystem>
+#include <string>
+#include <vector>
 
 #include "platform/basic/conversions.h"
+#include "platform/basic/err.h"
 #include "platform/com/class_registry.h"
 #include "platform/registry/registry_helpers.h"
 #include "platform/root/machine_root.h"
@@ -114,6 +120,60 @@ TEST_F(SharedObjectTest, LibrariesThatCannotServeAreCreationFailuresThatSayWhy) 
     }
     EXPECT_NE(CreationError("Bad.Relative").find("the path is not absolute"), std::string::npos);
   });
+}
+
+// The service runs a plug-in's code with its own rights: a library file that
+// someone else could have changed is refused before it is opened.
+TEST_F(SharedObjectTest, LibrariesOthersCouldChangeAreRefused) {
+  namespace fs = std::filesystem;
+  struct Case {
+    std::string progid;
+    fs::perms mode;
+    uid_t owner;  // 0: left as copied
+    std::string why;
+  };
+  std::vector<Case> cases = {
+      {"Unsafe.AllWrite", fs::perms(0666), 0, "it is writable by group or others"},
+      {"Unsafe.GroupWrite", fs::perms(0664), 0, "it is writable by group or others"},
+      {"Unsafe.OtherWrite", fs::perms(0646), 0, "it is writable by group or others"},
+      {"Sample.EventCounter", fs::perms(0700), 0, ""},  // the owner's own rights do not matter
+  };
+  if (geteuid() == 0) cases.push_back({"Unsafe.Nobody", fs::perms(0644), 65534, "it is owned by another user (uid 65534)"});
+  for (const Case& c : cases) {
+    const fs::path copy = root_ / (c.progid + ".so");
+    fs::copy_file(Library("event_counter"), copy);
+    fs::permissions(copy, c.mode);
+    if (c.owner != 0) {
+      ASSERT_EQ(::chown(copy.c_str(), c.owner, static_cast<gid_t>(-1)), 0);
+    }
+    Register(c.progid, copy.string());
+  }
+  RunOnFreshThread([&] {
+    InstallSystem();
+    std::string list;
+    for (const Case& c : cases) list += Entry(c.progid, "1");
+    SetPluginList(list);
+    Mark();
+    QueryFeaturePlugins();
+    EXPECT_EQ(FeaturePluginCount(), 1u);
+    for (const Case& c : cases) {
+      if (c.why.empty()) {
+        EXPECT_EQ(CreationError(c.progid), "<no creation failure>");
+        continue;
+      }
+      EXPECT_EQ(CreationError(c.progid),
+                "plug-in library '" + (root_ / (c.progid + ".so")).string() + "' could not be loaded: " + c.why);
+    }
+  });
+  // The failure is a creation failure, 429, for the one who asked.
+  bool raised = false;
+  try {
+    loader::CreateFromLibrary("Unsafe.AllWrite");
+  } catch (const platform::BasicError& error) {
+    raised = true;
+    EXPECT_EQ(error.number(), platform::kErrCannotCreateObject);
+  }
+  EXPECT_TRUE(raised);
 }
 
 TEST_F(SharedObjectTest, ExceptionsFromALoadedLibraryAreContained) {
