@@ -22,6 +22,13 @@
 namespace service {
 namespace {
 
+// The pending error as it stood before a step that clears it.
+struct PendingError {
+  int32_t number = platform::Err::Number();
+  std::string description = platform::Err::Description();
+  std::string source = platform::Err::Source();
+};
+
 settings::SettingsPtr Installed(settings::SettingsPtr collection) {
   if (collection == nullptr) platform::RaiseError(platform::kErrObjectNotSet, {}, "SvcInit::Init");
   return collection;
@@ -64,7 +71,12 @@ void SvcInit::Init() {
 
   if (admin_sid.empty()) {
     WriteSystemLog("Loading loading guest profile since we couldn't find the current user");
+    // Loading the guest profile tells the plug-ins, and telling them clears
+    // the pending error: an earlier failure would vanish from the start's
+    // report. The earlier error stands; else whatever this step left.
+    const PendingError earlier;
     platform::Step([] { platform::com::CallByName(GetApplicationObject(), "LoadSingleUserSettings"); });
+    if (earlier.number != 0) platform::Err::Set(earlier.number, earlier.description, earlier.source);
   }
 
   std::string user_id;

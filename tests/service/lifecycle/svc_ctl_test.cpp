@@ -4,6 +4,7 @@
 #include <regex>
 
 #include "platform/basic/conversions.h"
+#include "service/contracts/user_list.h"
 
 #include "lifecycle_fixture.h"
 #include "service/lifecycle/state/lifecycle_state.h"
@@ -74,6 +75,31 @@ TEST_F(LifecycleTest, DoStartupReportsTheFirstFailureOfItsSteps) {
     EXPECT_TRUE(control.DoStartup());
     EXPECT_EQ(LogMessages().back(), "Service.OnStart: complete, Err=");
   });
+}
+
+// A user list that cannot be read.
+class DeniedUserList : public contracts::UserList {
+ public:
+  std::vector<contracts::UserRecord> Users(const std::string&) override {
+    platform::RaiseError(platform::kErrPermissionDenied);
+  }
+};
+
+TEST_F(LifecycleTest, AFailureInsideInitIsTheStartsFirstError) {
+  contracts::ScopedSupportOverride<contracts::UserList> denied(std::make_shared<DeniedUserList>());
+  OnNewThread([&] {
+    SvcCtl control;
+    // Without multi-user mode Init loads the guest profile, which tells the
+    // plug-ins; that must not wipe the user list's failure before it.
+    EXPECT_FALSE(control.DoStartup());
+  });
+  const std::vector<std::string> messages = LogMessages();
+  EXPECT_TRUE(AppearInOrder(messages, {
+                                          Literal("Loading loading guest profile since we couldn't find the current user"),
+                                          Literal("SvcInit::Init done"),
+                                          Literal("Service.OnStart: complete, Err=Permission denied"),
+                                      }));
+  EXPECT_EQ(messages.back(), "Service.OnStart: complete, Err=Permission denied");
 }
 
 TEST_F(LifecycleTest, DoShutdownTakesOnlyItsTwoCodes) {
