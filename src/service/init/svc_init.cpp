@@ -37,10 +37,12 @@ settings::SettingsPtr Installed(settings::SettingsPtr collection) {
 }  // namespace
 
 void SvcInit::Init() {
-  if (IsFailSafeBootWithoutNetwork()) return;
-  WriteSystemLog("SvcInit::Init - loading system settings");
+  // Wiring, not loading: plug-ins and clients reach the shared cIoNotify
+  // object (made on first use) in safe mode too.
   plugins::InstallBrandChangeListener();
   plugins::ionotify::RegisterIoNotify();
+  if (IsFailSafeBootWithoutNetwork()) return;
+  WriteSystemLog("SvcInit::Init - loading system settings");
 
   platform::Step([] {
     auto system = std::make_shared<settings::cSettings>();

@@ -13,6 +13,7 @@
 #include "platform/com/dispatch_table.h"
 #include "platform/com/object.h"
 #include "platform/registry/registry_types.h"
+#include "plugins/notify/shared_io_notify.h"
 #include "service/init/administrator_search.h"
 #include "service/init/testing/init_test_support.h"
 #include "service/lifecycle/state/lifecycle_state.h"
@@ -150,10 +151,13 @@ TEST_F(SvcInitTest, ADamagedSystemFileLeavesTheFolderSettings) {
 
 TEST_F(SvcInitTest, SafeModeWithoutNetworkLoadsNothing) {
   WriteMachineConfig("CleanBoot = 1\n");
+  plugins::SetIoNotifyFactory({});  // as in a fresh process
   RunOnFreshThread([&] {
     SetApplicationObject(application_);
     SvcInit::Init();
     EXPECT_EQ(settings::GetSystemSettings(), nullptr);
+    // Loading is skipped, not the wiring: the shared cIoNotify still exists.
+    EXPECT_NE(plugins::GetSharedIoNotify(), nullptr);
   });
   EXPECT_EQ(FindMessage(SystemLogMessages(), "SvcInit::Init - loading system settings"), -1);
   EXPECT_EQ(application_->guest_loads, 0);

@@ -4,6 +4,7 @@
 #include <regex>
 
 #include "platform/basic/conversions.h"
+#include "plugins/notify/shared_io_notify.h"
 #include "service/contracts/user_list.h"
 
 #include "lifecycle_fixture.h"
@@ -100,6 +101,27 @@ TEST_F(LifecycleTest, AFailureInsideInitIsTheStartsFirstError) {
                                           Literal("Service.OnStart: complete, Err=Permission denied"),
                                       }));
   EXPECT_EQ(messages.back(), "Service.OnStart: complete, Err=Permission denied");
+}
+
+TEST_F(LifecycleTest, SafeModeWithoutNetworkStillHasTheIoNotifyObject) {
+  WriteMachineConfig("CleanBoot = 1\n");
+  // As in a fresh process: nothing has wired cIoNotify in yet.
+  plugins::SetIoNotifyFactory({});
+  OnNewThread([&] {
+    InstallCollections();
+    SvcCtl control;
+    EXPECT_TRUE(control.DoStartup());
+    platform::com::ObjectPtr application = control.GetAppObject();
+    ASSERT_NE(application, nullptr);
+    const platform::Variant io_notify = application->Invoke("GetIoNotify");
+    ASSERT_TRUE(io_notify.IsObject());
+    EXPECT_NE(io_notify.ObjectValue(), nullptr);
+    // The plug-ins are handed this same object with every event.
+    EXPECT_EQ(io_notify.ObjectValue(), plugins::GetSharedIoNotify());
+    int32_t ac = kSvcCtlShutdown;
+    control.DoShutdown(ac);
+    control.DidShutdown();
+  });
 }
 
 TEST_F(LifecycleTest, DoShutdownTakesOnlyItsTwoCodes) {
