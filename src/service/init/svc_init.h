@@ -6,7 +6,10 @@
 // empty current-user collection, synchronises the known users, looks for the
 // administrator user (multi-user mode) and, when there is none, has the
 // Application object load the guest profile. In safe mode without network
-// (clean-boot value 1) it loads nothing at all.
+// (clean-boot value 1) it loads nothing at all; it only wires in the shared
+// cIoNotify object and the brand-change listener, as in every start. A
+// failure of an early step stays the pending error to the end, though the
+// guest profile's plug-in notification clears it on its way.
 #pragma once
 
 namespace service {
