@@ -23,6 +23,48 @@ void Check(int result, const char* what) {
   if (result < 0) throw CallError(kErrorFailed, std::string(what) + ": " + std::strerror(-result));
 }
 
+// The bus carries only UTF-8 text without NUL bytes in an "s"; sd-bus refuses
+// anything else, and a C string would end at the first NUL.
+bool IsBusText(std::string_view text) {
+  size_t i = 0;
+  while (i < text.size()) {
+    const auto c = static_cast<unsigned char>(text[i]);
+    if (c == 0) return false;
+    if (c < 0x80) {
+      ++i;
+      continue;
+    }
+    int length = 0;
+    uint32_t code = 0;
+    if ((c & 0xE0) == 0xC0) {
+      length = 2;
+      code = c & 0x1F;
+    } else if ((c & 0xF0) == 0xE0) {
+      length = 3;
+      code = c & 0x0F;
+    } else if ((c & 0xF8) == 0xF0) {
+      length = 4;
+      code = c & 0x07;
+    } else {
+      return false;
+    }
+    if (i + static_cast<size_t>(length) > text.size()) return false;
+    for (int k = 1; k < length; ++k) {
+      const auto next = static_cast<unsigned char>(text[i + static_cast<size_t>(k)]);
+      if ((next & 0xC0) != 0x80) return false;
+      code = (code << 6) | (next & 0x3F);
+    }
+    const uint32_t smallest = length == 2 ? 0x80 : length == 3 ? 0x800 : 0x10000;
+    if (code < smallest || code > 0x10FFFF || (code >= 0xD800 && code <= 0xDFFF)) return false;
+    i += static_cast<size_t>(length);
+  }
+  return true;
+}
+
+void AppendBytes(sd_bus_message* m, const std::vector<uint8_t>& bytes) {
+  Check(sd_bus_message_append_array(m, 'y', bytes.data(), bytes.size()), "writing a byte array");
+}
+
 // The tagged form of the kinds without a D-Bus type of their own.
 template <class... Payload>
 void AppendTagged(sd_bus_message* m, const char* tag, const char* payload_type, Payload... payload) {
@@ -43,7 +85,24 @@ void AppendVariantAt(sd_bus_message* m, const Variant& value, const ObjectNamer&
     case VarType::kInteger: Check(sd_bus_message_append(m, "v", "n", value.IntegerValue()), "writing a variant"); return;
     case VarType::kLong: Check(sd_bus_message_append(m, "v", "i", value.LongValue()), "writing a variant"); return;
     case VarType::kDouble: Check(sd_bus_message_append(m, "v", "d", value.DoubleValue()), "writing a variant"); return;
-    case VarType::kString: Check(sd_bus_message_append(m, "v", "s", value.StringValue().c_str()), "writing a variant"); return;
+    case VarType::kString: {
+      const std::string& text = value.StringValue();
+      if (IsBusText(text)) {
+        Check(sd_bus_message_append(m, "v", "s", text.c_str()), "writing a variant");
+        return;
+      }
+      // Raw bytes in a text (a byte array read back from a file is one):
+      // every byte travels, as ("String", ay).
+      Check(sd_bus_message_open_container(m, 'v', "(sv)"), "writing a variant");
+      Check(sd_bus_message_open_container(m, 'r', "sv"), "writing a variant");
+      Check(sd_bus_message_append_basic(m, 's', "String"), "writing a variant");
+      Check(sd_bus_message_open_container(m, 'v', "ay"), "writing a variant");
+      AppendBytes(m, std::vector<uint8_t>(text.begin(), text.end()));
+      Check(sd_bus_message_close_container(m), "writing a variant");
+      Check(sd_bus_message_close_container(m), "writing a variant");
+      Check(sd_bus_message_close_container(m), "writing a variant");
+      return;
+    }
     case VarType::kObject: {
       const std::string path = namer ? namer(value.ObjectValue()) : std::string(kNothingPath);
       Check(sd_bus_message_append(m, "v", "o", path.c_str()), "writing a variant");
@@ -53,8 +112,7 @@ void AppendVariantAt(sd_bus_message* m, const Variant& value, const ObjectNamer&
   }
   if (value.IsByteArray()) {
     Check(sd_bus_message_open_container(m, 'v', "ay"), "writing a variant");
-    const auto& bytes = value.IsAllocated() ? value.Bytes() : std::vector<uint8_t>{};
-    Check(sd_bus_message_append_array(m, 'y', bytes.data(), bytes.size()), "writing a byte array");
+    AppendBytes(m, value.IsAllocated() ? value.Bytes() : std::vector<uint8_t>{});
     Check(sd_bus_message_close_container(m), "writing a variant");
     return;
   }
@@ -117,8 +175,14 @@ Variant ReadTagged(sd_bus_message* m, const ObjectFinder& finder, int depth) {
   } else if (tag == "Error") {
     want("i");
     result = Variant::Error(ReadBasic<int32_t>(m, 'i'));
+  } else if (tag == "String") {
+    want("ay");
+    const void* data = nullptr;
+    size_t size = 0;
+    Check(sd_bus_message_read_array(m, 'y', &data, &size), "reading a tagged value");
+    result = Variant(std::string(static_cast<const char*>(data), size));
   } else {
-    Refuse("unknown tagged value \"" + tag + "\" (Empty, Null, Date, Single, Currency or Error)");
+    Refuse("unknown tagged value \"" + tag + "\" (Empty, Null, Date, Single, Currency, Error or String)");
   }
   Check(sd_bus_message_exit_container(m), "reading a tagged value");
   Check(sd_bus_message_exit_container(m), "reading a tagged value");
@@ -184,7 +248,11 @@ Variant ReadVariant(sd_bus_message* message, const ObjectFinder& finder) {
 void AppendTyped(sd_bus_message* m, std::string_view type, const Variant& value, const ObjectNamer& namer) {
   if (type == "v") return AppendVariant(m, value, namer);
   if (type == "s") {
-    Check(sd_bus_message_append_basic(m, 's', platform::CStr(value).c_str()), "writing an answer");
+    const std::string text = platform::CStr(value);
+    if (!IsBusText(text)) {
+      throw CallError(kErrorFailed, "the answer holds bytes the bus cannot carry as text (not UTF-8, or a NUL byte)");
+    }
+    Check(sd_bus_message_append_basic(m, 's', text.c_str()), "writing an answer");
   } else if (type == "b") {
     const int flag = platform::CBool(value) ? 1 : 0;
     Check(sd_bus_message_append_basic(m, 'b', &flag), "writing an answer");
@@ -207,7 +275,7 @@ void AppendTyped(sd_bus_message* m, std::string_view type, const Variant& value,
   } else if (type == "ay") {
     std::vector<uint8_t> bytes;
     if (value.IsByteArray() && value.IsAllocated()) bytes = value.Bytes();
-    Check(sd_bus_message_append_array(m, 'y', bytes.data(), bytes.size()), "writing an answer");
+    AppendBytes(m, bytes);
   } else if (type == "ai" || type == "as") {
     Check(sd_bus_message_open_container(m, 'a', type.substr(1).data()), "writing an answer");
     if (value.IsArray() && value.IsAllocated()) {

@@ -6,7 +6,9 @@
 //   Empty, Null, Date, Single, Currency and Error have no D-Bus type of their
 //   own and travel as a tagged struct (sv): ("Empty", s ""), ("Null", s ""),
 //   ("Date", d serial), ("Single", d), ("Currency", x ten-thousandths),
-//   ("Error", i code).
+//   ("Error", i code). A String that is not UTF-8 text without NUL bytes
+//   (raw bytes, as a byte array read back from a file is) travels as
+//   ("String", ay bytes), since an "s" cannot carry it.
 //
 // So every kind a setting can hold comes back as the kind that was sent:
 //   busctl call ... SetValue sv sys.when '(sv)' Date d 45000.5
@@ -39,7 +41,8 @@ platform::Variant ReadVariant(sd_bus_message* message, const ObjectFinder& finde
 
 // One argument of a declared type ("s", "b", "i", "n", "y", "d", "o", "v",
 // "ay", "ai", "as"): the Variant converted as Basic converts (CStr, CBool,
-// CLng ...) on the way out, the plain value on the way in.
+// CLng ...) on the way out, the plain value on the way in. A text answer
+// the bus cannot carry as "s" raises CallError rather than being cut.
 void AppendTyped(sd_bus_message* message, std::string_view type, const platform::Variant& value,
                  const ObjectNamer& namer);
 platform::Variant ReadTyped(sd_bus_message* message, std::string_view type, const ObjectFinder& finder);

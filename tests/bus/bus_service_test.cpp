@@ -75,6 +75,43 @@ TEST_F(BusServiceTest, SetValueThenGetValueRoundTripsEveryKind) {
   EXPECT_EQ(bus_.Settings("GetValue", {"s", "test.none"}).out, "v s \"\"\n");
 }
 
+TEST_F(BusServiceTest, ValuesNoStoreCouldHoldAreRefusedAndTheCollectionStaysStorable) {
+  // One such setting would make every later store of the collection fail.
+  const std::vector<std::vector<std::string>> refused = {
+      {"sv", "test.error", "(sv)", "Error", "i", "5"},
+      {"sv", "test.list", "av", "1", "s", "a"},
+      {"sv", "test.self", "o", "/com/norvale/Hearth/Settings/System"},
+      {"sv", "test.a b", "s", "x"},
+      {"sv", "1abc", "s", "x"},
+  };
+  for (const auto& args : refused) {
+    SCOPED_TRACE(args[1]);
+    Finished f = bus_.Settings("SetValue", args);
+    EXPECT_NE(f.exit_code, 0);
+    EXPECT_NE(f.err.find(args[2] == "s" ? "is not a valid XML name" : "a setting cannot hold a value"),
+              std::string::npos)
+        << f.err;
+    EXPECT_EQ(bus_.Settings("Exists", {"s", args[1]}).out, "b false\n");
+  }
+  ASSERT_EQ(bus_.Settings("SetValue", {"sv", "test.good", "s", "kept"}).exit_code, 0);
+  ASSERT_EQ(bus_.Call(kApp, kAppIface, "SettingsChanged", {"b", "true"}).exit_code, 0);
+  bus_.StopService();
+  Finished stored = bus_.Run({ProgramPath("hearthctl"), "--root", bus_.root().string(), "settings", "get", "test.good"});
+  EXPECT_EQ(stored.exit_code, 0) << stored.err;
+  EXPECT_EQ(stored.out, "kept\n");
+}
+
+TEST_F(BusServiceTest, TextThatIsNotUtf8TravelsAsItsBytes) {
+  // Raw bytes in a text (a byte array read back from a file is one), with a
+  // NUL among them: every byte goes in, is stored, and comes back.
+  ASSERT_EQ(bus_.Settings("SetValue", {"sv", "test.raw", "(sv)", "String", "ay", "4", "255", "65", "0", "66"}).exit_code,
+            0);
+  EXPECT_EQ(bus_.Settings("GetValue", {"s", "test.raw"}).out, "v (sv) \"String\" ay 4 255 65 0 66\n");
+  ASSERT_EQ(bus_.Call(kApp, kAppIface, "SettingsChanged", {"b", "true"}).exit_code, 0);
+  ASSERT_EQ(bus_.Call(kApp, kAppIface, "RefreshSystemSettings").exit_code, 0);
+  EXPECT_EQ(bus_.Settings("GetValue", {"s", "test.raw"}).out, "v (sv) \"String\" ay 4 255 65 0 66\n");
+}
+
 TEST_F(BusServiceTest, TheUserCollectionIsItsOwnObject) {
   ASSERT_EQ(bus_.Call("/com/norvale/Hearth/Settings/User", "com.norvale.Hearth.cSettings", "SetValue",
                       {"sv", "user.colour", "s", "green"})
