@@ -32,8 +32,11 @@ class BusClient {
   bool Connect(std::string* error);
   // True when hearthd holds its name on the bus.
   bool ServiceRunning();
-  // The process id of whoever holds hearthd's name; 0 when the bus does not say.
+  // The process id of whoever holds hearthd's name; 0 when the bus does not
+  // say. From then on, calls go to that connection only.
   pid_t ServicePid();
+  // Where calls go: hearthd's name, or the connection ServicePid found.
+  const std::string& destination() const { return destination_; }
   // Calls MEMBER of hearthd's object at `path`; `append` adds the arguments.
   // The reply, or nullptr with *error set to the service's or the bus's words.
   // `timeout_usec` 0 is the bus's default (25 s).
@@ -45,6 +48,7 @@ class BusClient {
  private:
   sd_bus* bus_ = nullptr;
   std::string address_;
+  std::string destination_ = "com.norvale.Hearth";
 };
 
 // Connects `client` to the hearthd that runs on the machine root: the one

@@ -13,15 +13,15 @@ namespace hearthctl {
 namespace {
 
 // One text answer of a resolver member; false with *error on a failed call.
-bool Ask(sd_bus* bus, const char* member, const std::string& text, long timeout_seconds, std::string* answer,
+bool Ask(BusClient& client, const char* member, const std::string& text, long timeout_seconds, std::string* answer,
          std::string* error) {
   sd_bus_message* call = nullptr;
   sd_bus_message* reply = nullptr;
   sd_bus_error bus_error = SD_BUS_ERROR_NULL;
-  int r = sd_bus_message_new_method_call(bus, &call, bus::kBusName, bus::kDnsResolverPath, bus::kDnsResolverInterface,
+  int r = sd_bus_message_new_method_call(client.bus(), &call, client.destination().c_str(), bus::kDnsResolverPath, bus::kDnsResolverInterface,
                                          member);
   if (r >= 0) r = sd_bus_message_append(call, "s", text.c_str());
-  if (r >= 0) r = sd_bus_call(bus, call, static_cast<uint64_t>(timeout_seconds) * 1000000u, &bus_error, &reply);
+  if (r >= 0) r = sd_bus_call(client.bus(), call, static_cast<uint64_t>(timeout_seconds) * 1000000u, &bus_error, &reply);
   const char* value = nullptr;
   if (r >= 0) r = sd_bus_message_read(reply, "s", &value);
   if (r < 0) {
@@ -50,10 +50,10 @@ int ResolveViaService(const Command& self, const std::vector<std::string>& texts
     if (support::TextToAddress(text) != support::kInvalidAddress) {
       // An address: its name, then every address of that name (the service
       // keeps them from the same lookup).
-      ok = Ask(client.bus(), "GetHostname", text, timeout_seconds, &hostname, &error);
-      if (ok && !hostname.empty()) ok = Ask(client.bus(), "GetAddress", hostname, timeout_seconds, &addresses, &error);
+      ok = Ask(client, "GetHostname", text, timeout_seconds, &hostname, &error);
+      if (ok && !hostname.empty()) ok = Ask(client, "GetAddress", hostname, timeout_seconds, &addresses, &error);
     } else {
-      ok = Ask(client.bus(), "GetAddress", text, timeout_seconds, &addresses, &error);
+      ok = Ask(client, "GetAddress", text, timeout_seconds, &addresses, &error);
     }
     if (!ok) {
       exit_code = Report(io, self, error, kExitFailure);

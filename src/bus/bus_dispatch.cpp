@@ -64,7 +64,7 @@ int BusServer::Dispatch(ExportedObject& object, sd_bus_message* message) {
 
     auto finder = [this](const std::string& path) { return ObjectAt(path); };
     for (const std::string& type : SplitSignature(member->in)) args.push_back(ReadTyped(message, type, finder));
-    if (member->check) member->check(args);
+    if (member->check) member->check(object, args);
     if (member->extra) {
       std::vector<Variant> more = member->extra(object);
       const size_t at = member->extra_at < 0 ? args.size() : std::min<size_t>(member->extra_at, args.size());

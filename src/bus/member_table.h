@@ -45,7 +45,7 @@ struct Member {
   int extra_at = -1;                   // where they go among the arguments; -1: last
   // Refuses arguments the member must not pass on (raises CallError), run
   // once they are read.
-  std::function<void(const std::vector<platform::Variant>& args)> check;
+  std::function<void(CallContext& context, const std::vector<platform::Variant>& args)> check;
   // A member that cannot be a plain late-bound call: answers the message
   // itself (returns what an sd-bus handler returns).
   std::function<int(CallContext& context, sd_bus_message* message)> custom;

@@ -1,10 +1,13 @@
 // A settings collection (cSettings) on the bus: the system collection and
 // the current user's.
 #include "bus/bus_names.h"
+#include "bus/call_context.h"
 #include "bus/call_error.h"
 #include "bus/member_table.h"
 #include "platform/basic/string_functions.h"
 #include "platform/basic/variant.h"
+#include "platform/basic/conversions.h"
+#include "platform/com/object.h"
 #include "platform/xml/document.h"
 
 // The tables name only the fields a member needs.
@@ -17,7 +20,7 @@ namespace {
 // array that is not a byte array, an object (a collection set into itself
 // would recurse), or a name no XML element may have. One such setting would
 // make every later store of the whole collection fail, so the bus refuses it.
-void RefuseUnstorable(const std::vector<platform::Variant>& args) {
+void RefuseUnstorable(CallContext& context, const std::vector<platform::Variant>& args) {
   const std::string name = args.at(0).IsString() ? args.at(0).StringValue() : std::string();
   const platform::Variant& value = args.at(1);
   if (value.IsError() || (value.IsArray() && !value.IsByteArray()) || (value.IsObject() && !value.IsNothing())) {
@@ -27,7 +30,10 @@ void RefuseUnstorable(const std::vector<platform::Variant>& args) {
   if (platform::LCase(name.substr(0, 4)) == "tmp.") return;
   std::string stored = name.substr(0, name.find('='));
   if (name.find('=') != std::string::npos) stored += ".MV";
-  // A name without a dot is taken as it is: the collection's namespace may be empty.
+  // A name without a dot goes into the collection's namespace.
+  if (stored.find('.') == std::string::npos) {
+    stored.insert(0, platform::CStr(platform::com::CallByName(context.Target(), "Namespace")));
+  }
   if (!platform::xml::IsValidXmlName(stored)) {
     throw CallError(kErrorInvalidArgs, "\"" + name + "\" cannot be a setting name (it is not a valid XML name)");
   }

@@ -113,6 +113,19 @@ TEST_F(HearthctlOnBusTest, TheHearthdOfAnotherRootIsNeverAsked) {
         << f.err;
   }
   EXPECT_EQ(bus_.Settings("Exists", {"s", "x.text"}).out, "b false\n");
+
+  // A root where nothing runs is not answered for by the hearthd of another.
+  testing_support::TempRoot idle;
+  for (const std::vector<std::string>& args :
+       {std::vector<std::string>{"plugins", "status", "A.B"},
+        std::vector<std::string>{"dns", "resolve", "--via-service", "localhost"}}) {
+    SCOPED_TRACE(args[0]);
+    std::vector<std::string> argv = {ProgramPath("hearthctl"), "--root", idle.path().string()};
+    argv.insert(argv.end(), args.begin(), args.end());
+    Finished f = bus_.Run(argv);
+    EXPECT_EQ(f.exit_code, 1);
+    EXPECT_NE(f.err.find("hearthd is not running on " + idle.path().string()), std::string::npos) << f.err;
+  }
 }
 
 TEST(HearthctlWithoutBusTest, ARunningServiceWithoutABusIsReportedNotBypassed) {

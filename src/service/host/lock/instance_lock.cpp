@@ -2,10 +2,14 @@
 
 #include <fcntl.h>
 #include <sys/file.h>
+#include <sys/stat.h>
+#include <sys/sysmacros.h>
 #include <unistd.h>
 
 #include <cerrno>
-#include <cstdlib>
+#include <cstdio>
+#include <fstream>
+#include <sstream>
 #include <cstring>
 
 namespace service {
@@ -39,17 +43,25 @@ InstanceLock::Result InstanceLock::Acquire(const std::string& path, std::string*
 }
 
 pid_t InstanceLock::HolderPid(const std::string& path) {
-  const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-  if (fd < 0) return 0;
-  pid_t pid = 0;
-  // A shared lock is refused only while a holder has the exclusive one.
-  if (::flock(fd, LOCK_SH | LOCK_NB) != 0 && errno == EWOULDBLOCK) {
-    char text[32] = {};
-    const ssize_t got = ::pread(fd, text, sizeof(text) - 1, 0);
-    if (got > 0) pid = static_cast<pid_t>(std::strtol(text, nullptr, 10));
+  // The kernel's own table of locks names the holder; reading it takes no
+  // lock (a probe with a lock of our own could make a starting hearthd think
+  // another one runs) and does not depend on the file's text.
+  struct stat file {};
+  if (::stat(path.c_str(), &file) != 0) return 0;
+  char device_and_inode[64];
+  std::snprintf(device_and_inode, sizeof device_and_inode, "%02x:%02x:%lu", major(file.st_dev), minor(file.st_dev),
+                static_cast<unsigned long>(file.st_ino));
+  std::ifstream locks("/proc/locks");
+  std::string line;
+  while (std::getline(locks, line)) {
+    // "1: FLOCK  ADVISORY  WRITE 1234 fe:00:5308443 0 EOF"; waiters are "1: -> FLOCK ...".
+    std::istringstream fields(line);
+    std::string number, kind, mode, access, id;
+    long pid = 0;
+    if (!(fields >> number >> kind >> mode >> access >> pid >> id)) continue;
+    if (kind == "FLOCK" && access == "WRITE" && id == device_and_inode && pid > 0) return static_cast<pid_t>(pid);
   }
-  ::close(fd);
-  return pid > 0 ? pid : 0;
+  return 0;
 }
 
 }  // namespace service

@@ -22,9 +22,9 @@ class InstanceLock {
   // be opened.
   Result Acquire(const std::string& path, std::string* error);
 
-  // The process id written into the lock at `path` by the process that holds
-  // it now; 0 when nobody holds it (a file left by a stopped service says
-  // nothing) or it cannot be read. Takes nothing and writes nothing.
+  // The process that holds the lock at `path` now; 0 when nobody does (a
+  // file left by a stopped service says nothing). Takes nothing and writes
+  // nothing.
   static pid_t HolderPid(const std::string& path);
 
  private:
