@@ -132,6 +132,9 @@ void BusServer::ThreadMain() {
     said_missing = false;
     had_bus = true;
     const bool lost = !Serve();
+    // Signals the service raised up to its end (the stop's own events) go
+    // out before the connection closes.
+    if (!lost) bus_apartment_->PumpPending();
     Disconnect();
     if (lost && !stop_) {
       service::WriteSystemLog("Bus: lost the system bus (" + address_ + "); the name is taken again when it is back");

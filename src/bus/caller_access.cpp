@@ -4,32 +4,63 @@
 #include <pwd.h>
 #include <unistd.h>
 
+#include <cerrno>
+#include <string>
 #include <vector>
 
 namespace bus {
+namespace {
+
+// Runs a getgrnam_r / getpwuid_r style lookup with a buffer that grows until
+// the entry fits (a group with many members does not fit a fixed one).
+// False when there is no such entry or the lookup fails.
+template <class Lookup>
+bool LookUpGrowing(Lookup lookup) {
+  for (size_t size = 16384; size <= (size_t{1} << 26); size *= 2) {
+    std::vector<char> buffer(size);
+    bool found = false;
+    const int error = lookup(buffer, &found);
+    if (error == ERANGE) continue;
+    return error == 0 && found;
+  }
+  return false;
+}
+
+}  // namespace
 
 bool UidMayAct(uid_t uid, const std::string& group_name) {
   if (uid == 0) return true;
-  std::vector<char> buffer(16384);
-  struct group* entry = nullptr;
-  struct group storage {};
-  if (getgrnam_r(group_name.c_str(), &storage, buffer.data(), buffer.size(), &entry) != 0 || entry == nullptr) {
-    return false;  // no such group: only root may act
-  }
-  const gid_t wanted = entry->gr_gid;
+  gid_t wanted = 0;
+  const bool group_found = LookUpGrowing([&](std::vector<char>& buffer, bool* found) {
+    struct group storage {};
+    struct group* entry = nullptr;
+    const int error = getgrnam_r(group_name.c_str(), &storage, buffer.data(), buffer.size(), &entry);
+    if (entry != nullptr) wanted = entry->gr_gid;
+    *found = entry != nullptr;
+    return error;
+  });
+  if (!group_found) return false;  // no such group: only root may act
 
-  std::vector<char> user_buffer(16384);
-  passwd* user = nullptr;
-  passwd user_storage{};
-  if (getpwuid_r(uid, &user_storage, user_buffer.data(), user_buffer.size(), &user) != 0 || user == nullptr) {
-    return false;  // a uid without an account is in no group
-  }
-  if (user->pw_gid == wanted) return true;
+  std::string user_name;
+  gid_t user_group = 0;
+  const bool user_found = LookUpGrowing([&](std::vector<char>& buffer, bool* found) {
+    passwd storage{};
+    passwd* user = nullptr;
+    const int error = getpwuid_r(uid, &storage, buffer.data(), buffer.size(), &user);
+    if (user != nullptr) {
+      user_name = user->pw_name;
+      user_group = user->pw_gid;
+    }
+    *found = user != nullptr;
+    return error;
+  });
+  if (!user_found) return false;  // a uid without an account is in no group
+  if (user_group == wanted) return true;
   int count = 64;
   std::vector<gid_t> groups(count);
-  if (getgrouplist(user->pw_name, user->pw_gid, groups.data(), &count) < 0) {
+  if (getgrouplist(user_name.c_str(), user_group, groups.data(), &count) < 0) {
     groups.resize(count);
-    if (getgrouplist(user->pw_name, user->pw_gid, groups.data(), &count) < 0) return false;
+    if (getgrouplist(user_name.c_str(), user_group, groups.data(), &count) < 0) return false;
   }
   groups.resize(count);
   for (gid_t gid : groups) {

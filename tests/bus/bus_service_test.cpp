@@ -337,6 +337,25 @@ TEST(HearthctlMonitorTest, PrintsEachSignalOnOneLineUntilInterrupted) {
       << finished.out;
 }
 
+TEST(HearthctlMonitorTest, TheSignalsOfTheStopReachAClientThatStays) {
+  PrivateBus bus;
+  bus.StartService();
+  auto monitor = bus.Spawn({ProgramPath("hearthctl"), "--root", bus.root().string(), "monitor"}, "stop-monitor");
+  std::string seen;
+  for (int i = 0; i < 200 && seen.find("SettingChanged") == std::string::npos; ++i) {
+    ASSERT_EQ(bus.Settings("SetValue", {"sv", "sys.before.stop", "i", std::to_string(i)}).exit_code, 0);
+    std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    seen = testing_support::ReadFileBytes(bus.folder() / "stop-monitor.out");
+  }
+  ASSERT_NE(seen.find("SettingChanged"), std::string::npos);
+  // The stop stores the changed collection: its last event goes out before
+  // the service leaves the bus.
+  bus.StopService();
+  monitor->Signal(SIGINT);
+  const Finished finished = monitor->Wait();
+  EXPECT_NE(finished.out.find("Application.OnShutdown"), std::string::npos) << finished.out;
+}
+
 TEST(HearthctlMonitorTest, WithoutABusSaysSoAndFails) {
   PrivateBus bus(Policy::kInstalled, /*start_daemon=*/false);
   Finished f = bus.Run({ProgramPath("hearthctl"), "monitor"});
