@@ -148,6 +148,22 @@ uint64_t BusServer::KeepPending(sd_bus_message* call) {
   return id;
 }
 
+void BusServer::FailPending(uint64_t id, const std::string& why) {
+  auto found = pending_.find(id);
+  if (found == pending_.end()) return;
+  sd_bus_message* call = found->second;
+  pending_.erase(found);
+  sd_bus_reply_method_errorf(call, kErrorFailed, "%s", why.c_str());
+  sd_bus_message_unref(call);
+}
+
+void BusServer::DropPending(uint64_t id) {
+  auto found = pending_.find(id);
+  if (found == pending_.end()) return;
+  sd_bus_message_unref(found->second);
+  pending_.erase(found);
+}
+
 void BusServer::FinishPending(uint64_t id, const std::string& text) {
   auto found = pending_.find(id);
   if (found == pending_.end()) return;  // the connection it came on is gone

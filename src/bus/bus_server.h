@@ -81,8 +81,11 @@ class BusServer {
   // connected).
   void EmitSignal(const std::string& path, const BusInterface& table, const Signal& signal,
                   const std::vector<platform::Variant>& args);
-  // Bus thread: answers a call kept by ReplyListener.
+  // Bus thread: answers a call kept by ReplyListener, with its text or
+  // (FailPending) an error; DropPending forgets it unanswered.
   void FinishPending(uint64_t id, const std::string& text);
+  void FailPending(uint64_t id, const std::string& why);
+  void DropPending(uint64_t id);
   uint64_t KeepPending(sd_bus_message* call);
 
   const std::shared_ptr<BusWaker>& waker() const { return waker_; }

@@ -40,6 +40,16 @@ class ReplyingListener final : public typelib::IHostResolved {
   ReplyingListener(std::shared_ptr<BusWaker> waker, BusServer* server, uint64_t id, bool want_address)
       : waker_(std::move(waker)), server_(server), id_(id), want_address_(want_address) {}
 
+  // A listener the resolver lets go without calling it (its lookup was
+  // cancelled) still answers: the caller hears that no answer comes rather
+  // than waiting out its timeout, and the kept call is not kept for ever.
+  ~ReplyingListener() override {
+    if (answered_.exchange(true)) return;
+    BusServer* server = server_;
+    const uint64_t id = id_;
+    waker_->Post([server, id] { server->FailPending(id, "the lookup was cancelled before it was answered"); });
+  }
+
   Variant HostResolved(const std::string& hostname, const std::string& ipaddress) override {
     if (answered_.exchange(true)) return {};
     BusServer* server = server_;
@@ -47,6 +57,12 @@ class ReplyingListener final : public typelib::IHostResolved {
     std::string text = want_address_ ? ipaddress : hostname;
     waker_->Post([server, id, text = std::move(text)] { server->FinishPending(id, text); });
     return {};
+  }
+
+  // The call was answered some other way (its start failed): forget it.
+  void Withdraw(BusServer& server) {
+    answered_ = true;
+    server.DropPending(id_);
   }
 
  private:
@@ -71,8 +87,18 @@ int AnswerWhenResolved(CallContext& context, sd_bus_message* message, bool want_
   const char* text = nullptr;
   if (sd_bus_message_read(message, "s", &text) < 0) throw CallError(kErrorInvalidArgs, "a text was expected");
   platform::com::ObjectPtr target = context.Target();
-  std::vector<Variant> args{Variant(text ? text : ""), Variant(""), Variant(context.ReplyListener(message, want_address))};
-  platform::com::CallByName(target, want_address ? "ResolveHostname" : "ResolveAddress", args);
+  platform::com::ObjectPtr listener = context.ReplyListener(message, want_address);
+  std::vector<Variant> args{Variant(text ? text : ""), Variant(""), Variant(listener)};
+  try {
+    platform::com::CallByName(target, want_address ? "ResolveHostname" : "ResolveAddress", args);
+  } catch (...) {
+    // The caller gets the error answer; the listener must not answer again.
+    auto* object = dynamic_cast<ExportedObject*>(&context);
+    if (auto replying = std::dynamic_pointer_cast<ReplyingListener>(listener); replying && object) {
+      replying->Withdraw(*object->server);
+    }
+    throw;
+  }
   return 1;
 }
 

@@ -369,6 +369,30 @@ TEST(HearthctlMonitorTest, WithoutABusSaysSoAndFails) {
 namespace bus_test {
 namespace {
 
+TEST(BusResolverTest, ACallWaitingOnACancelledLookupIsAnsweredNotKeptForEver) {
+  dns_testing::LoopbackDnsResponder dns;
+  dns.Ignore("slow.test");
+  PrivateBus bus;
+  testing_support::WriteFileBytes(bus.root() / "machine.conf",
+                                  "dns.servers = " + dns.ServerCsv() + "\ndns.timeout = 30000\ndns.tries = 1\n");
+  bus.StartService();
+  auto waiting = bus.Spawn({"busctl", "--system", "--timeout=60", "call", "com.norvale.Hearth",
+                            "/com/norvale/Hearth/DnsResolver", "com.norvale.Hearth.cDnsResolver", "GetAddress", "s",
+                            "slow.test"},
+                           "waiting-call");
+  for (int i = 0; i < 1000 && dns.QueryCount("slow.test") == 0; ++i) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(10));
+  }
+  ASSERT_GT(dns.QueryCount("slow.test"), 0);
+  ASSERT_EQ(bus.Call("/com/norvale/Hearth/IoNotify", "com.norvale.Hearth.cIoNotify", "CancelAllDNSRequests").exit_code,
+            0);
+  // Answered now, long before the lookup's own 30 seconds.
+  const Finished answered = waiting->Wait(std::chrono::seconds(20));
+  EXPECT_NE(answered.exit_code, 0);
+  EXPECT_NE(answered.exit_code, -1) << "still waiting";
+  EXPECT_NE(answered.err.find("the lookup was cancelled before it was answered"), std::string::npos) << answered.err;
+}
+
 TEST(HearthctlDnsViaServiceTest, AsksTheRunningServicesResolver) {
   dns_testing::LoopbackDnsResponder dns;
   dns.AddHost("two.test", {"10.0.0.1", "10.0.0.2"});
