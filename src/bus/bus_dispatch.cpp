@@ -49,6 +49,21 @@ void BusServer::CheckCaller(sd_bus_message* message, const ExportedObject& objec
                                           " may call " + member.name);
 }
 
+void BusServer::RunOnService(const std::function<void()>& call) {
+  if (!options_.closing) return call();
+  // The look at the flag and the call are one task on the service thread,
+  // so no call slips in behind a stop that has begun.
+  bool refused = false;
+  const bool ran = home_->Send([&] {
+    if (options_.closing->load()) {
+      refused = true;
+      return;
+    }
+    call();  // the objects' proxies run it at once: this is their thread
+  });
+  if (!ran || refused) throw CallError(kErrorNotAvailable, "the service is stopping");
+}
+
 int BusServer::Dispatch(ExportedObject& object, sd_bus_message* message) {
   const char* member_name = sd_bus_message_get_member(message);
   const Member* member = object.table->FindMember(member_name ? member_name : "");
@@ -72,11 +87,13 @@ int BusServer::Dispatch(ExportedObject& object, sd_bus_message* message) {
     }
     platform::com::ObjectPtr target = object.Target();
     const std::string& late_bound = member->late_bound.empty() ? member->name : member->late_bound;
-    if (member->put) {
-      platform::com::LetProperty(target, late_bound, args.at(0));
-    } else {
-      result = platform::com::CallByName(target, late_bound, args);
-    }
+    RunOnService([&] {
+      if (member->put) {
+        platform::com::LetProperty(target, late_bound, args.at(0));
+      } else {
+        result = platform::com::CallByName(target, late_bound, args);
+      }
+    });
     Learn(member->name, result);
     // The signals the call raised go out before its answer.
     bus_apartment_->PumpPending();

@@ -105,6 +105,9 @@ class BusServer {
   void WaitForRetry();
 
   void CheckCaller(sd_bus_message* message, const ExportedObject& object, const Member& member);
+  // Runs a member's call through the service thread, or refuses it once the
+  // service has begun to stop.
+  void RunOnService(const std::function<void()>& call);
   std::string PathOf(const platform::com::ObjectPtr& object);
   platform::com::ObjectPtr ObjectAt(const std::string& path);
   // Runs `value`'s release on the service thread.

@@ -15,6 +15,7 @@
 // appears; a bus that goes away is waited for the same way.
 #pragma once
 
+#include <atomic>
 #include <chrono>
 #include <functional>
 #include <memory>
@@ -30,6 +31,10 @@ struct BusOptions {
   std::string address;
   // How often a missing bus is looked for again.
   std::chrono::milliseconds retry{std::chrono::milliseconds(500)};
+  // Set (on the service thread) while the service stops: calls that reach
+  // the service thread from then on are refused (NotAvailable) instead of
+  // running after the stop has stored everything.
+  std::shared_ptr<std::atomic<bool>> closing;
 };
 
 // The address BusOptions{} connects to.

@@ -2,6 +2,7 @@
 
 #include <unistd.h>
 
+#include <atomic>
 #include <filesystem>
 #include <iostream>
 #include <system_error>
@@ -172,6 +173,10 @@ int HearthdMain(const std::vector<std::string>& args, const HostHooks& hooks) {
   auto toolkit = std::make_unique<ServiceToolkit>(hooks.make_service ? hooks.make_service()
                                                                      : std::make_shared<Service>());
   toolkit->SetReports(std::make_shared<SystemdReports>());
+  // From the moment a stop begins, bus calls are refused rather than run
+  // after the stop has stored the settings.
+  auto closing = std::make_shared<std::atomic<bool>>(false);
+  toolkit->SetStopBeginsHook([closing](bool stopping) { closing->store(stopping); });
   auto server = std::make_unique<ControlServer>(*toolkit);
   if (!server->Listen(control::SocketPath().string(), &error)) return Fail(error);
   toolkit->Start();
@@ -179,7 +184,8 @@ int HearthdMain(const std::vector<std::string>& args, const HostHooks& hooks) {
   // Without its requests the service could never be stopped: stop it now.
   if (!serving) return StopAfterFailedStart(*toolkit, *server, hooks, error);
   if (hooks.at) hooks.at(HostPoint::kReady);
-  auto bus = bus::BusService::Start(toolkit->ServiceApartment(), [&toolkit] { return toolkit->RegisteredObject(); });
+  auto bus = bus::BusService::Start(toolkit->ServiceApartment(), [&toolkit] { return toolkit->RegisteredObject(); },
+                                    bus::BusOptions{.closing = closing});
   std::cerr << "hearthd: running on " << root.string() << " (process " << ::getpid()
             << "); SIGTERM or Ctrl-C stops it\n";
 

@@ -100,9 +100,12 @@ void ServiceToolkit::RunOnServiceThread(const std::shared_ptr<Pending>& pending)
   bool stop_ended = false;
   const bool stop_request = pending->request.kind != control::RequestKind::kUserControlCode ||
                             pending->request.code == kStopControlCode;
+  bool stop_begun = false;
   if (stop_request && !service_->StopRunning()) {
     repeated_requests_ = 0;
     reports_->Stopping();
+    stop_begun = true;
+    if (stop_begins_hook_) stop_begins_hook_(true);
   }
   switch (pending->request.kind) {
     case control::RequestKind::kStop:
@@ -118,6 +121,7 @@ void ServiceToolkit::RunOnServiceThread(const std::shared_ptr<Pending>& pending)
       break;
   }
   if (stop_ended && stop_returned_hook_) stop_returned_hook_();
+  if (stop_begun && !stop_ended && stop_begins_hook_) stop_begins_hook_(false);
   {
     std::lock_guard lock(deliver_mutex_);
     if (stop_ended) finished_ = true;

@@ -81,6 +81,10 @@ class ServiceToolkit : public contracts::ServiceHost {
   // Tests: runs on the service thread right after a stop or shutdown
   // callback returned 0, before the toolkit takes the end of the stop in.
   void SetStopReturnedHook(std::function<void()> hook) { stop_returned_hook_ = std::move(hook); }
+  // Called on the service thread with true as a stop begins, before the
+  // service hears of it, and with false when that stop did not end the
+  // service. Set before Start. The bus uses it to refuse calls from then on.
+  void SetStopBeginsHook(std::function<void(bool stopping)> hook) { stop_begins_hook_ = std::move(hook); }
   // What the service registered for its clients (the Application object).
   platform::com::ObjectPtr RegisteredObject() const;
   // The service thread's apartment (set once Start has returned).
@@ -106,6 +110,7 @@ class ServiceToolkit : public contracts::ServiceHost {
   std::atomic<bool> finished_{false};
   std::shared_ptr<ManagerReports> reports_ = std::make_shared<ManagerReports>();
   std::function<void()> stop_returned_hook_;
+  std::function<void(bool stopping)> stop_begins_hook_;
   std::atomic<int> repeated_requests_{0};
 
   // Lock order: deliver_mutex_, then the service's guard, then end_mutex_.
