@@ -60,7 +60,8 @@ bool MakeRoom() {
 bool InsertMakingRoom(std::string_view table, std::span<const std::pair<int, Variant>> fields, int32_t* counter) {
   for (;;) {
     contracts::ImdbComponent& db = Connection();
-    for (const auto& [column, value] : fields) Step([&] { db.SetField(column, value); });
+    // No structured bindings captured: clang before 16 refuses them.
+    for (const auto& field : fields) Step([&] { db.SetField(field.first, field.second); });
     int32_t inserted = 0;
     if (Step([&] { inserted = db.InsertRow(table); })) {
       if (counter) *counter = inserted;
