@@ -1,6 +1,4 @@
 // Reading many children in one pass: ForEachChildElement and ElementView.
-#include <cstring>
-
 #include "platform/xml/document_state.h"
 #include "platform/xml/node.h"
 
@@ -19,13 +17,16 @@ std::string_view ElementView::Name() const { return pugi::xml_node(node_).name()
 
 namespace {
 
-// Compares in place: no length of each attribute name is taken.
+// Compares in place: no length of each attribute name is taken, and the
+// stored name is never read past its end (a NUL in `name` never matches).
 bool SameName(const char* stored, std::string_view name) {
-  return std::strncmp(stored, name.data(), name.size()) == 0 && stored[name.size()] == '\0';
+  for (size_t i = 0; i < name.size(); ++i) {
+    if (stored[i] == '\0' || stored[i] != name[i]) return false;
+  }
+  return stored[name.size()] == '\0';
 }
 
 pugi::xml_attribute FindAttribute(pugi::xml_node node, std::string_view name) {
-  if (name.find('\0') != std::string_view::npos) return {};
   for (pugi::xml_attribute attribute = node.first_attribute(); attribute; attribute = attribute.next_attribute()) {
     if (SameName(attribute.name(), name)) return attribute;
   }

@@ -359,6 +359,21 @@ TEST_F(SecureLogTest, DamageInTheMiddleIsKeptAsideAndTheLogGoesOn) {
   EXPECT_EQ(aside, 1u);
 }
 
+TEST_F(SecureLogTest, AnObjectThatHadTheDamagedFileOpenFollowsToTheNewLog) {
+  auto earlier = OpenLog();
+  earlier->Append("a");
+  earlier->Append("b");
+  std::string bytes = ReadFileBytes(LogFile());
+  bytes[RecordOffsets(bytes)[1]] = '?';
+  WriteFileBytes(LogFile(), bytes);
+
+  auto repairing = OpenLog();
+  repairing->Append("c");  // moves the damaged file aside
+  earlier->Append("d");
+  EXPECT_EQ(repairing->GetEntries(false, false), "c\r\nd\r\n");
+  EXPECT_TRUE(Inspect().problems.empty());
+}
+
 TEST_F(SecureLogTest, NamesFoldCaseAndNeverLeaveTheFolder) {
   OpenLog("Web Filter")->Append("1");
   OpenLog("../../escape")->Append("2");
