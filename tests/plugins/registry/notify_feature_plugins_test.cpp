@@ -9,6 +9,8 @@
 #include "plugins/host/c_plugin_host.h"
 #include "plugins/notify/feature_plugins.h"
 #include "plugins/notify/notify_feature_plugins.h"
+#include "plugins/notify/shared_io_notify.h"
+#include "service/init/svc_init.h"
 #include "service/lifecycle/state/lifecycle_state.h"
 
 namespace plugins {
@@ -56,6 +58,29 @@ class PluginNotifyTest : public plugin_testing::PluginTest {
     return system;
   }
 };
+
+// Safe mode without network loads no settings, but the start still wires in
+// the shared cIoNotify object, and the plug-ins get it with OnStartup.
+TEST_F(PluginNotifyTest, InSafeModeWithoutNetworkPlugInsStillGetTheIoNotifyObject) {
+  WriteMachineConfig("CleanBoot = 1\n");
+  SetIoNotifyFactory({});  // as in a fresh process
+  RunOnFreshThread([&] {
+    service::SvcInit::Init();
+    settings::SettingsPtr system = LoadBoth();
+    platform::com::ObjectPtr heard;
+    bool told = false;
+    OnPluginEvent() = [&](EventContext& c) {
+      if (c.event != "OnStartup" || c.io_notify == nullptr) return;
+      told = true;
+      heard = *c.io_notify;
+    };
+    NotifyFeaturePlugins(typelib::OnStartup, system, settings::GetUserSettings());
+    OnPluginEvent() = nullptr;
+    EXPECT_TRUE(told);
+    EXPECT_NE(heard, nullptr);
+    EXPECT_EQ(heard, GetSharedIoNotify());
+  });
+}
 
 TEST_F(PluginNotifyTest, EveryNotifyTypeReachesTheHostOperationOfItsRow) {
   struct Row {

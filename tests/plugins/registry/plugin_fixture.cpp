@@ -25,9 +25,10 @@ std::function<void(EventContext&)>& OnPluginEvent() {
 
 namespace {
 
-void Heard(const std::string& progid, const std::string& event, ObjectPtr* settings, ObjectPtr* data) {
+void Heard(const std::string& progid, const std::string& event, ObjectPtr* settings, ObjectPtr* data,
+           ObjectPtr* io_notify = nullptr) {
   Journal().push_back(progid + ":" + event);
-  EventContext context{progid, event, settings, data};
+  EventContext context{progid, event, settings, data, io_notify};
   if (OnPluginEvent()) OnPluginEvent()(context);
 }
 
@@ -35,7 +36,9 @@ class RecordingEvents : public typelib::INorvIoCoreEvents {
  public:
   explicit RecordingEvents(std::string progid) : progid_(std::move(progid)) {}
   void OnGuiShutdown(ObjectPtr& s, ObjectPtr&, ObjectPtr&, ObjectPtr& d) override { Heard(progid_, "OnGuiShutdown", &s, &d); }
-  void OnStartup(ObjectPtr& s, ObjectPtr&, ObjectPtr&, ObjectPtr& d) override { Heard(progid_, "OnStartup", &s, &d); }
+  void OnStartup(ObjectPtr& s, ObjectPtr&, ObjectPtr& io, ObjectPtr& d) override {
+    Heard(progid_, "OnStartup", &s, &d, &io);
+  }
   void OnShutdown(ObjectPtr& s, ObjectPtr&, ObjectPtr&, ObjectPtr& d) override { Heard(progid_, "OnShutdown", &s, &d); }
   void OnUserSwitch(ObjectPtr& s, ObjectPtr&, ObjectPtr&, ObjectPtr& d) override { Heard(progid_, "OnUserSwitch", &s, &d); }
   void OnSettingsChange(ObjectPtr& s, ObjectPtr&, ObjectPtr&, ObjectPtr& d, bool& also) override {

@@ -28,6 +28,7 @@ struct EventContext {
   std::string event;
   ObjectPtr* settings = nullptr;    // the events' Settings (events plug-ins)
   ObjectPtr* plugin_data = nullptr;
+  ObjectPtr* io_notify = nullptr;  // OnStartup's IoNotifyObject
 };
 std::function<void(EventContext&)>& OnPluginEvent();
 

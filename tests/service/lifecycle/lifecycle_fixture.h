@@ -18,6 +18,7 @@
 #include "platform/root/machine_root.h"
 #include "service/contracts/service_host.h"
 #include "service/contracts/support_objects.h"
+#include "service/contracts/user_list.h"
 #include "service/lifecycle/service.h"
 #include "settings/shared/shared_settings.h"
 #include "test_host.h"
@@ -40,6 +41,14 @@ class FailingBranding : public contracts::BrandingResolver {
   std::string LookupString(const std::string&, const std::string& fallback) override { return fallback; }
   platform::xml::NodeList LookupNodes(const std::string&) override { return {}; }
   std::string ConfigurationXml(const std::string&, const std::string&) override { return ""; }
+};
+
+// A user list that cannot be read: SyncUsers inside Init fails with 70.
+class DeniedUserList : public contracts::UserList {
+ public:
+  std::vector<contracts::UserRecord> Users(const std::string&) override {
+    platform::RaiseError(platform::kErrPermissionDenied);
+  }
 };
 
 class LifecycleTest : public testing_support::RootedTest {

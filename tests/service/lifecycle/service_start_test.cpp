@@ -81,6 +81,25 @@ TEST_F(LifecycleTest, AFailingStepIsRecordedAndTheRestStillRuns) {
   EXPECT_EQ(host.registered_count(), 1u);
 }
 
+TEST_F(LifecycleTest, AFailureInsideInitIsReportedToTheEnd) {
+  contracts::ScopedSupportOverride<contracts::UserList> denied(std::make_shared<DeniedUserList>());
+  TestHost host;
+  OnNewThread([&] {
+    Service service;
+    EXPECT_EQ(service.OnStart(host), 0);
+  });
+  // Init's guest profile tells the plug-ins, which clears the pending error;
+  // the user list's failure before it still stands in both "Err=" lines.
+  const std::vector<std::string> messages = LogMessages();
+  EXPECT_TRUE(AppearInOrder(messages, {
+                                          Literal("Service.OnStart: invoking Init"),
+                                          Literal("SvcInit::Init done"),
+                                          Literal("Service.OnStart: invoking Application.Startup, Err=Permission denied"),
+                                          Literal("Service.OnStart: complete, Err=Permission denied"),
+                                      }));
+  EXPECT_EQ(messages.back(), "Service.OnStart: complete, Err=Permission denied");
+}
+
 TEST_F(LifecycleTest, OnStartOnAThreadWithoutCollectionsReportsTheMissingOne) {
   TestHost host;
   OnNewThread([&] {

@@ -5,7 +5,6 @@
 
 #include "platform/basic/conversions.h"
 #include "plugins/notify/shared_io_notify.h"
-#include "service/contracts/user_list.h"
 
 #include "lifecycle_fixture.h"
 #include "service/lifecycle/state/lifecycle_state.h"
@@ -77,14 +76,6 @@ TEST_F(LifecycleTest, DoStartupReportsTheFirstFailureOfItsSteps) {
     EXPECT_EQ(LogMessages().back(), "Service.OnStart: complete, Err=");
   });
 }
-
-// A user list that cannot be read.
-class DeniedUserList : public contracts::UserList {
- public:
-  std::vector<contracts::UserRecord> Users(const std::string&) override {
-    platform::RaiseError(platform::kErrPermissionDenied);
-  }
-};
 
 TEST_F(LifecycleTest, AFailureInsideInitIsTheStartsFirstError) {
   contracts::ScopedSupportOverride<contracts::UserList> denied(std::make_shared<DeniedUserList>());
