@@ -65,7 +65,10 @@ std::string RightsComponent::Grant(int32_t trustee, const std::string& path, uin
   if (info.st_gid != gid && ::chown(path.c_str(), static_cast<uid_t>(-1), gid) != 0) return std::strerror(errno);
 
   mode_t mode = (info.st_mode & 07777) | GroupBits(access_mask, is_folder);
-  if (is_folder) mode |= S_ISGID;
+  // New files take the group; and only a file's owner may remove or rename
+  // it, so a member of the group cannot swap the service's own work files in
+  // a folder they may write to.
+  if (is_folder) mode |= S_ISGID | S_ISVTX;
   // chown may have cleared set-ID bits; write the whole mode again.
   if (::chmod(path.c_str(), mode) != 0) return std::strerror(errno);
   return kOk;

@@ -1,5 +1,6 @@
 #include "support/sock/cares_loop.h"
 
+#include <atomic>
 #include <netdb.h>
 #include <netinet/in.h>
 #include <poll.h>
@@ -78,10 +79,17 @@ int32_t WinsockErrorOf(int ares_status) {
   }
 }
 
+namespace {
+constexpr int kPollWithoutWakeMs = 20;
+std::atomic<bool> fail_wake_up{false};
+}  // namespace
+
+void CaresLoop::FailWakeUpForTesting(bool fail) { fail_wake_up = fail; }
+
 CaresLoop::CaresLoop(const SockConfig& config, Deliver deliver)
     : deliver_(std::move(deliver)), lookups_(config.lookups), hosts_(config.hosts) {
   InitLibraryOnce();
-  wake_ = ::eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK);
+  wake_ = fail_wake_up ? -1 : ::eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK);
 
   if (!IsValidLookups(config.lookups)) {
     setup_error_ = "bad lookup order \"" + config.lookups + "\" (letters f and b)";
@@ -97,9 +105,9 @@ CaresLoop::~CaresLoop() {
     stop_ = true;
   }
   uint64_t one = 1;
-  [[maybe_unused]] auto written = ::write(wake_, &one, sizeof(one));
+  if (wake_ >= 0) [[maybe_unused]] auto written = ::write(wake_, &one, sizeof(one));
   thread_.join();
-  ::close(wake_);
+  if (wake_ >= 0) ::close(wake_);
 }
 
 void CaresLoop::InitChannel(const SockConfig& config) {
@@ -167,7 +175,7 @@ void CaresLoop::Queue(Command command) {
     wake = sleeping_;
     sleeping_ = false;
   }
-  if (wake) {
+  if (wake && wake_ >= 0) {
     uint64_t one = 1;
     [[maybe_unused]] auto written = ::write(wake_, &one, sizeof(one));
   }
@@ -265,6 +273,10 @@ void CaresLoop::Run() {
         sleeping_ = true;
       }
     }
+    // Without its wake-up (no file descriptor was left for it) the loop
+    // looks for new questions and the stop now and then instead of sleeping
+    // until they could never wake it.
+    if (wake_ < 0 && (timeout_ms < 0 || timeout_ms > kPollWithoutWakeMs)) timeout_ms = kPollWithoutWakeMs;
     ::poll(fds.data(), fds.size(), timeout_ms);
 
     if (fds[0].revents & POLLIN) {

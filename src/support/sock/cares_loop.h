@@ -33,6 +33,10 @@ class CaresLoop {
 
   CaresLoop(const SockConfig& config, Deliver deliver);
   ~CaresLoop();  // drops lookups still running; their callbacks are not called
+
+  // Tests: loops made from now on go without their wake-up, as when the
+  // process has no file descriptor left for it.
+  static void FailWakeUpForTesting(bool fail);
   CaresLoop(const CaresLoop&) = delete;
   CaresLoop& operator=(const CaresLoop&) = delete;
 

@@ -22,6 +22,8 @@ struct stat StatOf(const std::filesystem::path& path) {
   return info;
 }
 
+// Group members may add files but not remove or rename the service's own
+// (sticky), and new files take the group (setgid).
 TEST_F(SupportComponents, GrantGivesTheUsersGroupFullAccessToAFolder) {
   const std::string group_name = OwnGroupName();
   ASSERT_FALSE(group_name.empty());
@@ -33,7 +35,7 @@ TEST_F(SupportComponents, GrantGivesTheUsersGroupFullAccessToAFolder) {
   RightsComponent rights;
   EXPECT_EQ(rights.Grant(contracts::kTrusteeUsers, folder.string(), contracts::kGenericAll, 0), "OK");
   struct stat info = StatOf(folder);
-  EXPECT_EQ(info.st_mode & 07777, static_cast<mode_t>(02770));
+  EXPECT_EQ(info.st_mode & 07777, static_cast<mode_t>(03770));
   EXPECT_EQ(info.st_gid, getegid());
 }
 
