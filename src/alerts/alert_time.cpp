@@ -1,5 +1,7 @@
 #include "alerts/alert_time.h"
 
+#include <ctime>
+
 #include "platform/basic/date_time.h"
 #include "platform/win32/time_zone.h"
 
@@ -14,9 +16,31 @@ std::string Mid(const std::string& text, size_t start, size_t length) {
 
 }  // namespace
 
+constexpr char kAlertTimeFormat[] = "mm/dd/yyyy hh:nn:ss";
+
 std::string FormatAlertTime(double local_serial) {
   double utc = local_serial + platform::win32::GetTimeZoneBias() / 1440.0;
-  return platform::FormatDate(utc, "mm/dd/yyyy hh:nn:ss");
+  return platform::FormatDate(utc, kAlertTimeFormat);
+}
+
+const platform::Variant& CurrentAlertTime() {
+  struct Stamp {
+    std::time_t second = -1;
+    platform::Variant text;
+  };
+  thread_local Stamp stamp;
+  const std::time_t now = std::time(nullptr);
+  if (now != stamp.second) {
+    // Local time plus the bias is the UTC time of the same second.
+    std::tm utc {};
+    ::gmtime_r(&now, &utc);
+    const double serial =
+        platform::DateAddTime(platform::DateSerial(utc.tm_year + 1900, utc.tm_mon + 1, utc.tm_mday),
+                              platform::TimeSerial(utc.tm_hour, utc.tm_min, utc.tm_sec));
+    stamp.text = platform::Variant(platform::FormatDate(serial, kAlertTimeFormat));
+    stamp.second = now;
+  }
+  return stamp.text;
 }
 
 std::string ReorderAlertTime(const std::string& stored, const std::string& order_code) {

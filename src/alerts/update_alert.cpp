@@ -4,7 +4,6 @@
 #include "alerts/alert_statements.h"
 #include "alerts/alert_time.h"
 #include "alerts/mod_alert.h"
-#include "platform/basic/date_time.h"
 #include "platform/basic/err.h"
 
 namespace alerts {
@@ -83,7 +82,7 @@ bool Update(int32_t alert_index, const UpdateRequest& request) {
     }
   }
 
-  Step([&] { db.SetFieldText(kColEventDateTime, FormatAlertTime(platform::Now())); });
+  Step([&] { db.SetField(kColEventDateTime, CurrentAlertTime()); });
   bool written = WriteRow();
   if (request.trace) Log("Update Complete\r\n\r\n");
   return written;

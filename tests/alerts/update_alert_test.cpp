@@ -1,6 +1,12 @@
 #include "alerts/alert_statements.h"
 #include "alerts_fixture.h"
 
+#include <cstdlib>
+#include <ctime>
+#include <string>
+
+#include "platform/basic/date_time.h"
+
 namespace alerts::testing {
 namespace {
 
@@ -28,6 +34,43 @@ TEST_F(UpdateAlertTest, SeverityRaiseThatWouldPass100IsDroppedWhole) {
     EXPECT_EQ(Field(index, kColSeverity), std::to_string(c.expected))
         << int(c.severity) << " + " << int(c.delta);
   }
+}
+
+// The refreshed time is the current time in UTC: here, three hours ahead of
+// the local time, whatever second the update falls in.
+TEST_F(UpdateAlertTest, TheRefreshedTimeIsTheCurrentUtcTime) {
+  struct ZoneGuard {
+    std::string old;
+    bool had = false;
+    ZoneGuard() {
+      if (const char* zone = std::getenv("TZ")) {
+        old = zone;
+        had = true;
+      }
+      ::setenv("TZ", "<-03>3", 1);
+      ::tzset();
+    }
+    ~ZoneGuard() {
+      if (had) {
+        ::setenv("TZ", old.c_str(), 1);
+      } else {
+        ::unsetenv("TZ");
+      }
+      ::tzset();
+    }
+  } zone;
+  int32_t index = Post("S", 10);
+  for (int attempt = 0; attempt < 3; ++attempt) {
+    AgeAlert(index);
+    const std::string before = platform::FormatDate(platform::Now() + 180.0 / 1440, "mm/dd/yyyy hh:nn:ss");
+    ASSERT_TRUE(UpdateAlert(index, 0, "", false));
+    const std::string after = platform::FormatDate(platform::Now() + 180.0 / 1440, "mm/dd/yyyy hh:nn:ss");
+    if (before != after) continue;  // a second went by: try again
+    EXPECT_EQ(Field(index, kColEventDateTime), before);
+    EXPECT_EQ(before, platform::FormatDate(platform::NowUtc(), "mm/dd/yyyy hh:nn:ss"));
+    return;
+  }
+  FAIL() << "three updates in a row straddled a second";
 }
 
 TEST_F(UpdateAlertTest, AppendsNewTextAndResetsTheUserStatus) {

@@ -4,7 +4,9 @@
 #include <sys/stat.h>
 
 #include <atomic>
+#include <bit>
 #include <chrono>
+#include <ctime>
 #include <system_error>
 
 #include "support/imdb/imdb_error.h"
@@ -19,12 +21,20 @@ namespace {
 constexpr int kBusyTimeoutMs = 10000;
 // How often a connection looks at the path to see whether another process
 // replaced the file. Replacements made in this process are seen at once.
-constexpr auto kIdentityCheckInterval = std::chrono::milliseconds(10);
+constexpr int64_t kIdentityCheckIntervalNs = 10'000'000;
 // Caches are small: the store uses a handful of statement texts.
 constexpr size_t kMaxCachedTranslations = 256;
 constexpr size_t kMaxCachedStatements = 128;
 
 std::atomic<int> open_fault{0};
+
+// A monotonic clock read cheaply: its steps (a few milliseconds at most) are
+// fine for spacing out looks at the path.
+int64_t CoarseNowNs() {
+  timespec now {};
+  ::clock_gettime(CLOCK_MONOTONIC_COARSE, &now);
+  return static_cast<int64_t>(now.tv_sec) * 1'000'000'000 + now.tv_nsec;
+}
 
 // What an engine result code says about the file.
 ImdbFailure KindOf(int code) {
@@ -52,13 +62,11 @@ bool OnlyBlanks(const char* text) {
   return true;
 }
 
-// Resets a cached statement and drops its bound values whatever happens.
+// Resets a cached statement whatever happens. Its bound values stay: every
+// use binds all of its placeholders before the first step.
 struct StatementUse {
   sqlite3_stmt* stmt;
-  ~StatementUse() {
-    sqlite3_reset(stmt);
-    sqlite3_clear_bindings(stmt);
-  }
+  ~StatementUse() { sqlite3_reset(stmt); }
 };
 
 }  // namespace
@@ -110,7 +118,7 @@ void ImdbConnection::OpenFile() {
   if (!parent.empty()) std::filesystem::create_directories(parent, error);
   shared_ = SharedFile::ForFile(path_);
   generation_seen_ = shared_->generation();
-  proven_.clear();
+  ForgetProven();
   if (int fault = open_fault.load()) {
     Break(sqlite3_errstr(fault), KindOf(fault));
     return;
@@ -155,13 +163,11 @@ void ImdbConnection::OpenFile() {
     device_ = info.st_dev;
     inode_ = info.st_ino;
   }
-  identity_checked_ = std::chrono::steady_clock::now();
+  identity_checked_ = CoarseNowNs();
 }
 
 void ImdbConnection::CloseFile() {
-  result_.ForgetLayouts();
-  for (auto& [text, stmt] : statements_) sqlite3_finalize(stmt);
-  statements_.clear();
+  ForgetStatements();
   tables_.clear();
   update_sql_.clear();
   if (db_) sqlite3_close_v2(db_);
@@ -169,7 +175,7 @@ void ImdbConnection::CloseFile() {
 }
 
 void ImdbConnection::NoteEngineFailure() {
-  proven_.clear();
+  ForgetProven();
   if (!db_) return;
   const int code = sqlite3_errcode(db_);
   last_failure_ = KindOf(code);
@@ -196,20 +202,20 @@ void ImdbConnection::EnsureUsable() {
     RaiseImdbError(broken_);
   }
   if (holds_gate_) return;
-  auto now = std::chrono::steady_clock::now();
+  const int64_t now = CoarseNowNs();
   uint64_t generation = shared_->generation();
-  if (generation == generation_seen_ && now - identity_checked_ < kIdentityCheckInterval) return;
+  if (generation == generation_seen_ && now - identity_checked_ < kIdentityCheckIntervalNs) return;
   if (generation != generation_seen_) {
-    proven_.clear();
+    ForgetProven();
     update_sql_.clear();
     result_.ForgetLayouts();
     generation_seen_ = generation;
   }
   struct stat info {};
   if (::stat(path_.c_str(), &info) != 0) {
-    proven_.clear();
+    ForgetProven();
     last_failure_ = ImdbFailure::kTransient;  // the next open makes a new one
-    identity_checked_ = {};  // look again next time: a new file may come
+    identity_checked_ = 0;  // look again next time: a new file may come
     RaiseImdbError("the database file " + path_ + " no longer exists");
   }
   identity_checked_ = now;
@@ -222,22 +228,61 @@ void ImdbConnection::EnsureUsable() {
   }
 }
 
-const TranslatedSql& ImdbConnection::Translate(std::string_view sql) {
+ImdbConnection::CachedSql& ImdbConnection::Translate(std::string_view sql) {
+  RecentSql& recent = recent_[(reinterpret_cast<uintptr_t>(sql.data()) >> 4) % kRecentSlots];
+  if (recent.text != nullptr && *recent.text == sql) return *recent.cached;
   auto found = translations_.find(sql);
-  if (found != translations_.end()) return found->second;
-  if (translations_.size() >= kMaxCachedTranslations) translations_.clear();
-  TranslatedSql translated = TranslateSql(sql);
-  return translations_.emplace(std::string(sql), std::move(translated)).first->second;
+  if (found == translations_.end()) {
+    if (translations_.size() >= kMaxCachedTranslations) {
+      translations_.clear();
+      for (RecentSql& slot : recent_) slot = RecentSql();
+    }
+    CachedSql cached;
+    cached.translated = TranslateSql(sql);
+    found = translations_.emplace(std::string(sql), std::move(cached)).first;
+  }
+  recent = RecentSql{&found->first, &found->second};
+  return found->second;
+}
+
+sqlite3_stmt* ImdbConnection::StatementOf(CachedSql& cached) {
+  if (cached.stmt == nullptr || cached.statement_epoch != statement_epoch_) {
+    cached.stmt = Prepare(cached.translated.statements[0]);
+    cached.statement_epoch = statement_epoch_;
+  }
+  return cached.stmt;
+}
+
+void ImdbConnection::ForgetStatements() {
+  result_.ForgetLayouts();
+  for (auto& [text, stmt] : statements_) sqlite3_finalize(stmt);
+  statements_.clear();
+  begin_ = nullptr;
+  commit_ = nullptr;
+  ++statement_epoch_;
+}
+
+sqlite3_stmt* ImdbConnection::TransactionStatement(sqlite3_stmt*& slot, const char* sql) {
+  if (slot == nullptr) slot = Prepare(sql);
+  return slot;
+}
+
+void ImdbConnection::Begin() {
+  sqlite3_stmt* stmt = TransactionStatement(begin_, "BEGIN IMMEDIATE");
+  StatementUse use{stmt};
+  if (sqlite3_step(stmt) != SQLITE_DONE) RaiseEngineError();
+}
+
+void ImdbConnection::Commit() {
+  sqlite3_stmt* stmt = TransactionStatement(commit_, "COMMIT");
+  StatementUse use{stmt};
+  if (sqlite3_step(stmt) != SQLITE_DONE) RaiseEngineError();
 }
 
 sqlite3_stmt* ImdbConnection::Prepare(const std::string& sql) {
   auto found = statements_.find(sql);
   if (found != statements_.end()) return found->second;
-  if (statements_.size() >= kMaxCachedStatements) {
-    result_.ForgetLayouts();
-    for (auto& [text, stmt] : statements_) sqlite3_finalize(stmt);
-    statements_.clear();
-  }
+  if (statements_.size() >= kMaxCachedStatements) ForgetStatements();
   sqlite3_stmt* stmt = nullptr;
   const char* tail = nullptr;
   if (sqlite3_prepare_v3(db_, sql.c_str(), static_cast<int>(sql.size()), SQLITE_PREPARE_PERSISTENT, &stmt, &tail) !=
@@ -292,11 +337,12 @@ void ImdbConnection::ReleaseGate() {
 bool ImdbConnection::Execute(std::string_view sql, std::span<const platform::Variant> params) {
   CloseResult();
   EnsureUsable();
-  const TranslatedSql& translated = Translate(sql);
+  CachedSql& cached = Translate(sql);
+  const TranslatedSql& translated = cached.translated;
   switch (translated.kind) {
     case SqlKind::kSelect: {
       if (!translated.for_update) {
-        sqlite3_stmt* stmt = Prepare(translated.statements[0]);
+        sqlite3_stmt* stmt = StatementOf(cached);
         StatementUse use{stmt};
         BindValues(stmt, params);
         FetchResult(stmt, false);
@@ -306,8 +352,8 @@ bool ImdbConnection::Execute(std::string_view sql, std::span<const platform::Var
       // this process and the file's write lock against other processes.
       AcquireGate();
       try {
-        sqlite3_stmt* stmt = Prepare(translated.statements[0]);
-        Run("BEGIN IMMEDIATE");
+        sqlite3_stmt* stmt = StatementOf(cached);
+        Begin();
         in_transaction_ = true;
         StatementUse use{stmt};
         BindValues(stmt, params);
@@ -330,13 +376,13 @@ bool ImdbConnection::Execute(std::string_view sql, std::span<const platform::Var
       update_sql_.clear();
       // Whatever happens, what was proven about the tables is old news.
       shared_->Bump();
-      Run("BEGIN IMMEDIATE");
+      Begin();
       try {
         for (const std::string& statement : translated.statements) {
           // Schema statements run once; they are not worth a cache entry.
           if (sqlite3_exec(db_, statement.c_str(), nullptr, nullptr, nullptr) != SQLITE_OK) RaiseEngineError();
         }
-        Run("COMMIT");
+        Commit();
       } catch (...) {
         sqlite3_exec(db_, "ROLLBACK", nullptr, nullptr, nullptr);
         shared_->Bump();
@@ -347,7 +393,7 @@ bool ImdbConnection::Execute(std::string_view sql, std::span<const platform::Var
     }
     default: {
       GateTurn turn(*this);
-      sqlite3_stmt* stmt = Prepare(translated.statements[0]);
+      sqlite3_stmt* stmt = StatementOf(cached);
       StatementUse use{stmt};
       BindValues(stmt, params);
       StepToEnd(stmt);
@@ -358,18 +404,19 @@ bool ImdbConnection::Execute(std::string_view sql, std::span<const platform::Var
 
 bool ImdbConnection::Check(std::string_view sql) {
   EnsureUsable();
-  const TranslatedSql& translated = Translate(sql);
+  CachedSql& cached = Translate(sql);
+  const TranslatedSql& translated = cached.translated;
   if (translated.kind == SqlKind::kSelect) {
     // Proven before, and nothing has happened since that could change the
     // answer: no schema change, no replaced file, no error on the file.
-    if (proven_.count(translated.statements[0]) != 0) return true;
+    if (cached.proven_epoch == proven_epoch_) return true;
     // Started but stopped before its first row: proves the file is readable
     // and the statement fits the tables as they are now, reading no rows.
     sqlite3_stmt* stmt = Prepare(translated.statements[0] + " LIMIT 0");
     StatementUse use{stmt};
     int rc = sqlite3_step(stmt);
     if (rc != SQLITE_DONE && rc != SQLITE_ROW) RaiseEngineError();
-    proven_.insert(translated.statements[0]);
+    cached.proven_epoch = proven_epoch_;
     return true;
   }
   sqlite3_stmt* stmt = nullptr;
@@ -447,41 +494,56 @@ bool ImdbConnection::UpdateRow() {
   if (!for_update_ || !result_.HasCurrentRow()) {
     RaiseImdbError("UpdateRow needs the current row of a SELECT ... FOR UPDATE result", kErrNoCurrentRecord);
   }
-  std::vector<int> changed = result_.ChangedColumns();
-  if (changed.empty()) return true;
+  // The changed columns (1-based, in order): from the mask when the result
+  // is narrow enough for one, which is every table of the store.
+  uint64_t mask = 0;
+  std::vector<int> wide;
+  int narrow[64];
+  const int* changed = narrow;
+  size_t count = 0;
+  if (result_.ChangedMask(&mask)) {
+    for (uint64_t rest = mask; rest != 0; rest &= rest - 1) narrow[count++] = std::countr_zero(rest) + 1;
+  } else {
+    wide = result_.ChangedColumns();
+    changed = wide.data();
+    count = wide.size();
+  }
+  if (count == 0) return true;
   auto spell = [&] {
     std::string sql = "UPDATE \"" + update_table_ + "\" SET ";
-    for (size_t i = 0; i < changed.size(); ++i) {
+    for (size_t i = 0; i < count; ++i) {
       if (i > 0) sql += ",";
       sql += "\"" + result_.column(changed[i] - 1).name + "\"=?";
     }
     sql += " WHERE rowid=?";
     return sql;
   };
-  uint64_t mask = 0;
-  const std::string* sql = nullptr;
-  std::string spelt;
-  if (result_.ChangedMask(&mask)) {
+  sqlite3_stmt* stmt = nullptr;
+  if (wide.empty()) {
+    // Spelt and prepared once per set of changed columns.
     auto& by_mask = update_sql_[update_table_];
     auto found = by_mask.find(mask);
-    if (found == by_mask.end()) found = by_mask.emplace(mask, spell()).first;
-    sql = &found->second;
+    if (found == by_mask.end()) found = by_mask.emplace(mask, CachedUpdate{spell()}).first;
+    CachedUpdate& update = found->second;
+    if (update.stmt == nullptr || update.statement_epoch != statement_epoch_) {
+      update.stmt = Prepare(update.sql);
+      update.statement_epoch = statement_epoch_;
+    }
+    stmt = update.stmt;
   } else {
-    spelt = spell();
-    sql = &spelt;
+    stmt = Prepare(spell());
   }
-  sqlite3_stmt* stmt = Prepare(*sql);
   {
     StatementUse use{stmt};
     // Bound straight from the row: its texts stay put until the step is done.
-    for (size_t i = 0; i < changed.size(); ++i) result_.BindField(stmt, static_cast<int>(i + 1), changed[i]);
-    sqlite3_bind_int64(stmt, static_cast<int>(changed.size() + 1), result_.CurrentRowid());
+    for (size_t i = 0; i < count; ++i) result_.BindField(stmt, static_cast<int>(i + 1), changed[i]);
+    sqlite3_bind_int64(stmt, static_cast<int>(count + 1), result_.CurrentRowid());
     StepToEnd(stmt);
   }
   bool written = sqlite3_changes(db_) == 1;
   // Committed at once, so that a True answer means the row is in the file.
   if (in_transaction_) {
-    Run("COMMIT");
+    Commit();
     in_transaction_ = false;
   }
   result_.ClearChanged();
@@ -496,7 +558,7 @@ void ImdbConnection::CloseResult() {
   if (in_transaction_) {
     in_transaction_ = false;
     try {
-      Run("COMMIT");
+      Commit();
     } catch (const platform::BasicError& e) {
       failure = e.description();
       sqlite3_exec(db_, "ROLLBACK", nullptr, nullptr, nullptr);

@@ -5,7 +5,6 @@
 
 #include <sys/types.h>
 
-#include <chrono>
 #include <cstdint>
 #include <filesystem>
 #include <map>
@@ -14,7 +13,6 @@
 #include <string>
 #include <string_view>
 #include <unordered_map>
-#include <unordered_set>
 #include <vector>
 
 #include "platform/basic/variant.h"
@@ -71,6 +69,22 @@ class ImdbConnection {
     std::vector<std::string> columns;
     bool has_counter = false;
   };
+  // A statement of the dialect as it was translated, with what is known
+  // about it: the prepared statement of its first SQLite statement (valid
+  // while `statement_epoch` is the connection's), and whether Check proved
+  // it (while `proven_epoch` is the connection's).
+  struct CachedSql {
+    TranslatedSql translated;
+    sqlite3_stmt* stmt = nullptr;
+    uint64_t statement_epoch = 0;
+    uint64_t proven_epoch = 0;
+  };
+  // An UPDATE spelt for one set of changed columns, and its statement.
+  struct CachedUpdate {
+    std::string sql;
+    sqlite3_stmt* stmt = nullptr;
+    uint64_t statement_epoch = 0;
+  };
   class GateTurn;
 
   void OpenFile();
@@ -86,9 +100,20 @@ class ImdbConnection {
   void NoteEngineFailure();
   // Fills the result from a bound statement; failures as RaiseEngineError.
   void FetchResult(sqlite3_stmt* stmt, bool hidden_rowid);
-  const TranslatedSql& Translate(std::string_view sql);
+  CachedSql& Translate(std::string_view sql);
+  // The prepared statement of a translation's first statement.
+  sqlite3_stmt* StatementOf(CachedSql& cached);
   // A prepared statement from the cache (prepared on first use).
   sqlite3_stmt* Prepare(const std::string& sql);
+  // Finalizes every cached statement; the pointers kept beside
+  // translations, updates and transactions turn stale with them.
+  void ForgetStatements();
+  // The transaction statements, prepared once per statement epoch.
+  sqlite3_stmt* TransactionStatement(sqlite3_stmt*& slot, const char* sql);
+  void Begin();
+  void Commit();
+  // Forgets what Check proved: something changed that could change it.
+  void ForgetProven() { ++proven_epoch_; }
   // Runs a statement without results or parameters.
   void Run(const std::string& sql);
   // Steps a bound statement to its end and resets it.
@@ -106,25 +131,39 @@ class ImdbConnection {
   int32_t rows_changed_ = 0;
   dev_t device_ = 0;
   ino_t inode_ = 0;
-  std::chrono::steady_clock::time_point identity_checked_;
+  // When the path's identity was last looked at (coarse monotonic clock, ns).
+  int64_t identity_checked_ = 0;
   std::shared_ptr<SharedFile> shared_;
   // The file's generation when proven_ was last valid.
   uint64_t generation_seen_ = 0;
-  // SELECTs that Check proved on this file since anything changed; a check
-  // of one of them needs no new read of the file.
-  std::unordered_set<std::string, TextHash, std::equal_to<>> proven_;
+  // A SELECT that Check proved on this file since anything changed (its
+  // translation holds this epoch) needs no new read of the file.
+  uint64_t proven_epoch_ = 1;
+  // Bumped whenever cached statements are finalized.
+  uint64_t statement_epoch_ = 1;
+  sqlite3_stmt* begin_ = nullptr;
+  sqlite3_stmt* commit_ = nullptr;
   bool holds_gate_ = false;
   bool in_transaction_ = false;
   bool for_update_ = false;
   std::string update_table_;
   ResultSet result_;
   std::map<int, platform::Variant> staged_insert_;
-  TextMap<TranslatedSql> translations_;
+  TextMap<CachedSql> translations_;
+  // The translations last looked up, by where the caller's text lies: a
+  // caller passing the same constant text again finds it with one compare
+  // instead of hashing it. Emptied with translations_.
+  struct RecentSql {
+    const std::string* text = nullptr;  // the key in translations_
+    CachedSql* cached = nullptr;
+  };
+  static constexpr size_t kRecentSlots = 16;
+  RecentSql recent_[kRecentSlots];
   TextMap<sqlite3_stmt*> statements_;
   TextMap<TableInfo> tables_;
   // The UPDATE text of each set of changed columns (a mask) of a table, so a
   // row written again the same way is not spelt out anew.
-  TextMap<std::unordered_map<uint64_t, std::string>> update_sql_;
+  TextMap<std::unordered_map<uint64_t, CachedUpdate>> update_sql_;
 };
 
 }  // namespace support

@@ -30,7 +30,7 @@ ColumnKind ColumnKindOf(const char* declared_type) {
 
 void ResultSet::Clear() {
   open_ = false;
-  columns_.clear();
+  columns_.reset();
   cells_.clear();
   rowids_.clear();
   text_.clear();
@@ -43,14 +43,15 @@ void ResultSet::Fetch(sqlite3_stmt* stmt, bool hidden_rowid) {
   Clear();
   int total = sqlite3_column_count(stmt);
   int visible = hidden_rowid ? total - 1 : total;
-  std::vector<ResultColumn>& layout = layouts_[stmt];
-  if (layout.size() != static_cast<size_t>(visible)) {
-    layout.resize(static_cast<size_t>(visible));
+  std::shared_ptr<const std::vector<ResultColumn>>& layout = layouts_[stmt];
+  if (!layout || layout->size() != static_cast<size_t>(visible)) {
+    auto fresh = std::make_shared<std::vector<ResultColumn>>(static_cast<size_t>(visible));
     for (int i = 0; i < visible; ++i) {
       const char* name = sqlite3_column_name(stmt, i);
-      layout[i].name = name ? name : "";
-      layout[i].kind = ColumnKindOf(sqlite3_column_decltype(stmt, i));
+      (*fresh)[i].name = name ? name : "";
+      (*fresh)[i].kind = ColumnKindOf(sqlite3_column_decltype(stmt, i));
     }
+    layout = std::move(fresh);
   }
   columns_ = layout;
   for (;;) {
@@ -88,7 +89,7 @@ void ResultSet::Fetch(sqlite3_stmt* stmt, bool hidden_rowid) {
     ++rows_;
   }
   current_ = rows_;
-  changed_.assign(columns_.size(), false);
+  changed_.assign(static_cast<size_t>(column_count()), 0);
   open_ = true;
 }
 
@@ -127,7 +128,7 @@ const ResultSet::Cell& ResultSet::CellAt(int column) const {
                        std::to_string(column_count()) + ")",
                    platform::kErrSubscript);
   }
-  return cells_[current_ * columns_.size() + static_cast<size_t>(column - 1)];
+  return cells_[current_ * static_cast<size_t>(column_count()) + static_cast<size_t>(column - 1)];
 }
 
 ResultSet::Cell& ResultSet::MutableCellAt(int column) { return const_cast<Cell&>(CellAt(column)); }
@@ -166,7 +167,7 @@ void ResultSet::BindField(sqlite3_stmt* stmt, int index, int column) const {
 
 platform::Variant ResultSet::Field(int column) const {
   const Cell& cell = CellAt(column);
-  ColumnKind kind = columns_[static_cast<size_t>(column - 1)].kind;
+  ColumnKind kind = (*columns_)[static_cast<size_t>(column - 1)].kind;
   switch (cell.type) {
     case CellType::kNull:
       return platform::Variant::Null();
@@ -219,7 +220,7 @@ void ResultSet::SetField(int column, const platform::Variant& value) {
       cell.real = platform::CDbl(value);
       break;
   }
-  changed_[static_cast<size_t>(column - 1)] = true;
+  changed_[static_cast<size_t>(column - 1)] = 1;
 }
 
 std::vector<int> ResultSet::ChangedColumns() const {
@@ -239,6 +240,6 @@ bool ResultSet::ChangedMask(uint64_t* mask) const {
   return true;
 }
 
-void ResultSet::ClearChanged() { changed_.assign(columns_.size(), false); }
+void ResultSet::ClearChanged() { changed_.assign(static_cast<size_t>(column_count()), 0); }
 
 }  // namespace support

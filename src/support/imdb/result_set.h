@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <string_view>
 #include <unordered_map>
@@ -37,8 +38,8 @@ class ResultSet {
 
   bool open() const { return open_; }
   int32_t row_count() const { return static_cast<int32_t>(rows_); }
-  int column_count() const { return static_cast<int>(columns_.size()); }
-  const ResultColumn& column(int index0) const { return columns_[index0]; }
+  int column_count() const { return columns_ ? static_cast<int>(columns_->size()) : 0; }
+  const ResultColumn& column(int index0) const { return (*columns_)[index0]; }
 
   bool MoveFirst();
   bool MoveNext();
@@ -85,15 +86,17 @@ class ResultSet {
   Cell MakeTextCell(std::string_view text);
 
   bool open_ = false;
-  std::vector<ResultColumn> columns_;
+  // Shared with the layout kept for the statement: a result of a statement
+  // run again costs no copy of its column names.
+  std::shared_ptr<const std::vector<ResultColumn>> columns_;
   // Column layouts by statement, so a statement run again skips reading them.
-  std::unordered_map<sqlite3_stmt*, std::vector<ResultColumn>> layouts_;
+  std::unordered_map<sqlite3_stmt*, std::shared_ptr<const std::vector<ResultColumn>>> layouts_;
   std::vector<Cell> cells_;  // rows_ * columns_.size(), row by row
   std::vector<int64_t> rowids_;
   std::string text_;
   size_t rows_ = 0;
   size_t current_ = 0;  // == rows_ when before the first or past the last
-  std::vector<bool> changed_;
+  std::vector<uint8_t> changed_;  // 1 for a changed column
 };
 
 }  // namespace support

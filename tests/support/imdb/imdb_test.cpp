@@ -247,6 +247,45 @@ TEST_F(ImdbTest, ProvenCheckIsRenewedWhenTheTablesChange) {
   EXPECT_TRUE(db_.Check("SELECT * FROM Items"));
 }
 
+// The connection keeps translations and prepared statements, and a quick
+// way back to a translation by where the caller's text lies. Each must stay
+// right when its caches turn over and when one buffer holds another text.
+TEST_F(ImdbTest, CachedStatementsStayRightWhenTheCachesTurnOver) {
+  Insert("a", 1);
+  Insert("b", 2);
+  // More distinct statements than either cache holds, between uses of a
+  // FOR UPDATE statement (and its transaction statements) kept all along.
+  for (int round = 0; round < 300; ++round) {
+    const std::string lookup = "SELECT * FROM Items WHERE Level=" + std::to_string(round % 2 + 1) + " AND Count=" +
+                               std::to_string(-round);
+    ASSERT_TRUE(db_.Execute(lookup)) << round;
+    ASSERT_EQ(db_.RowCount(), 0) << round;
+    ASSERT_TRUE(db_.Check(lookup)) << round;
+    ASSERT_TRUE(db_.Execute("SELECT * FROM Items WHERE Id=? FOR UPDATE", {Variant(1)})) << round;
+    ASSERT_TRUE(db_.MoveFirst());
+    db_.SetFieldLong(7, round);
+    if (round % 2 == 0) db_.SetFieldText(4, "note " + std::to_string(round));
+    ASSERT_TRUE(db_.UpdateRow()) << round;
+    db_.CloseResult();
+  }
+  ASSERT_TRUE(db_.Execute("SELECT * FROM Items WHERE Id=1"));
+  ASSERT_TRUE(db_.MoveFirst());
+  EXPECT_EQ(db_.GetFieldLong(7), 299);
+  EXPECT_EQ(db_.GetFieldText(4), "note 298");
+  db_.CloseResult();
+
+  // One buffer, two statements of the same length, one after the other.
+  std::string text = "SELECT * FROM Items WHERE Level=1";
+  ASSERT_TRUE(db_.Execute(text));
+  ASSERT_TRUE(db_.MoveFirst());
+  EXPECT_EQ(db_.GetFieldText(2), "a");
+  text.replace(text.size() - 1, 1, "2");
+  ASSERT_TRUE(db_.Execute(text));
+  ASSERT_TRUE(db_.MoveFirst());
+  EXPECT_EQ(db_.GetFieldText(2), "b");
+  db_.CloseResult();
+}
+
 TEST_F(ImdbTest, FieldNumbersAndTablesAreChecked) {
   db_.SetFieldText(99, "x");
   EXPECT_NE(RaisedBy([&] { db_.InsertRow("Items"); }), "");
