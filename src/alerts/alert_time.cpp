@@ -1,5 +1,6 @@
 #include "alerts/alert_time.h"
 
+#include <chrono>
 #include <ctime>
 
 #include "platform/basic/date_time.h"
@@ -29,7 +30,8 @@ const platform::Variant& CurrentAlertTime() {
     platform::Variant text;
   };
   thread_local Stamp stamp;
-  const std::time_t now = std::time(nullptr);
+  // The clock Now() reads: time() may still show the second before.
+  const std::time_t now = std::chrono::system_clock::to_time_t(std::chrono::system_clock::now());
   if (now != stamp.second) {
     // Local time plus the bias is the UTC time of the same second.
     std::tm utc {};
