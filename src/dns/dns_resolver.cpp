@@ -92,7 +92,7 @@ std::string cDnsResolver::GetHostname(const std::string& ipaddress) {
   auto result = std::make_shared<cDnsResult>();
   std::string unused;
   ResolveAddress(ipaddress, unused, result);
-  Quietly([&] { result->Wait(); });
+  Quietly([&] { result->WaitAtLeast(LongestLookup()); });
   return result->hostname();
 }
 
@@ -101,8 +101,12 @@ std::string cDnsResolver::GetAddress(const std::string& hostname) {
   auto result = std::make_shared<cDnsResult>();
   std::string unused;
   ResolveHostname(hostname, unused, result);
-  Quietly([&] { result->Wait(); });
+  Quietly([&] { result->WaitAtLeast(LongestLookup()); });
   return result->ipaddress();
+}
+
+std::chrono::milliseconds cDnsResolver::LongestLookup() const {
+  return socket_ ? socket_->LongestLookup() : std::chrono::milliseconds(0);
 }
 
 void cDnsResolver::AddListener(int32_t handle, const Listener& notify) {

@@ -16,6 +16,7 @@
 // a missing argument for none).
 #pragma once
 
+#include <chrono>
 #include <cstdint>
 #include <memory>
 #include <string>
@@ -68,6 +69,8 @@ class cDnsResolver : public platform::com::Object {
   // not -1) and records it as pending.
   void StartLookup(const std::string& text, int32_t address);
   void AddListener(int32_t handle, const Listener& notify);
+  // How long the socket component may take to report a lookup (0: unknown).
+  std::chrono::milliseconds LongestLookup() const;
   // The socket component's answer to a request; `entry` null when it failed.
   void CompleteRequest(int32_t handle, const contracts::HostEntry* entry);
   void StoreHostEntry(std::string& key, const contracts::HostEntry& entry);

@@ -1,5 +1,6 @@
 #include "dns/dns_result.h"
 
+#include <algorithm>
 #include <atomic>
 #include <chrono>
 
@@ -13,9 +14,11 @@ namespace {
 
 constexpr std::chrono::milliseconds kWaitSlice{10};
 
-// Longer than the socket component takes to give up on a lookup with the
-// configured tries and timeouts.
+// A bound for lookups that are never reported; a component that says how
+// long its lookups may take (LongestLookup) raises it for its own.
 std::atomic<std::chrono::milliseconds::rep> wait_limit_ms{60000};
+// Time for a report to travel from the component to the waiting thread.
+constexpr std::chrono::milliseconds kLookupMargin{5000};
 
 }  // namespace
 
@@ -45,10 +48,13 @@ const platform::com::DispatchTable* cDnsResult::Dispatch() const {
   return &table;
 }
 
-void cDnsResult::Wait() {
+void cDnsResult::Wait() { WaitAtLeast(std::chrono::milliseconds(0)); }
+
+void cDnsResult::WaitAtLeast(std::chrono::milliseconds lookup_takes) {
+  std::chrono::milliseconds limit(wait_limit_ms.load());
+  if (lookup_takes.count() > 0) limit = std::max(limit, lookup_takes + kLookupMargin);
   platform::Apartment::Current()->WaitPumping(
-      [this] { return platform::win32::WaitForSingleObject(event_, 0) == kWaitObject0; },
-      std::chrono::milliseconds(wait_limit_ms.load()), kWaitSlice);
+      [this] { return platform::win32::WaitForSingleObject(event_, 0) == kWaitObject0; }, limit, kWaitSlice);
 }
 
 std::chrono::milliseconds cDnsResult::SetWaitLimit(std::chrono::milliseconds limit) {

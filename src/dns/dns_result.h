@@ -30,6 +30,10 @@ class cDnsResult : public typelib::IHostResolved {
   // the wait limit passed: a lookup that is never reported cannot hold its
   // thread for good. Then nothing is resolved.
   void Wait();
+  // Waits at least `lookup_takes` and a little more: the socket component's
+  // own longest lookup, so a slow answer is not given up on while it may
+  // still come.
+  void WaitAtLeast(std::chrono::milliseconds lookup_takes);
 
   // The longest a Wait lasts (one minute unless changed); returns the limit
   // it replaces.

@@ -9,6 +9,7 @@
 // 0x01020304).
 #pragma once
 
+#include <chrono>
 #include <cstdint>
 #include <memory>
 #include <string>
@@ -68,6 +69,10 @@ class SockComponent {
   virtual int32_t StartReverseLookup(int32_t address) = 0;
   // The request will not be reported. Unknown handles are ignored.
   virtual void CancelRequest(int32_t handle) = 0;
+  // The longest a started lookup may take before it is reported (every try
+  // of every server, each try waiting longer); 0 when the component does not
+  // say. A caller that blocks on a lookup waits at least this long.
+  virtual std::chrono::milliseconds LongestLookup() const { return std::chrono::milliseconds(0); }
 };
 
 // The real component, configured from the machine configuration.

@@ -1,5 +1,6 @@
 #include "support/sock/cares_loop.h"
 
+#include <algorithm>
 #include <atomic>
 #include <netdb.h>
 #include <netinet/in.h>
@@ -141,13 +142,31 @@ void CaresLoop::InitChannel(const SockConfig& config) {
     channel_ = nullptr;
     return;
   }
-  if (config.servers.empty()) return;
-  status = ares_set_servers_ports_csv(channel_, config.servers.c_str());
-  if (status != ARES_SUCCESS) {
-    // Never fall back to servers other than the ones configured.
-    setup_error_ = "bad DNS server list \"" + config.servers + "\": " + ares_strerror(status);
-    ares_destroy(channel_);
-    channel_ = nullptr;
+  if (!config.servers.empty()) {
+    status = ares_set_servers_ports_csv(channel_, config.servers.c_str());
+    if (status != ARES_SUCCESS) {
+      // Never fall back to servers other than the ones configured.
+      setup_error_ = "bad DNS server list \"" + config.servers + "\": " + ares_strerror(status);
+      ares_destroy(channel_);
+      channel_ = nullptr;
+      return;
+    }
+  }
+  ares_options saved{};
+  int saved_mask = 0;
+  if (ares_save_options(channel_, &saved, &saved_mask) == ARES_SUCCESS) {
+    const long long timeout = saved.timeout > 0 ? saved.timeout : 0;  // milliseconds with ARES_OPT_TIMEOUTMS
+    const int tries = std::clamp(saved.tries, 1, 16);
+    // The saved options leave out servers on other ports: count them here.
+    long long servers = 0;
+    ares_addr_port_node* list = nullptr;
+    if (ares_get_servers_ports(channel_, &list) == ARES_SUCCESS) {
+      for (const ares_addr_port_node* node = list; node != nullptr; node = node->next) ++servers;
+      ares_free_data(list);
+    }
+    servers = std::max(servers, 1LL);
+    longest_lookup_ = std::chrono::milliseconds(servers * timeout * ((1LL << tries) - 1));
+    ares_destroy_options(&saved);
   }
 }
 

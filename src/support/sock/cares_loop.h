@@ -5,6 +5,7 @@
 // with DNS, which c-ares asks.
 #pragma once
 
+#include <chrono>
 #include <ares.h>
 
 #include <cstdint>
@@ -43,6 +44,10 @@ class CaresLoop {
   // Why the channel could not be set up (then every lookup fails); empty when
   // it is fine.
   const std::string& setup_error() const { return setup_error_; }
+  // The longest c-ares may take to give up on a lookup with the channel's
+  // servers, tries and timeout (each round over the servers waits twice as
+  // long as the one before).
+  std::chrono::milliseconds longest_lookup() const { return longest_lookup_; }
 
   void Forward(std::string name, uint64_t tag);
   void Reverse(int32_t address, uint64_t tag);
@@ -73,6 +78,7 @@ class CaresLoop {
   std::string lookups_;
   HostsFile hosts_;
   ares_channel channel_ = nullptr;
+  std::chrono::milliseconds longest_lookup_{0};
   std::string setup_error_;
   int wake_ = -1;  // eventfd: commands queued or stop asked
   std::mutex mutex_;

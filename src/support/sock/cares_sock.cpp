@@ -174,6 +174,8 @@ int32_t CaresSock::StartReverseLookup(int32_t address) {
 
 void CaresSock::CancelRequest(int32_t handle) { requests_->table.Cancel(handle); }
 
+std::chrono::milliseconds CaresSock::LongestLookup() const { return loop_->longest_lookup(); }
+
 size_t CaresSock::OutstandingCount() const { return requests_->table.size(); }
 
 size_t CaresSock::WaitingAnswerCount() const { return requests_->WaitingCount(); }

@@ -22,6 +22,7 @@ class CaresSock final : public SockComponent {
   int32_t StartForwardLookup(std::string_view host_name) override;
   int32_t StartReverseLookup(int32_t address) override;
   void CancelRequest(int32_t handle) override;
+  std::chrono::milliseconds LongestLookup() const override;
 
   // Why lookups cannot run (bad configuration); empty when they can.
   const std::string& setup_error() const { return loop_->setup_error(); }

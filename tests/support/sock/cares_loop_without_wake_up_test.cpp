@@ -33,3 +33,42 @@ TEST(CaresLoopWithoutWakeUp, AnswersAndEnds) {
 
 }  // namespace
 }  // namespace support
+
+namespace support {
+namespace {
+
+// A caller blocking on a lookup must wait as long as c-ares may take: every
+// try over every server, each round waiting twice as long as the one before.
+TEST(CaresLoopLongestLookup, CoversEveryTryOfEveryServer) {
+  struct Case {
+    const char* servers;
+    int timeout_ms;
+    int tries;
+    long long longest_ms;
+  } cases[] = {
+      {"127.0.0.1:9", 1000, 1, 1000},
+      {"127.0.0.1:9", 1000, 3, 7000},              // 1 + 2 + 4 seconds
+      {"127.0.0.1:9,127.0.0.1:10", 500, 2, 3000},  // 2 x (0.5 + 1)
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.servers);
+    SockConfig config;
+    config.lookups = "b";
+    config.servers = c.servers;
+    config.timeout_ms = c.timeout_ms;
+    config.tries = c.tries;
+    CaresLoop loop(config, [](std::vector<CaresLoop::Completion>&) {});
+    ASSERT_EQ(loop.setup_error(), "");
+    EXPECT_EQ(loop.longest_lookup().count(), c.longest_ms);
+  }
+  // c-ares's own defaults are counted too: more than the one-minute bound
+  // a silent lookup used to be given up at, with several servers.
+  SockConfig defaults;
+  defaults.lookups = "b";
+  defaults.servers = "127.0.0.1:9,127.0.0.1:10,127.0.0.1:11";
+  CaresLoop loop(defaults, [](std::vector<CaresLoop::Completion>&) {});
+  EXPECT_GT(loop.longest_lookup().count(), 0);
+}
+
+}  // namespace
+}  // namespace support
