@@ -107,8 +107,13 @@ void SecureLogFile::Open(const std::string& log_name, const std::string& /*log_i
   known_size_ = UINT64_MAX;
   reported_.clear();
   // Without the shared lock file (a folder that cannot hold one), the file
-  // lock on the log serves.
-  shared_lock_.Open(folder_ + "/" + stem + securelog::kLockSuffix);
+  // lock on the log serves; said once, as objects that lock differently do
+  // not keep each other out.
+  const std::string lock_path = folder_ + "/" + stem + securelog::kLockSuffix;
+  if (!shared_lock_.Open(lock_path)) {
+    ReportDiagnostic("SecureLog - secure log '" + name_ + "': cannot use " + lock_path + " (" + ErrnoText() +
+                     "), locking the log file itself");
+  }
   Lock lock(*this);
   Refresh(false);
 }

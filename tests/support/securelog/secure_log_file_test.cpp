@@ -202,6 +202,17 @@ TEST_F(SecureLogTest, ObjectsShareOneLockFileBesideTheLog) {
   EXPECT_EQ(SecureLogNames(folder()), std::vector<std::string>{"report"});
 }
 
+TEST_F(SecureLogTest, WithoutTheLockFileTheLogLocksItselfAndSaysSo) {
+  std::filesystem::create_directories(root_ / "logs/report.lock");  // cannot be opened as a file
+  auto first = OpenLog();
+  auto second = OpenLog();
+  first->Append("1");
+  second->Append("2");
+  EXPECT_EQ(first->GetEntries(false, false), "1\r\n2\r\n");
+  EXPECT_TRUE(Inspect().problems.empty());
+  EXPECT_TRUE(Reported("cannot use " + (root_ / "logs/report.lock").string()));
+}
+
 TEST_F(SecureLogTest, ClearEmptiesTheLogAndStartsANewChain) {
   auto log = OpenLog();
   log->Append("old");
