@@ -8,6 +8,7 @@
 #include "platform/fs/file_ops.h"
 #include "service/contracts/support_objects.h"
 #include "systemlog/system_log.h"
+#include "store/chunk_compressor.h"
 #include "store/chunk_hook.h"
 #include "store/file_manager.h"
 #include "store/replace_store.h"
@@ -71,34 +72,51 @@ void cFileMgr::CompressStore(int32_t hStoreFile, const StoreFileHeader& header, 
     Encode(head, header);
     out.Write(head);
     auto crypto = contracts::Support().Crypto();
+    // Chunks go in pairs: the first compressed here, the second meanwhile on
+    // the helper thread; both written in order.
+    ChunkCompressor helper;
     progress_state_ = {};
-    for (int64_t chunk = 0; chunk < chunk_count; ++chunk) {
-      const int64_t offset = header_size + chunk * kBodyChunkSize;
+    auto read_chunk = [&](int64_t chunk) {
       const int64_t size = std::min(kBodyChunkSize, body_length - chunk * kBodyChunkSize);
-      auto bytes = platform::fs::ReadAt(hStoreFile, offset, static_cast<size_t>(size));
+      auto bytes = platform::fs::ReadAt(hStoreFile, header_size + chunk * kBodyChunkSize, static_cast<size_t>(size));
       if (!bytes || static_cast<int64_t>(bytes->size()) != size) {
         platform::RaiseError(platform::kErrDeviceIo, "store file cannot be read", "FinalizeStoreFile");
       }
-      const Bytes packed = crypto->Compress(
-          std::span(reinterpret_cast<const uint8_t*>(bytes->data()), bytes->size()));
-      if (packed.empty()) {
-        // Without a codec the body stays as it is, readable as plain entries.
-        StoreFileHeader plain = header;
-        plain.Compressed = false;
-        std::string plain_head;
-        Encode(plain_head, plain);
-        platform::fs::WriteAt(hStoreFile, 0, plain_head);
-        service::WriteSystemLog("FinalizeStoreFile: compression failed, " + store_path + " stays uncompressed");
-        return;
+      return std::move(*bytes);
+    };
+    for (int64_t first = 0; first < chunk_count; first += 2) {
+      const std::string raw = read_chunk(first);
+      const bool pair = first + 1 < chunk_count;
+      int64_t second_size = 0;
+      if (pair) {
+        std::string second = read_chunk(first + 1);
+        second_size = static_cast<int64_t>(second.size());
+        helper.Start(std::move(second));
       }
-      std::string record;
-      Encode(record, ChunkRecord{static_cast<int32_t>(chunk_count), static_cast<int32_t>(packed.size()),
-                                 static_cast<int32_t>(size)});
-      out.Write(record);
-      out.Write(std::string_view(reinterpret_cast<const char*>(packed.data()), packed.size()));
-      progress_state_.bytes_done += size;
-      ReportProgress();
-      RunChunkHook(static_cast<int32_t>(chunk + 1));
+      Bytes packed[2];
+      packed[0] = crypto->Compress(std::span(reinterpret_cast<const uint8_t*>(raw.data()), raw.size()));
+      if (pair) packed[1] = helper.Take();
+      const int64_t sizes[2] = {static_cast<int64_t>(raw.size()), second_size};
+      for (int i = 0; i < (pair ? 2 : 1); ++i) {
+        if (packed[i].empty()) {
+          // Without a codec the body stays as it is, readable as plain entries.
+          StoreFileHeader plain = header;
+          plain.Compressed = false;
+          std::string plain_head;
+          Encode(plain_head, plain);
+          platform::fs::WriteAt(hStoreFile, 0, plain_head);
+          service::WriteSystemLog("FinalizeStoreFile: compression failed, " + store_path + " stays uncompressed");
+          return;
+        }
+        std::string record;
+        Encode(record, ChunkRecord{static_cast<int32_t>(chunk_count), static_cast<int32_t>(packed[i].size()),
+                                   static_cast<int32_t>(sizes[i])});
+        out.Write(record);
+        out.Write(std::string_view(reinterpret_cast<const char*>(packed[i].data()), packed[i].size()));
+        progress_state_.bytes_done += sizes[i];
+        ReportProgress();
+        RunChunkHook(static_cast<int32_t>(first + i + 1));
+      }
     }
     out.Finish();
   }

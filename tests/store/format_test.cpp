@@ -1,14 +1,17 @@
 // The bytes of store files, against hand-built fixtures.
 #include <cstring>
 #include <filesystem>
+#include <thread>
 
 #include "platform/fs/file_times.h"
 #include "platform/registry/registry.h"
 #include "store/store_fixture.h"
+#include "support/crypto/crypto_service.h"
 
 namespace store::testing {
 namespace {
 
+namespace fs = std::filesystem;
 namespace reg = platform::registry;
 
 using FormatTest = StoreTest;
@@ -138,6 +141,70 @@ TEST_F(FormatTest, FinalizingACompressedStoreWithoutEntriesLeavesTheHeaderOnly) 
   auto bag = mgr_->PlayBackStoreFile(Path("c.bin"));
   EXPECT_EQ(bag->Count(), 0);
   EXPECT_TRUE(Logged("Error reading file '" + Path("c.bin") + "' (invalid compressed size)"));
+}
+
+// The real crypto service, except that compressing fails when `fails`.
+class FailingCompression : public contracts::ICryptoService {
+ public:
+  explicit FailingCompression(bool fails) : fails_(fails) {}
+  contracts::ByteArray DeriveKey(std::string_view text) override { return real_.DeriveKey(text); }
+  contracts::ByteArray Encrypt(std::span<const uint8_t> data, std::span<const uint8_t> key,
+                               std::span<const uint8_t> vector) override {
+    return real_.Encrypt(data, key, vector);
+  }
+  contracts::ByteArray Decrypt(std::span<const uint8_t> data, std::span<const uint8_t> key,
+                               std::span<const uint8_t> vector) override {
+    return real_.Decrypt(data, key, vector);
+  }
+  contracts::ByteArray Compress(std::span<const uint8_t> data) override {
+    return fails_ ? contracts::ByteArray{} : real_.Compress(data);
+  }
+  contracts::ByteArray Decompress(std::span<const uint8_t> data, size_t expected_length) override {
+    return real_.Decompress(data, expected_length);
+  }
+  contracts::ByteArray Md5(std::span<const uint8_t> data) override { return real_.Md5(data); }
+  std::string DigestText(std::string_view text) override { return real_.DigestText(text); }
+  std::string BytesToText(std::span<const uint8_t> bytes) override { return real_.BytesToText(bytes); }
+  contracts::ByteArray RandomBytes(size_t count) override { return real_.RandomBytes(count); }
+
+ private:
+  bool fails_;
+  support::CryptoService real_;
+};
+
+TEST_F(FormatTest, ACodecThatFailsOnAnyChunkLeavesTheStorePlainAndReadable) {
+  // Finalize compresses chunks on two threads; a failure on either is the
+  // same failure.
+  const std::thread::id test_thread = std::this_thread::get_id();
+  const struct {
+    const char* name;
+    std::function<bool()> fails;  // asked on the thread that gets a service
+  } cases[] = {
+      {"on every thread", [] { return true; }},
+      {"on the helper thread only", [test_thread] { return std::this_thread::get_id() != test_thread; }},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    contracts::ScopedSupportOverride<contracts::CryptoService> use_fake(
+        contracts::SupportFactory<contracts::CryptoService>(
+            [&] { return std::make_shared<FailingCompression>(c.fails()); }));
+    fs::remove_all(root_ / "src");
+    Write("src/f", std::string(3 * 524288, 'q'));
+    const std::string path = Path("c.bin");
+    mgr_->UnprotectFile(path);
+    const int32_t h = mgr_->CreateStoreFile(path, "tok", true);
+    mgr_->BackupFiles(Path("src"), "", "*", false, true, h);
+    ClearLog();
+    mgr_->FinalizeStoreFile(h);
+    EXPECT_EQ(Log(), std::vector<std::string>{"FinalizeStoreFile: compression failed, " + path + " stays uncompressed"});
+    mgr_->UnprotectFile(path);
+    const std::string bytes = Bytes("c.bin");
+    EXPECT_EQ(bytes.substr(0, 58), Header(1, "tok", "", false));
+    EXPECT_EQ(bytes.substr(58, 8), std::string("\x1ASEHv002", 8)) << "the body is the plain entries";
+    mgr_->PlayBackStoreFile(path);
+    EXPECT_TRUE(mgr_->LastPlayback().completed);
+    EXPECT_TRUE(Bytes("src/f") == std::string(3 * 524288, 'q'));
+  }
 }
 
 }  // namespace
