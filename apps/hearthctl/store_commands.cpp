@@ -314,7 +314,7 @@ int Playback(const Command& self, const Arguments& args, Io& io) {
   store::cFileMgr mgr;
   Progress progress(io, "restoring");
   mgr.SetProgress([&](const store::StoreProgress& now) {
-    progress.SetTotals(mgr.SafeFileSize(path), 0);
+    progress.SetTotals(now.bytes_total, 0);
     progress.Show(now);
   });
   platform::Err::Clear();

@@ -76,6 +76,7 @@ void cFileMgr::CompressStore(int32_t hStoreFile, const StoreFileHeader& header, 
     // the helper thread; both written in order.
     ChunkCompressor helper;
     progress_state_ = {};
+    progress_state_.bytes_total = body_length;
     auto read_chunk = [&](int64_t chunk) {
       const int64_t size = std::min(kBodyChunkSize, body_length - chunk * kBodyChunkSize);
       auto bytes = platform::fs::ReadAt(hStoreFile, header_size + chunk * kBodyChunkSize, static_cast<size_t>(size));

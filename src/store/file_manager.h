@@ -39,6 +39,7 @@ namespace store {
 struct StoreProgress {
   int64_t bytes_done = 0;
   int64_t files_done = 0;
+  int64_t bytes_total = 0;  // what bytes_done counts up to; 0 when not known
 };
 
 // What the last playback restored.

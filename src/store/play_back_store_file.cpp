@@ -32,8 +32,9 @@ std::shared_ptr<PlaybackBag> cFileMgr::PlayBackStoreFile(const std::string& File
       return;
     }
     FileSource file(handle);
+    progress_state_.bytes_total = platform::fs::FileLength(handle);
     last_playback_.completed =
-        PlayBackEntries(file, Filename, header->EntryCount, header_size, platform::fs::FileLength(handle), *bag);
+        PlayBackEntries(file, Filename, header->EntryCount, header_size, progress_state_.bytes_total, *bag);
   });
   return bag;
 }
@@ -50,6 +51,7 @@ void cFileMgr::PlayBackCompressed(const std::string& Filename, int32_t handle, c
   if (auto start = platform::fs::ReadAt(handle, header_size, kEntrySignature.size());
       start && *start == kEntrySignature) {
     FileSource file(handle);
+    progress_state_.bytes_total = length;
     last_playback_.completed = PlayBackEntries(file, Filename, header.EntryCount, header_size, length, bag);
     return;
   }
@@ -84,6 +86,7 @@ void cFileMgr::PlayBackCompressed(const std::string& Filename, int32_t handle, c
   {
     ExpandedBodyStream body(handle, std::move(chunks), header_size, work.number(), RunChunkHook);
     body.OnChunkReached([] { platform::Apartment::Current()->PumpPending(); });
+    progress_state_.bytes_total = body.end();
     last_playback_.completed = PlayBackEntries(body, Filename, header.EntryCount, header_size, body.end(), bag);
     body_stopped = body.broken();
     outcome = body.Finish();

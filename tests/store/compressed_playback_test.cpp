@@ -51,8 +51,14 @@ class CompressedPlaybackTest : public StoreTest {
 TEST_F(CompressedPlaybackTest, TheStoreOnDiskBecomesItsExpandedFormAndEveryFileComesBack) {
   MakeStores();
   fs::remove_all(root_ / "src");
+  StoreProgress last;
+  mgr_->SetProgress([&](const StoreProgress& now) { last = now; });
   auto bag = mgr_->PlayBackStoreFile(Path("packed.bin"));
   EXPECT_TRUE(mgr_->LastPlayback().completed);
+  // Progress counts the expanded bytes, up to the expanded size.
+  EXPECT_EQ(last.bytes_total, static_cast<int64_t>(expanded_.size()));
+  EXPECT_EQ(last.bytes_done, static_cast<int64_t>(expanded_.size()));
+  EXPECT_EQ(last.files_done, 3);
   EXPECT_EQ(bag->Count(), 1);
   EXPECT_TRUE(Bytes("src/f1") == Mixed(700000, 1));
   EXPECT_TRUE(Bytes("src/f2") == Mixed(300000, 2));
