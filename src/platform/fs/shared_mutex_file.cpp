@@ -115,21 +115,7 @@ bool SharedMutexFile::Initialise(Block* block, const std::string& boot_id) {
 
 SharedMutexFile::Taken SharedMutexFile::Lock() {
   if (block_ == nullptr) return Taken::kFailed;
-  return Outcome(pthread_mutex_lock(&block_->mutex));
-}
-
-SharedMutexFile::Taken SharedMutexFile::LockFor(std::chrono::milliseconds limit) {
-  if (block_ == nullptr) return Taken::kFailed;
-  timespec until{};
-  clock_gettime(CLOCK_REALTIME, &until);
-  const long long nanos = until.tv_nsec + (limit.count() % 1000) * 1000000LL;
-  until.tv_sec += static_cast<time_t>(limit.count() / 1000 + nanos / 1000000000LL);
-  until.tv_nsec = static_cast<long>(nanos % 1000000000LL);
-  return Outcome(pthread_mutex_timedlock(&block_->mutex, &until));
-}
-
-// What a lock call's result means for its caller.
-SharedMutexFile::Taken SharedMutexFile::Outcome(int result) {
+  int result = pthread_mutex_lock(&block_->mutex);
   if (result == 0) return Taken::kTaken;
   if (result == EOWNERDEAD) {
     pthread_mutex_consistent(&block_->mutex);

@@ -18,7 +18,6 @@
 // hands it on: the next Lock says kOwnerDied.
 #pragma once
 
-#include <chrono>
 #include <cstdint>
 #include <string>
 
@@ -43,8 +42,6 @@ class SharedMutexFile {
   bool IsOpen() const { return block_ != nullptr; }
 
   Taken Lock();
-  // As Lock, but gives up after `limit` (kFailed, errno ETIMEDOUT).
-  Taken LockFor(std::chrono::milliseconds limit);
   void Unlock();
 
   // The change counter; Bump (holder only) adds one and answers the new value.
@@ -54,7 +51,6 @@ class SharedMutexFile {
  private:
   struct Block;
   static bool Initialise(Block* block, const std::string& boot_id);
-  Taken Outcome(int result);
   Block* block_ = nullptr;
 };
 

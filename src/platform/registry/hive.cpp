@@ -229,7 +229,7 @@ LONG Hive::CreateKey(HKEY key, std::string_view sub_key, std::string_view key_cl
   // As on Windows, the parent handle's rights do not matter here: the new
   // key's own rights are asked for by `sam_desired`.
 
-  WriteTransaction transaction(store_->db(), store_->writers());
+  WriteTransaction transaction(store_->db());
   Sync();  // another process may have written since the look above
   if (!EnsureLive(*parent)) return kErrorKeyDeleted;
   struct Created {
@@ -267,7 +267,7 @@ LONG Hive::DeleteKey(HKEY key, std::string_view sub_key) {
   KeyHandle* handle = Resolve(key);
   if (handle == nullptr) return kErrorInvalidHandle;
   if (!SplitSubKey(sub_key, &parts_)) return kErrorInvalidParameter;
-  WriteTransaction transaction(store_->db(), store_->writers());
+  WriteTransaction transaction(store_->db());
   Sync();
   if (!EnsureLive(*handle)) return kErrorKeyDeleted;
   size_t depth = 0;
@@ -286,7 +286,7 @@ LONG Hive::DeleteTree(HKEY key, const char* sub_key) {
   bool keep_top = sub_key == nullptr;
   if (!SplitSubKey(keep_top ? "" : sub_key, &parts_)) return kErrorInvalidParameter;
   if (keep_top && (handle->access & kKeySetValue) == 0) return kErrorAccessDenied;
-  WriteTransaction transaction(store_->db(), store_->writers());
+  WriteTransaction transaction(store_->db());
   Sync();
   if (!EnsureLive(*handle)) return kErrorKeyDeleted;
   size_t depth = 0;
@@ -310,11 +310,9 @@ LONG Hive::DeleteValue(HKEY key, std::string_view name) {
   if (handle == nullptr) return kErrorInvalidHandle;
   if ((handle->access & kKeySetValue) == 0) return kErrorAccessDenied;
   FoldName(name, &fold_);
-  WriterTurn turn(store_->writers());
   if (!store_->DeleteValue(handle->id, fold_)) {
     return store_->KeyExists(handle->id) ? kErrorFileNotFound : kErrorKeyDeleted;
   }
-  turn.Release();
   RememberValue(handle->id, fold_, false, 0, {});
   ++values_generation_;
   return kErrorSuccess;
@@ -378,9 +376,7 @@ LONG Hive::SetValue(HKEY key, std::string_view name, DWORD type, const BYTE* dat
   if ((handle->access & kKeySetValue) == 0) return kErrorAccessDenied;
   if (name.size() > kMaxValueNameLength) return kErrorInvalidParameter;
   FoldName(name, &fold_);
-  WriterTurn turn(store_->writers());
   if (!store_->UpsertValue(handle->id, fold_, name, type, data, size)) return kErrorKeyDeleted;
-  turn.Release();
   RememberValue(handle->id, fold_, true, type,
                 std::string_view(reinterpret_cast<const char*>(data), data == nullptr ? 0 : size));
   ++values_generation_;

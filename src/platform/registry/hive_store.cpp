@@ -30,15 +30,7 @@ HiveStore::HiveStore(sqlite3* db)
                     "ON CONFLICT(key, fold) DO UPDATE SET type = excluded.type, data = excluded.data"),
       delete_value_(db, "DELETE FROM hive_values WHERE key = ?1 AND fold = ?2"),
       list_subkeys_(db, "SELECT name, class, created FROM hive_keys WHERE parent = ?1 ORDER BY fold"),
-      list_values_(db, "SELECT name, type, data FROM hive_values WHERE key = ?1 ORDER BY seq, fold") {
-  // Writers of the hive, in every process, take turns on this lock before
-  // SQLite's own: a waiter is woken as the lock comes free, where SQLite's
-  // busy handler sleeps and retries and can lose every race for as long as
-  // its timeout. A process that cannot open it (not allowed to) relies on
-  // SQLite alone.
-  const char* file = sqlite3_db_filename(db, "main");
-  if (file != nullptr && *file != '\0') writers_.Open(std::string(file) + "-writers");
-}
+      list_values_(db, "SELECT name, type, data FROM hive_values WHERE key = ?1 ORDER BY seq, fold") {}
 
 HiveStore::~HiveStore() = default;
 

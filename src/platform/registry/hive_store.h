@@ -14,7 +14,6 @@
 #include <string_view>
 #include <vector>
 
-#include "platform/fs/shared_mutex_file.h"
 #include "platform/registry/registry_types.h"
 #include "platform/registry/sql_statement.h"
 
@@ -45,9 +44,6 @@ class HiveStore {
   HiveStore& operator=(const HiveStore&) = delete;
 
   sqlite3* db() const { return connection_.db; }
-  // The lock writers take before a write transaction; not open when this
-  // process may not use it.
-  platform::fs::SharedMutexFile* writers() { return &writers_; }
 
   // Closing will leave the write-ahead log and shared-memory files where
   // they are: for a connection whose file was moved aside, those names now
@@ -90,7 +86,6 @@ class HiveStore {
     ~Connection();
   } connection_;
   sqlite3* db_;
-  platform::fs::SharedMutexFile writers_;
   Statement data_version_;
   Statement find_child_;
   Statement key_exists_;

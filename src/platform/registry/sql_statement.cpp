@@ -1,10 +1,5 @@
 #include "platform/registry/sql_statement.h"
 
-#include <chrono>
-
-#include "platform/fs/shared_mutex_file.h"
-#include "platform/registry/hive_file.h"
-
 namespace platform::registry {
 
 bool SqlError::IsDamage() const {
@@ -73,23 +68,7 @@ std::string_view Statement::ColumnBlob(int column) const {
 
 void ExecSql(sqlite3* db, const char* sql) { CheckSql(db, sqlite3_exec(db, sql, nullptr, nullptr, nullptr), sql); }
 
-WriterTurn::WriterTurn(platform::fs::SharedMutexFile* writers) {
-  if (writers != nullptr && writers->IsOpen() &&
-      writers->LockFor(std::chrono::milliseconds(kHiveBusyTimeoutMs)) != platform::fs::SharedMutexFile::Taken::kFailed) {
-    writers_ = writers;
-  }
-}
-
-void WriterTurn::Release() {
-  if (writers_ != nullptr) writers_->Unlock();
-  writers_ = nullptr;
-}
-
-// The turn is taken before BEGIN and, as a member, given back after the
-// destructor's ROLLBACK (or at Commit).
-WriteTransaction::WriteTransaction(sqlite3* db, platform::fs::SharedMutexFile* writers) : turn_(writers), db_(db) {
-  ExecSql(db_, "BEGIN IMMEDIATE");
-}
+WriteTransaction::WriteTransaction(sqlite3* db) : db_(db) { ExecSql(db_, "BEGIN IMMEDIATE"); }
 
 WriteTransaction::~WriteTransaction() {
   if (open_) sqlite3_exec(db_, "ROLLBACK", nullptr, nullptr, nullptr);
@@ -98,7 +77,6 @@ WriteTransaction::~WriteTransaction() {
 void WriteTransaction::Commit() {
   ExecSql(db_, "COMMIT");
   open_ = false;
-  turn_.Release();
 }
 
 }  // namespace platform::registry

@@ -9,10 +9,6 @@
 #include <string>
 #include <string_view>
 
-namespace platform::fs {
-class SharedMutexFile;
-}  // namespace platform::fs
-
 namespace platform::registry {
 
 // A failed SQLite call: the (extended) result code and SQLite's message.
@@ -69,34 +65,15 @@ class Statement {
 };
 
 // BEGIN IMMEDIATE ... COMMIT, rolled back when left without Commit().
-// A writer's turn on the hive's writers lock (see HiveStore::writers), held
-// while the object lives: taken for as long as SQLite itself would wait, and
-// not taken (SQLite's own lock still keeps writers apart) when the lock is
-// not open, is held by this thread already, or stays busy that long.
-class WriterTurn {
- public:
-  explicit WriterTurn(platform::fs::SharedMutexFile* writers);
-  ~WriterTurn() { Release(); }
-  WriterTurn(const WriterTurn&) = delete;
-  WriterTurn& operator=(const WriterTurn&) = delete;
-  void Release();
-
- private:
-  platform::fs::SharedMutexFile* writers_ = nullptr;  // held while set
-};
-
 class WriteTransaction {
  public:
-  // With `writers`, takes that lock first (for as long as SQLite would wait)
-  // and holds it until the transaction ends.
-  explicit WriteTransaction(sqlite3* db, platform::fs::SharedMutexFile* writers = nullptr);
+  explicit WriteTransaction(sqlite3* db);
   ~WriteTransaction();
   WriteTransaction(const WriteTransaction&) = delete;
   WriteTransaction& operator=(const WriteTransaction&) = delete;
   void Commit();
 
  private:
-  WriterTurn turn_;
   sqlite3* db_;
   bool open_ = true;
 };

@@ -3,14 +3,11 @@
 #include <signal.h>
 #include <unistd.h>
 
-#include <atomic>
-#include <chrono>
 #include <cstdio>
 #include <string>
 #include <thread>
 #include <vector>
 
-#include "platform/fs/shared_mutex_file.h"
 #include "platform/registry/registry_helpers.h"
 #include "registry_fixture.h"
 #include "testing/child_process.h"
@@ -77,37 +74,6 @@ TEST_F(ConcurrencyTest, ProcessesWritingAtOnceLoseNothing) {
     EXPECT_EQ(ReadDwordValue(kHkeyLocalMachine, "Race", "w" + std::to_string(w) + "_" + std::to_string(kWrites - 1)),
               static_cast<uint32_t>(kWrites - 1));
   }
-}
-
-// Writers take turns on the hive's writers lock before SQLite's own, so a
-// waiting writer is woken as the lock comes free instead of sleeping through
-// its chances; a holder that dies hands it on.
-TEST_F(ConcurrencyTest, WritersTakeTurnsOnTheWritersLockAndADeadHolderHandsItOn) {
-  ASSERT_EQ(WriteDwordValue(kHkeyLocalMachine, "Turns", "first", 1), kErrorSuccess);  // the hive exists
-  const std::string lock_path = (root_ / "registry.db-writers").string();
-  {
-    platform::fs::SharedMutexFile held;
-    ASSERT_TRUE(held.Open(lock_path));
-    ASSERT_NE(held.Lock(), platform::fs::SharedMutexFile::Taken::kFailed);
-    std::atomic<bool> written{false};
-    std::thread writer([&] {
-      written = WriteDwordValue(kHkeyLocalMachine, "Turns", "second", 2) == kErrorSuccess;
-    });
-    std::this_thread::sleep_for(std::chrono::milliseconds(200));
-    EXPECT_FALSE(written.load());  // waiting its turn
-    held.Unlock();
-    writer.join();
-    EXPECT_TRUE(written.load());
-  }
-  // A holder killed while holding it.
-  const int code = testing_support::RunInChild([&] {
-    platform::fs::SharedMutexFile dying;
-    if (!dying.Open(lock_path) || dying.Lock() == platform::fs::SharedMutexFile::Taken::kFailed) return 2;
-    ::_exit(0);
-  });
-  ASSERT_EQ(code, 0);
-  EXPECT_EQ(WriteDwordValue(kHkeyLocalMachine, "Turns", "third", 3), kErrorSuccess);
-  EXPECT_EQ(ReadDwordValue(kHkeyLocalMachine, "Turns", "third"), 3u);
 }
 
 TEST_F(ConcurrencyTest, AKilledWriterLeavesEveryAcknowledgedWrite) {
