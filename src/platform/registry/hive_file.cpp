@@ -1,5 +1,8 @@
 #include "platform/registry/hive_file.h"
 
+#include <algorithm>
+#include <thread>
+#include <chrono>
 #include <fcntl.h>
 #include <sys/file.h>
 #include <sys/stat.h>
@@ -84,7 +87,26 @@ int64_t PragmaNumber(sqlite3* db, const char* sql) {
 }
 
 // Throws Damaged or SqlError; returns an open, checked connection.
+sqlite3* TryOpenOnce(const fs::path& file);
+
+// Processes opening a new hive at once meet in its first steps (the change
+// to WAL, the layout), where SQLite answers "busy" at once instead of
+// waiting, to avoid a deadlock between two lock upgrades. Each step is safe
+// to run again, so a busy open is tried again, for as long as a busy write
+// would wait.
 sqlite3* TryOpen(const fs::path& file) {
+  const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(kHiveBusyTimeoutMs);
+  for (int attempt = 0;; ++attempt) {
+    try {
+      return TryOpenOnce(file);
+    } catch (const SqlError& error) {
+      if (error.primary_code() != SQLITE_BUSY || std::chrono::steady_clock::now() >= deadline) throw;
+    }
+    std::this_thread::sleep_for(std::chrono::milliseconds(std::min(1 + attempt * 2, 50)));
+  }
+}
+
+sqlite3* TryOpenOnce(const fs::path& file) {
   sqlite3* db = nullptr;
   int rc = sqlite3_open_v2(file.c_str(), &db, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE | SQLITE_OPEN_NOMUTEX,
                            nullptr);
