@@ -121,21 +121,14 @@ bool cFileMgr::PlayBackEntries(ByteSource& source, const std::string& Filename, 
   int64_t position = start;
   for (int32_t number = 1; number <= EntryCount; ++number) {
     RecordReader in(source, position, length);
-    EntryHeader entry;
-    bool valid = false;
-    try {
-      valid = ReadSignature(in, kEntrySignature);
-      if (valid) entry = ReadEntryHeader(in);
-    } catch (const RecordError&) {
+    const std::optional<EntryHeader> header = ReadCheckedEntryHeader(in);
+    if (!header) {
       if (source.broken()) return false;
-      valid = false;
-    }
-    // A body that does not fit in the file is as wrong as its signature.
-    if (!valid || entry.DataLength < 0 || entry.DataLength > in.remaining()) {
       service::WriteSystemLog("Error reading entry " + std::to_string(number) + " in file '" + Filename +
                               "' (invalid entry header)");
       break;
     }
+    const EntryHeader& entry = *header;
     const int64_t body = in.position();
     in.SetLimit(body + entry.DataLength);
     bool go_on = true;

@@ -74,22 +74,15 @@ void ReadEntries(int number, int64_t start, int64_t length, StoreCatalog& catalo
   int64_t position = start;
   for (int32_t n = 1; n <= catalog.header.EntryCount; ++n) {
     RecordReader in(number, position, length);
-    EntryHeader entry;
-    bool valid = false;
-    try {
-      valid = ReadSignature(in, kEntrySignature);
-      if (valid) entry = ReadEntryHeader(in);
-    } catch (const RecordError&) {
-      valid = false;
-    }
-    if (!valid || entry.DataLength < 0 || entry.DataLength > in.remaining()) {
+    const std::optional<EntryHeader> entry = ReadCheckedEntryHeader(in);
+    if (!entry) {
       catalog.damage = "entry " + std::to_string(n) + ": invalid entry header";
       return;
     }
-    CatalogEntry item{n, entry.EntryType, entry.DataLength, {}};
-    in.SetLimit(in.position() + entry.DataLength);
+    CatalogEntry item{n, entry->EntryType, entry->DataLength, {}};
+    in.SetLimit(in.position() + entry->DataLength);
     try {
-      item.description = Describe(in, entry.EntryType);
+      item.description = Describe(in, entry->EntryType);
     } catch (const RecordError&) {
       item.description = "damaged record";
     }

@@ -10,6 +10,7 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -122,6 +123,9 @@ void Encode(std::string& out, const ChunkRecord& record);
 bool ReadSignature(RecordReader& in, std::string_view signature);
 StoreFileHeader ReadStoreFileHeader(RecordReader& in);
 EntryHeader ReadEntryHeader(RecordReader& in);
+// The signature and header of the next entry, with a body that fits in what
+// remains of the region; nullopt for anything else (a read cut short too).
+std::optional<EntryHeader> ReadCheckedEntryHeader(RecordReader& in);
 KeyRecord ReadKeyRecord(RecordReader& in);
 ValueRecord ReadValueRecord(RecordReader& in);
 StructRecord ReadStructRecord(RecordReader& in);

@@ -159,6 +159,18 @@ EntryHeader ReadEntryHeader(RecordReader& in) {
   return header;
 }
 
+std::optional<EntryHeader> ReadCheckedEntryHeader(RecordReader& in) {
+  try {
+    if (!ReadSignature(in, kEntrySignature)) return std::nullopt;
+    const EntryHeader entry = ReadEntryHeader(in);
+    // A body that does not fit in the file is as wrong as its signature.
+    if (entry.DataLength < 0 || entry.DataLength > in.remaining()) return std::nullopt;
+    return entry;
+  } catch (const RecordError&) {
+    return std::nullopt;
+  }
+}
+
 KeyRecord ReadKeyRecord(RecordReader& in) {
   KeyRecord record;
   record.RootKey = in.ReadLong();

@@ -171,7 +171,9 @@ TEST_F(FileManagerTest, StructsComeBackForEveryCombinationOfSteps) {
       const int32_t h = mgr_->CreateStoreFile(s, "tok", false);
       mgr_->StoreStruct("tag", h, c.key_type, c.hash, c.compress, ST_FWRULES, buffer);
       mgr_->FinalizeStoreFile(h);
-      if (c.key_type != EK_NONE || c.compress) EXPECT_NE(buffer, original) << "the caller gets the stored bytes";
+      if (c.key_type != EK_NONE || c.compress) {
+        EXPECT_NE(buffer, original) << "the caller gets the stored bytes";
+      }
       ClearLog();
       auto bag = mgr_->PlayBackStoreFile(s);
       ASSERT_EQ(bag->Count(), 1);
