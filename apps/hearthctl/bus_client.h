@@ -65,6 +65,10 @@ struct Io;
 // service's resolver, printed as "dns resolve" prints them.
 int ResolveViaService(const Command& self, const std::vector<std::string>& texts, long timeout_seconds, Io& io);
 
+// How the settings commands name a collection's owner: "the system
+// collection", "the guest profile" ("*") or "user SID".
+std::string SettingsOwnerText(const std::string& owner);
+
 // "settings get|set" while hearthd runs: the collections in its memory.
 // `owner` is empty for the system collection, else a user's SID ("*": the
 // guest profile).

@@ -19,12 +19,6 @@
 namespace hearthctl {
 namespace {
 
-std::string OwnerText(const std::string& owner) {
-  if (owner.empty()) return "the system collection";
-  if (owner == "*") return "the guest profile";
-  return "user " + owner;
-}
-
 // The object path of the collection that holds `owner`'s settings in the
 // service; empty when the service has another user loaded (*loaded says who).
 bool CollectionPath(BusClient& client, const std::string& owner, std::string* path, std::string* loaded,
@@ -95,6 +89,12 @@ std::string RunningOn() { return "hearthd is running on " + platform::MachineRoo
 
 }  // namespace
 
+std::string SettingsOwnerText(const std::string& owner) {
+  if (owner.empty()) return "the system collection";
+  if (owner == "*") return "the guest profile";
+  return "user " + owner;
+}
+
 int GetSettingViaService(const Command& self, const std::string& name, const std::string& owner, Io& io,
                          const std::function<int()>& from_file) {
   BusClient client;
@@ -107,7 +107,7 @@ int GetSettingViaService(const Command& self, const std::string& name, const std
   const std::optional<platform::Variant> value = ReadSetting(client, path, name, &error);
   if (!value) {
     if (!error.empty()) return Report(io, self, error, kExitFailure);
-    return Report(io, self, "no setting " + name + " in " + OwnerText(owner), kExitFailure);
+    return Report(io, self, "no setting " + name + " in " + SettingsOwnerText(owner), kExitFailure);
   }
   std::string text;
   if (!platform::Step([&] { text = platform::CStr(*value); })) {
@@ -129,7 +129,7 @@ int SetSettingViaService(const Command& self, const std::string& name, const pla
   if (path.empty()) {
     return Report(io, self,
                   RunningOn() + " with " + (loaded.empty() ? std::string("no user") : "user " + loaded) +
-                      " loaded: it would not see a change to " + OwnerText(owner) +
+                      " loaded: it would not see a change to " + SettingsOwnerText(owner) +
                       "'s file and may store over it; stop it first (hearthctl service stop) or switch to that user",
                   kExitFailure);
   }

@@ -22,12 +22,6 @@ namespace {
 
 const GroupRegistration kGroup{"settings", "look at the stored settings collections"};
 
-std::string OwnerText(const std::string& owner) {
-  if (owner.empty()) return "the system collection";
-  if (owner == "*") return "the guest profile";
-  return "user " + owner;
-}
-
 int Dump(const Command& self, const Arguments& args, Io& io) {
   ParsedArguments parsed;
   std::string error;
@@ -44,19 +38,19 @@ int Dump(const Command& self, const Arguments& args, Io& io) {
       io.out << snapshot.xml << "\n";
       return kExitOk;
     case settings::StoredSnapshot::Status::kMissing:
-      return Report(io, self, "no settings file for " + OwnerText(owner) + " (" + snapshot.path + ")", kExitFailure);
+      return Report(io, self, "no settings file for " + SettingsOwnerText(owner) + " (" + snapshot.path + ")", kExitFailure);
     case settings::StoredSnapshot::Status::kDamaged:
       break;
   }
   return Report(io, self,
-                "the settings file for " + OwnerText(owner) + " is damaged: " + snapshot.path +
+                "the settings file for " + SettingsOwnerText(owner) + " is damaged: " + snapshot.path +
                     " (a wrong checksum, too short, or not a settings snapshot for this owner)",
                 kExitFailure);
 }
 
 int DamagedFile(Io& io, const Command& self, const std::string& owner, const settings::StoredSnapshot& snapshot) {
   return Report(io, self,
-                "the settings file for " + OwnerText(owner) + " is damaged: " + snapshot.path +
+                "the settings file for " + SettingsOwnerText(owner) + " is damaged: " + snapshot.path +
                     " (a wrong checksum, too short, or not a settings snapshot for this owner); nothing changed",
                 kExitFailure);
 }
@@ -83,7 +77,7 @@ std::optional<ServiceState> ProbeService(Io& io, const Command& self, service::I
 int GetFromFile(const Command& self, const std::string& name, const std::string& owner, Io& io) {
   const settings::StoredSnapshot snapshot = settings::ReadStoredSnapshot(owner);
   if (snapshot.status == settings::StoredSnapshot::Status::kMissing) {
-    return Report(io, self, "no settings file for " + OwnerText(owner) + " (" + snapshot.path + ")", kExitFailure);
+    return Report(io, self, "no settings file for " + SettingsOwnerText(owner) + " (" + snapshot.path + ")", kExitFailure);
   }
   if (snapshot.status == settings::StoredSnapshot::Status::kDamaged) return DamagedFile(io, self, owner, snapshot);
   settings::cSettings collection;
@@ -92,7 +86,7 @@ int GetFromFile(const Command& self, const std::string& name, const std::string&
   const std::string full = platform::LCase(name.find('.') == std::string::npos ? collection.Namespace() + "." + name
                                                                                : name);
   if (!collection.Exists(full)) {
-    return Report(io, self, "no setting " + name + " in " + OwnerText(owner), kExitFailure);
+    return Report(io, self, "no setting " + name + " in " + SettingsOwnerText(owner), kExitFailure);
   }
   const platform::Variant value = collection.GetValue(name);
   io.out << platform::CStr(value) << "\n";
