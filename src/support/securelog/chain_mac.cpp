@@ -15,6 +15,18 @@ namespace {
 
 }  // namespace
 
+std::string LittleEndian(uint64_t value, int bytes) {
+  std::string out(static_cast<size_t>(bytes), '\0');
+  for (int i = 0; i < bytes; ++i) out[static_cast<size_t>(i)] = static_cast<char>((value >> (8 * i)) & 0xff);
+  return out;
+}
+
+uint64_t ReadLittleEndian(const char* bytes, int count) {
+  uint64_t value = 0;
+  for (int i = count - 1; i >= 0; --i) value = (value << 8) | static_cast<unsigned char>(bytes[i]);
+  return value;
+}
+
 // A context keyed once; each computation works on a copy of it, which saves
 // the key schedule per entry.
 struct ChainMac::Context {
@@ -54,9 +66,38 @@ Mac ChainMac::Compute(std::initializer_list<std::string_view> parts) const {
 }
 
 Mac ChainMac::Entry(const Mac& previous, uint64_t index, std::string_view payload) const {
-  char number[8];
-  for (int i = 0; i < 8; ++i) number[i] = static_cast<char>((index >> (8 * i)) & 0xff);
-  return Compute({AsText(previous), std::string_view(number, 8), payload});
+  const std::string number = LittleEndian(index, 8);
+  return Compute({AsText(previous), number, payload});
+}
+
+ChainMac::EntryHash::EntryHash(const ChainMac& mac, const Mac& previous, uint64_t index)
+    : ctx_(EVP_MAC_CTX_dup(mac.context_->keyed)) {
+  if (ctx_ == nullptr) Fail("out of memory");
+  Add(AsText(previous));
+  Add(LittleEndian(index, 8));
+}
+
+ChainMac::EntryHash::~EntryHash() { EVP_MAC_CTX_free(static_cast<EVP_MAC_CTX*>(ctx_)); }
+
+void ChainMac::EntryHash::Add(std::string_view piece) {
+  if (EVP_MAC_update(static_cast<EVP_MAC_CTX*>(ctx_), reinterpret_cast<const unsigned char*>(piece.data()),
+                     piece.size()) != 1) {
+    Fail("the keyed hash failed");
+  }
+}
+
+Mac ChainMac::EntryHash::Finish() {
+  Mac out{};
+  size_t length = 0;
+  if (EVP_MAC_final(static_cast<EVP_MAC_CTX*>(ctx_), out.data(), &length, out.size()) != 1 || length != out.size()) {
+    Fail("the keyed hash failed");
+  }
+  return out;
+}
+
+Mac ChainMac::Mark(const Mac& previous, uint64_t read, uint64_t synced, uint32_t flags) const {
+  return Compute({AsText(previous), std::string(8, '\xff'), "mark", LittleEndian(read, 8), LittleEndian(synced, 8),
+                  LittleEndian(flags, 4)});
 }
 
 Mac ChainMac::Start(std::string_view nonce, std::string_view folded_name) const {

@@ -3,6 +3,7 @@
 #include <openssl/rand.h>
 
 #include <cstring>
+#include <utility>
 
 #include "platform/basic/err.h"
 
@@ -20,12 +21,6 @@ int HexValue(char c) {
   if (c >= 'a' && c <= 'f') return c - 'a' + 10;
   if (c >= 'A' && c <= 'F') return c - 'A' + 10;
   return -1;
-}
-
-uint32_t ReadLength(std::string_view bytes, size_t at) {
-  uint32_t value = 0;
-  for (int i = 3; i >= 0; --i) value = (value << 8) | static_cast<unsigned char>(bytes[at + static_cast<size_t>(i)]);
-  return value;
 }
 
 std::optional<uint64_t> WholeNumber(std::string_view text) {
@@ -122,67 +117,64 @@ std::string EncodeRecord(std::string_view payload, const Mac& mac) {
   std::string record;
   record.reserve(kRecordOverhead + payload.size());
   record += kRecordTag;
-  const uint32_t length = static_cast<uint32_t>(payload.size());
-  for (int i = 0; i < 4; ++i) record += static_cast<char>((length >> (8 * i)) & 0xff);
+  record += LittleEndian(payload.size(), 4);
   record += payload;
   record += AsText(mac);
   return record;
 }
 
-ScannedLog ScanLog(std::string_view bytes) {
-  ScannedLog log;
-  if (bytes.empty()) return log;
-  if (bytes.size() < kHeaderSize || bytes.substr(0, kHeaderMagic.size()) != kHeaderMagic ||
-      bytes[kHeaderSize - 1] != '\n' || !HexBytes(bytes.substr(kHeaderMagic.size(), kNonceLength))) {
-    log.damage = "the file does not start with a secure log header";
-    return log;
-  }
-  log.has_header = true;
-  log.nonce = std::string(bytes.substr(kHeaderMagic.size(), kNonceLength));
-  size_t at = kHeaderSize;
-  log.whole_end = at;
-  while (at < bytes.size()) {
-    const size_t left = bytes.size() - at;
-    if (bytes[at] != kRecordTag) {
-      log.damage = "damaged record at byte " + std::to_string(at);
-      return log;
-    }
-    if (left < 5) {
-      log.damage = "torn record at byte " + std::to_string(at);
-      return log;
-    }
-    const uint64_t length = ReadLength(bytes, at + 1);
-    if (length + kRecordOverhead > left) {
-      log.damage = "torn record at byte " + std::to_string(at);
-      return log;
-    }
-    ScannedEntry entry;
-    entry.payload = std::string(bytes.substr(at + 5, length));
-    std::memcpy(entry.mac.data(), bytes.data() + at + 5 + length, entry.mac.size());
-    log.entries.push_back(std::move(entry));
-    at += kRecordOverhead + length;
-    log.whole_end = at;
-  }
-  return log;
+std::string EncodeMark(uint64_t read, uint64_t synced, uint32_t flags, const Mac& mac) {
+  std::string record(1, kMarkTag);
+  record += LittleEndian(read, 8);
+  record += LittleEndian(synced, 8);
+  record += LittleEndian(flags, 4);
+  record += AsText(mac);
+  return record;
 }
 
-std::optional<ChainBreak> CheckChain(const ChainMac& mac, const ScannedLog& log, std::string_view folded_name) {
-  if (!log.has_header) return std::nullopt;
-  Mac previous = mac.Start(log.nonce, folded_name);
-  for (size_t i = 0; i < log.entries.size(); ++i) {
-    const ScannedEntry& entry = log.entries[i];
-    if (mac.Entry(previous, i, entry.payload) != entry.mac) {
-      return ChainBreak{i, "entry " + std::to_string(i + 1) +
-                               " does not verify (edited, removed, reordered or written with another key)"};
-    }
-    previous = entry.mac;
+std::string EncodeSeal(const SealRecord& seal) {
+  std::string record(1, kSealTag);
+  record += LittleEndian(seal.epoch, 8);
+  record += LittleEndian(seal.next_epoch, 8);
+  record += LittleEndian(seal.entries, 8);
+  record += AsText(seal.chain);
+  record += AsText(seal.mac);
+  return record;
+}
+
+SealRecord DecodeSeal(std::string_view record) {
+  SealRecord seal;
+  seal.epoch = ReadLittleEndian(record.data() + 1, 8);
+  seal.next_epoch = ReadLittleEndian(record.data() + 9, 8);
+  seal.entries = ReadLittleEndian(record.data() + 17, 8);
+  std::memcpy(seal.chain.data(), record.data() + 25, 32);
+  std::memcpy(seal.mac.data(), record.data() + 57, 32);
+  return seal;
+}
+
+std::string MarkFlagsText(uint32_t flags) {
+  static constexpr std::pair<uint32_t, const char*> kWords[] = {
+      {kMarkStateMissing, "the state file was missing"},
+      {kMarkStateUnverified, "the state file did not verify"},
+      {kMarkStateRolledBack, "the state file was older than the log"},
+      {kMarkStateOtherGeneration, "the state file belonged to another generation"},
+      {kMarkSalvaged, "the entries were carried over from a damaged file"},
+      {kMarkRestored, "a mark lost in a crash was written again"},
+  };
+  std::string text;
+  for (const auto& [flag, words] : kWords) {
+    if ((flags & flag) == 0) continue;
+    if (!text.empty()) text += "; ";
+    text += words;
   }
-  return std::nullopt;
+  return text;
 }
 
 std::string EncodeState(const ChainMac& mac, const LogState& state) {
   std::string text = "nonce " + state.nonce + "\nread " + std::to_string(state.read) + "\nsynced " +
-                     std::to_string(state.synced) + "\nlast " + HexText(AsText(state.last)) + "\n";
+                     std::to_string(state.synced) + "\nlast " + HexText(AsText(state.last)) + "\nmarks " +
+                     std::to_string(state.marks) + "\nprevious " + (state.previous.empty() ? "-" : state.previous) +
+                     "\n";
   return text + "mac " + HexText(AsText(mac.Compute({"hearth secure log state", text}))) + "\n";
 }
 
@@ -206,10 +198,12 @@ std::optional<LogState> DecodeState(const ChainMac& mac, std::string_view text) 
     std::string_view key = line.substr(0, blank), value = line.substr(blank + 1);
     if (key == "nonce") {
       state.nonce = std::string(value);
-    } else if (key == "read" || key == "synced") {
+    } else if (key == "read" || key == "synced" || key == "marks") {
       std::optional<uint64_t> number = WholeNumber(value);
       if (!number) return std::nullopt;
-      (key == "read" ? state.read : state.synced) = *number;
+      (key == "read" ? state.read : key == "synced" ? state.synced : state.marks) = *number;
+    } else if (key == "previous") {
+      state.previous = value == "-" ? std::string() : std::string(value);
     } else if (key == "last") {
       std::optional<std::string> bytes = HexBytes(value);
       if (!bytes || bytes->size() != state.last.size()) return std::nullopt;
@@ -219,7 +213,8 @@ std::optional<LogState> DecodeState(const ChainMac& mac, std::string_view text) 
     }
     ++seen;
   }
-  if (seen != 4) return std::nullopt;
+  // Four lines from before mark records, six since.
+  if (seen != 4 && seen != 6) return std::nullopt;
   return state;
 }
 

@@ -12,11 +12,12 @@ namespace support::securelog {
 // <root>/keys/securelog.key
 std::string MachineKeyPath();
 
-// The key in `path`, creating the file when it is missing. Two processes that
-// create it at once end up with the same key (the file appears whole or not
-// at all). Raises platform::BasicError when the file cannot be made or holds
-// something else than a key: a damaged key file is never replaced, because
-// every existing log depends on it.
+// The key in `path`, creating the file when it is missing. Two threads or
+// processes that create it at once end up with the same key: the file is
+// written whole under no name (or a unique work name) and then linked into
+// place, so it appears whole or not at all. A file of another size is
+// damage: it is kept aside ("<path>.damaged.<time>"), reported, and a new key
+// made. Raises platform::BasicError when no key can be made or read.
 MacKey LoadOrCreateMachineKey(const std::string& path);
 
 }  // namespace support::securelog

@@ -10,17 +10,23 @@
 #include <cstring>
 #include <ctime>
 #include <filesystem>
+#include <utility>
 
 #include "platform/basic/err.h"
 #include "platform/fs/durable.h"
 #include "support/diagnostics/diagnostics.h"
 #include "support/securelog/log_check.h"
 #include "support/securelog/machine_key.h"
+#include "support/securelog/seal_keys.h"
 
 namespace support {
 
+using securelog::ChainPoint;
 using securelog::LogState;
-using securelog::ScannedLog;
+using securelog::ScanHooks;
+using securelog::ScanResult;
+using securelog::StateCheck;
+using securelog::StateStanding;
 
 namespace {
 
@@ -29,6 +35,28 @@ namespace {
 }
 
 std::string ErrnoText() { return std::strerror(errno); }
+
+// A name beside `path` that nothing holds yet: path + suffix + time, with a
+// count after it when that is taken.
+std::string AsideName(const std::string& path, const std::string& suffix) {
+  const std::string base = path + suffix + std::to_string(std::time(nullptr));
+  std::string name = base;
+  for (int i = 1; ::access(name.c_str(), F_OK) == 0; ++i) name = base + "-" + std::to_string(i);
+  return name;
+}
+
+std::function<void(std::string_view)>& DurabilityObserver() {
+  static std::function<void(std::string_view)> observer;
+  return observer;
+}
+
+void Observe(std::string_view step) {
+  if (DurabilityObserver()) DurabilityObserver()(step);
+}
+
+int OpenLogFile(const std::string& path) {
+  return ::open(path.c_str(), O_RDWR | O_CREAT | O_APPEND | O_CLOEXEC | O_NOFOLLOW, 0600);
+}
 
 bool WriteAll(int fd, std::string_view data) {
   while (!data.empty()) {
@@ -56,7 +84,7 @@ class SecureLogFile::Lock {
         case platform::fs::SharedMutexFile::Taken::kTaken: return;
         case platform::fs::SharedMutexFile::Taken::kOwnerDied:
           // A holder died in the middle: look at the whole file again.
-          log_.known_size_ = UINT64_MAX;
+          log_.known_valid_ = false;
           return;
         case platform::fs::SharedMutexFile::Taken::kFailed: Fail("cannot lock the log: " + ErrnoText());
       }
@@ -80,6 +108,10 @@ class SecureLogFile::Lock {
   const bool shared_;
 };
 
+void SetSecureLogDurabilityObserverForTesting(std::function<void(std::string_view)> observer) {
+  DurabilityObserver() = std::move(observer);
+}
+
 SecureLogFile::SecureLogFile(std::string folder, std::string key_path)
     : folder_(std::move(folder)), key_path_(std::move(key_path)) {
   if (key_path_.empty()) key_path_ = securelog::MachineKeyPath();
@@ -96,7 +128,7 @@ void SecureLogFile::Open(const std::string& log_name, const std::string& /*log_i
   std::filesystem::create_directories(folder_, ignored);
   const std::string stem = securelog::LogFileStem(log_name);
   std::string log_path = folder_ + "/" + stem + securelog::kLogSuffix;
-  int fd = ::open(log_path.c_str(), O_RDWR | O_CREAT | O_APPEND | O_CLOEXEC | O_NOFOLLOW, 0600);
+  int fd = OpenLogFile(log_path);
   if (fd < 0) Fail("cannot open " + log_path + ": " + ErrnoText());
   if (fd_ >= 0) ::close(fd_);
   fd_ = fd;
@@ -104,7 +136,8 @@ void SecureLogFile::Open(const std::string& log_name, const std::string& /*log_i
   folded_ = securelog::FoldedLogName(log_name);
   log_path_ = std::move(log_path);
   state_path_ = folder_ + "/" + stem + securelog::kStateSuffix;
-  known_size_ = UINT64_MAX;
+  known_valid_ = false;
+  read_point_.reset();
   reported_.clear();
   // Without the shared lock file (a folder that cannot hold one), the file
   // lock on the log serves; said once, as objects that lock differently do
@@ -122,190 +155,379 @@ void SecureLogFile::RequireOpen() const {
   if (fd_ < 0) Fail("the log is not open");
 }
 
-std::string SecureLogFile::ReadFile() const {
-  std::string bytes;
-  char buffer[65536];
-  off_t at = 0;
-  for (;;) {
-    ssize_t got = ::pread(fd_, buffer, sizeof buffer, at);
-    if (got < 0 && errno == EINTR) continue;
-    if (got < 0) Fail("cannot read " + log_path_ + ": " + ErrnoText());
-    if (got == 0) break;
-    bytes.append(buffer, static_cast<size_t>(got));
-    at += got;
-  }
-  return bytes;
-}
+std::optional<std::string> SecureLogFile::ReadStateText() const { return platform::fs::ReadWholeFile(state_path_); }
 
-void SecureLogFile::Learn(const ScannedLog& log) {
-  has_header_ = log.has_header;
-  nonce_ = log.nonce;
-  count_ = log.entries.size();
-  last_ = log.entries.empty() ? (log.has_header ? mac_->Start(log.nonce, folded_) : securelog::Mac{})
-                              : log.entries.back().mac;
-  known_size_ = log.whole_end;
-  clean_ = log.damage.empty();
-}
-
-void SecureLogFile::ReportProblems(const ScannedLog& log) {
-  std::vector<std::string> problems =
-      securelog::LogProblems(*mac_, log, folded_, platform::fs::ReadWholeFile(state_path_));
-  for (const std::string& problem : problems) {
-    if (std::find(reported_.begin(), reported_.end(), problem) != reported_.end()) continue;
-    reported_.push_back(problem);
-    ReportDiagnostic("SecureLog - secure log '" + name_ + "' (" + log_path_ + ") does not verify: " + problem);
-  }
+StateCheck SecureLogFile::CheckState(const std::optional<std::string>& state_text) const {
+  return securelog::CheckState(mac_.get(), known_, folded_, state_text);
 }
 
 void SecureLogFile::NoteChange() {
   if (shared_lock_.IsOpen()) seen_changes_ = shared_lock_.Bump();
 }
 
-void SecureLogFile::FollowPath() {
-  if (!shared_lock_.IsOpen()) return;  // the file lock is on this descriptor
+bool SecureLogFile::FollowPath() {
   struct stat open_file {}, at_path {};
   if (::fstat(fd_, &open_file) != 0) Fail("cannot read " + log_path_ + ": " + ErrnoText());
   if (::stat(log_path_.c_str(), &at_path) == 0 && at_path.st_dev == open_file.st_dev &&
       at_path.st_ino == open_file.st_ino) {
-    return;
+    return false;
   }
-  int fd = ::open(log_path_.c_str(), O_RDWR | O_CREAT | O_APPEND | O_CLOEXEC | O_NOFOLLOW, 0600);
+  int fd = OpenLogFile(log_path_);
   if (fd < 0) Fail("cannot open " + log_path_ + ": " + ErrnoText());
+  // With the file lock, the new file is locked before the old one is let go
+  // (closing it drops its lock); the caller's Lock then releases the new one.
+  if (!shared_lock_.IsOpen()) ::flock(fd, LOCK_EX);
   ::close(fd_);
   fd_ = fd;
+  known_valid_ = false;
+  read_point_.reset();
+  return true;
+}
+
+void SecureLogFile::Learn(ScanResult log) {
+  known_ = std::move(log);
+  known_.captured.clear();
+  known_valid_ = true;
 }
 
 void SecureLogFile::Refresh(bool repair) {
+  FollowPath();
   // Nobody changed the log since this object last looked, and its size is
   // what this object left (a hand edit that changes the size is seen too).
-  if (clean_ && known_size_ != UINT64_MAX && (!shared_lock_.IsOpen() || shared_lock_.Changes() == seen_changes_)) {
+  if (known_valid_ && (!repair || !needs_repair_) &&
+      (!shared_lock_.IsOpen() || shared_lock_.Changes() == seen_changes_)) {
     const off_t end = ::lseek(fd_, 0, SEEK_END);
     if (end < 0) Fail("cannot read " + log_path_ + ": " + ErrnoText());
-    if (static_cast<uint64_t>(end) == known_size_) return;
+    if (static_cast<uint64_t>(end) == known_.size) return;
   }
-  FollowPath();
-  seen_changes_ = shared_lock_.Changes();
-  ScannedLog log = securelog::ScanLog(ReadFile());
-  ReportProblems(log);
-  if (repair && !log.damage.empty()) {
-    const bool torn = log.has_header && log.damage.rfind("torn", 0) == 0;
-    NoteChange();
-    if (torn) {
-      // A record cut short by a process that died in the middle of writing
-      // it: it was never acknowledged, so it goes.
-      if (::ftruncate(fd_, static_cast<off_t>(log.whole_end)) != 0) Fail("cannot repair " + log_path_);
-      ReportDiagnostic("SecureLog - secure log '" + name_ + "': cut off a torn last record at byte " +
-                       std::to_string(log.whole_end));
-    } else {
-      // Damage in the middle: the file is kept aside as evidence and the log
-      // goes on in a new file.
-      const std::string aside = log_path_ + ".damaged." + std::to_string(std::time(nullptr));
-      if (::rename(log_path_.c_str(), aside.c_str()) != 0) Fail("cannot move aside " + log_path_);
-      ReportDiagnostic("SecureLog - secure log '" + name_ + "' is damaged; kept as " + aside +
-                       ", a new log is started");
-      int fd = ::open(log_path_.c_str(), O_RDWR | O_CREAT | O_APPEND | O_CLOEXEC | O_NOFOLLOW, 0600);
-      if (fd < 0) Fail("cannot open " + log_path_ + ": " + ErrnoText());
-      // The new file is locked before the old one is let go (closing it
-      // drops its lock); the caller's Lock then releases the new one.
-      if (!shared_lock_.IsOpen()) ::flock(fd, LOCK_EX);
-      ::close(fd_);
-      fd_ = fd;
-      log = ScannedLog{};
+  seen_changes_ = shared_lock_.IsOpen() ? shared_lock_.Changes() : 0;
+  const std::optional<std::string> state_text = ReadStateText();
+  ScanHooks hooks;
+  if (state_text) {
+    if (std::optional<LogState> state = securelog::DecodeState(*mac_, *state_text)) {
+      hooks.capture_at = {state->synced, state->read};
     }
   }
-  Learn(log);
+  securelog::FileSource source(fd_, log_path_);
+  ScanResult log = known_valid_ && known_.clean()
+                       ? securelog::ContinueScan(source, mac_.get(), folded_, known_, known_.end, hooks)
+                       : securelog::ScanLog(source, mac_.get(), folded_, hooks);
+  const StateCheck check = securelog::CheckState(mac_.get(), log, folded_, state_text);
+  ReportProblems(log, check);
+  if (const ChainPoint* point = log.Captured(check.state.read)) read_point_ = *point;
+  if (read_point_ && (read_point_->entries != check.state.read || !log.clean())) read_point_.reset();
+  const bool pending = !log.damage.empty() || check.standing == StateStanding::kInterruptedStart ||
+                       check.standing == StateStanding::kInterruptedClear;
+  Learn(std::move(log));
+  needs_repair_ = pending;
+  if (repair && pending) {
+    Repair(known_, check);
+    needs_repair_ = false;
+  }
 }
 
-LogState SecureLogFile::ReadState(const ScannedLog& log) {
-  return securelog::CurrentState(*mac_, log, folded_, platform::fs::ReadWholeFile(state_path_), nullptr);
+void SecureLogFile::ReportProblems(const ScanResult& log, const StateCheck& check) {
+  for (const std::string& problem : securelog::LogProblems(log, check)) {
+    if (std::find(reported_.begin(), reported_.end(), problem) != reported_.end()) continue;
+    reported_.push_back(problem);
+    ReportDiagnostic("SecureLog - secure log '" + name_ + "' (" + log_path_ + ") does not verify: " + problem);
+  }
+}
+
+void SecureLogFile::Repair(ScanResult& log, const StateCheck& check) {
+  if (check.standing == StateStanding::kInterruptedClear || check.standing == StateStanding::kInterruptedStart) {
+    // The state file already records the new generation: the log catches up.
+    NoteChange();
+    if (::ftruncate(fd_, 0) != 0) Fail("cannot clear " + log_path_ + ": " + ErrnoText());
+    const securelog::Mac start = mac_->Start(check.state.nonce, folded_);
+    const securelog::Mac mark = mac_->Mark(start, 0, 0, 0);
+    AppendBytes(securelog::EncodeHeader(check.state.nonce) + securelog::EncodeMark(0, 0, 0, mark));
+    securelog::FileSource source(fd_, log_path_);
+    Learn(securelog::ScanLog(source, mac_.get(), folded_));
+    read_point_.reset();
+    return;
+  }
+  if (log.damage.empty()) return;
+  // Only the file's real tail can be torn: a record cut short by the end of
+  // the file, never synced, with nothing found after it. It was never
+  // acknowledged, so it goes.
+  if (log.torn_tail && log.damage.size() == 1 && log.end.entries >= check.state.synced) {
+    NoteChange();
+    if (::ftruncate(fd_, static_cast<off_t>(log.end.offset)) != 0) Fail("cannot repair " + log_path_);
+    ReportDiagnostic("SecureLog - secure log '" + name_ + "': cut off a torn last record at byte " +
+                     std::to_string(log.end.offset));
+    log.damage.clear();
+    log.torn_tail = false;
+    log.size = log.end.offset;
+    return;
+  }
+  Salvage(log, check);
+}
+
+void SecureLogFile::Salvage(ScanResult& damaged, const StateCheck& check) {
+  const ScanResult log = damaged;  // `damaged` is this object's knowledge, which is replaced below
+  // Any other damage keeps every byte: the file is kept aside as evidence,
+  // and every entry that can still be found and verified goes on in a new
+  // file, in order, with the read marks it had.
+  const std::string aside = AsideName(log_path_, ".damaged.");
+  NoteChange();
+  if (::rename(log_path_.c_str(), aside.c_str()) != 0) Fail("cannot move aside " + log_path_ + ": " + ErrnoText());
+  const int old_fd = fd_;
+  fd_ = OpenLogFile(log_path_);
+  if (fd_ < 0) {
+    fd_ = old_fd;
+    Fail("cannot open " + log_path_ + ": " + ErrnoText());
+  }
+  if (!shared_lock_.IsOpen()) ::flock(fd_, LOCK_EX);
+  if (::access(state_path_.c_str(), F_OK) == 0) {
+    ::rename(state_path_.c_str(), (aside + securelog::kStateSuffix).c_str());
+  }
+  known_ = ScanResult{};
+  StartGeneration(securelog::kMarkSalvaged, log.nonce);
+
+  const uint64_t old_read = std::min<uint64_t>(check.state.read, log.end.entries);
+  uint64_t carried = 0, carried_read = 0;
+  std::string batch;
+  ChainPoint& end = known_.end;
+  ScanHooks hooks;
+  hooks.payloads_from = 0;
+  hooks.entry = [&](uint64_t index, std::string_view payload) {
+    const securelog::Mac mac = mac_->Entry(end.last, end.entries, payload);
+    batch += securelog::EncodeRecord(payload, mac);
+    end.offset += securelog::kRecordOverhead + payload.size();
+    end.last = end.last_entry = mac;
+    ++end.entries;
+    ++carried;
+    if (index < old_read) ++carried_read;
+    if (batch.size() >= (1u << 20)) {
+      AppendBytes(batch);
+      batch.clear();
+    }
+  };
+  {
+    securelog::FileSource source(old_fd, aside);
+    securelog::ScanLog(source, mac_.get(), folded_, hooks);
+  }
+  ::close(old_fd);
+  AppendBytes(batch);
+  known_.size = end.offset;
+  if (::fdatasync(fd_) != 0) Fail("cannot sync " + log_path_ + ": " + ErrnoText());
+  StateCheck fresh;
+  fresh.standing = StateStanding::kAgrees;
+  WriteMarks(carried_read, carried, fresh);
+  read_point_.reset();
+  ReportDiagnostic("SecureLog - secure log '" + name_ + "' is damaged; kept as " + aside + ", " +
+                   std::to_string(carried) + " entries carried into a new log, " +
+                   std::to_string(log.end.entries - carried) + " lost");
+}
+
+void SecureLogFile::AppendBytes(const std::string& bytes) {
+  if (bytes.empty()) return;
+  NoteChange();
+  const off_t before = ::lseek(fd_, 0, SEEK_END);
+  if (!WriteAll(fd_, bytes)) {
+    const std::string reason = ErrnoText();
+    // Nothing half-written stays behind to hide later entries.
+    if (before < 0 || ::ftruncate(fd_, before) != 0) known_valid_ = false;
+    Fail("cannot append to " + log_path_ + ": " + reason);
+  }
 }
 
 void SecureLogFile::WriteState(const LogState& state) {
+  Observe("write state");
   if (!platform::fs::WriteFileDurably(state_path_, securelog::EncodeState(*mac_, state))) {
     Fail("cannot write " + state_path_);
   }
   ::chmod(state_path_.c_str(), 0600);
 }
 
-void SecureLogFile::StartGeneration() {
-  const std::string nonce = securelog::NewNonce();
+void SecureLogFile::KeepStateAside(const std::string& why) {
+  if (::access(state_path_.c_str(), F_OK) != 0) return;
+  const std::string aside = AsideName(state_path_, ".rejected.");
+  if (::rename(state_path_.c_str(), aside.c_str()) != 0) Fail("cannot move aside " + state_path_ + ": " + ErrnoText());
+  ReportDiagnostic("SecureLog - secure log '" + name_ + "': " + why + "; the state file is kept as " + aside);
+}
+
+void SecureLogFile::StartGeneration(uint32_t flags, const std::string& previous) {
+  LogState state;
+  state.nonce = securelog::NewNonce();
+  state.marks = 1;
+  state.previous = previous;
+  state.last = mac_->Start(state.nonce, folded_);
+  WriteState(state);
   NoteChange();
-  if (!WriteAll(fd_, securelog::EncodeHeader(nonce))) Fail("cannot write " + log_path_ + ": " + ErrnoText());
-  has_header_ = true;
-  nonce_ = nonce;
-  count_ = 0;
-  last_ = mac_->Start(nonce, folded_);
-  known_size_ = securelog::kHeaderSize;
-  clean_ = true;
+  if (::ftruncate(fd_, 0) != 0) Fail("cannot clear " + log_path_ + ": " + ErrnoText());
+  const securelog::Mac mark = mac_->Mark(state.last, 0, 0, flags);
+  const std::string bytes = securelog::EncodeHeader(state.nonce) + securelog::EncodeMark(0, 0, flags, mark);
+  AppendBytes(bytes);
+  ScanResult log;
+  log.has_header = true;
+  log.nonce = state.nonce;
+  log.size = bytes.size();
+  log.end.offset = bytes.size();
+  log.end.last = mark;
+  log.end.last_entry = state.last;
+  log.marks = 1;
+  log.last_mark = securelog::FoundMark{securelog::kHeaderSize, 0, 0, 0, flags, mark};
+  if (flags != 0) log.flagged_marks.push_back(*log.last_mark);
+  Learn(std::move(log));
+  read_point_ = known_.end;
+}
+
+void SecureLogFile::WriteMarks(uint64_t read, uint64_t synced, const StateCheck& check) {
+  uint32_t flags = 0;
+  if (securelog::IsEvidence(check.standing)) {
+    flags = securelog::FlagOf(check.standing);
+    KeepStateAside(securelog::MarkFlagsText(flags));
+  }
+  LogState state;
+  state.nonce = known_.nonce;
+  state.read = read;
+  state.synced = synced;
+  state.last = known_.end.last_entry;
+  state.marks = known_.marks + 1;
+  WriteState(state);
+  const securelog::Mac mark = mac_->Mark(known_.end.last, read, synced, flags);
+  Observe("append mark");
+  AppendBytes(securelog::EncodeMark(read, synced, flags, mark));
+  securelog::FoundMark found{known_.end.offset, known_.end.entries, read, synced, flags, mark};
+  known_.end.offset += securelog::kMarkSize;
+  known_.end.last = mark;
+  known_.size = known_.end.offset;
+  known_.marks = state.marks;
+  known_.last_mark = found;
+  if (flags != 0) known_.flagged_marks.push_back(found);
 }
 
 void SecureLogFile::Append(const std::string& entry) {
   RequireOpen();
+  if (entry.size() > securelog::kMaxEntrySize) {
+    Fail("an entry of " + std::to_string(entry.size()) + " bytes is larger than a secure log takes (" +
+         std::to_string(securelog::kMaxEntrySize) + ")");
+  }
+  AdvanceSealing();
   Lock lock(*this);
   Refresh(true);
-  if (!has_header_) StartGeneration();
-  const securelog::Mac mac = mac_->Entry(last_, count_, entry);
-  const std::string record = securelog::EncodeRecord(entry, mac);
-  NoteChange();
-  if (!WriteAll(fd_, record)) {
-    const std::string reason = ErrnoText();
-    // Nothing half-written stays behind to hide later entries.
-    if (::ftruncate(fd_, static_cast<off_t>(known_size_)) != 0) known_size_ = UINT64_MAX;
-    Fail("cannot append to " + log_path_ + ": " + reason);
-  }
-  known_size_ += record.size();
-  ++count_;
-  last_ = mac;
+  if (!known_.has_header) StartGeneration(0, {});
+  ChainPoint& end = known_.end;
+  const securelog::Mac mac = mac_->Entry(end.last, end.entries, entry);
+  AppendBytes(securelog::EncodeRecord(entry, mac));
+  end.offset += securelog::kRecordOverhead + entry.size();
+  end.last = end.last_entry = mac;
+  ++end.entries;
+  known_.size = end.offset;
 }
 
 std::string SecureLogFile::GetEntries(bool only_unread, bool mark_read) {
   RequireOpen();
+  AdvanceSealing();
   Lock lock(*this);
-  ScannedLog log = securelog::ScanLog(ReadFile());
-  ReportProblems(log);
-  LogState state = ReadState(log);
-  const uint64_t count = log.entries.size();
-  const uint64_t read = std::min<uint64_t>(state.read, count);
+  Refresh(mark_read);
+  const StateCheck check = CheckState(ReadStateText());
+  const uint64_t count = known_.end.entries;
+  const uint64_t read = std::min<uint64_t>(check.state.read, count);
+  const uint64_t from = only_unread ? read : 0;
   std::string text;
-  for (uint64_t i = only_unread ? read : 0; i < count; ++i) {
-    text += log.entries[i].payload;
-    text += "\r\n";
+  if (known_.has_header && from < count) {
+    ScanHooks hooks;
+    hooks.payloads_from = from;
+    hooks.entry = [&text](uint64_t, std::string_view payload) {
+      text += payload;
+      text += "\r\n";
+    };
+    securelog::FileSource source(fd_, log_path_);
+    // Only the unread part is read again when its start is known.
+    if (from == read && read_point_ && read_point_->entries == read && known_.clean()) {
+      securelog::ContinueScan(source, mac_.get(), folded_, known_, *read_point_, hooks);
+    } else {
+      securelog::ScanLog(source, mac_.get(), folded_, hooks);
+    }
   }
-  if (mark_read && log.has_header && read != count) {
-    state.read = count;
-    WriteState(state);
+  if (mark_read && known_.has_header && (read != count || securelog::IsEvidence(check.standing))) {
+    // The entries the mark counts are on disk before the mark is saved.
+    Observe("sync log");
+    if (::fdatasync(fd_) != 0) Fail("cannot sync " + log_path_ + ": " + ErrnoText());
+    WriteMarks(count, count, check);
+    read_point_ = known_.end;
   }
   return text;
 }
 
 void SecureLogFile::Sync() {
   if (fd_ < 0) return;
+  AdvanceSealing();
   Lock lock(*this);
-  Refresh(false);
+  Refresh(true);
+  Observe("sync log");
   if (::fdatasync(fd_) != 0) Fail("cannot sync " + log_path_ + ": " + ErrnoText());
-  if (!has_header_) return;
-  ScannedLog log;
-  log.has_header = true;
-  log.nonce = nonce_;
-  LogState state = ReadState(log);
-  if (state.synced == count_ && state.last == last_) return;
-  state.synced = count_;
-  state.last = last_;
-  WriteState(state);
+  if (!known_.has_header) return;
+  const StateCheck check = CheckState(ReadStateText());
+  if (check.standing == StateStanding::kAgrees && check.state.synced == known_.end.entries &&
+      check.state.last == known_.end.last_entry) {
+    return;
+  }
+  const uint64_t read = std::min<uint64_t>(check.state.read, known_.end.entries);
+  WriteMarks(read, known_.end.entries, check);
 }
 
 void SecureLogFile::Clear() {
   RequireOpen();
+  AdvanceSealing();
   Lock lock(*this);
-  NoteChange();
-  if (::ftruncate(fd_, 0) != 0) Fail("cannot clear " + log_path_ + ": " + ErrnoText());
-  StartGeneration();
-  if (::fsync(fd_) != 0) Fail("cannot sync " + log_path_ + ": " + ErrnoText());
-  LogState state;
-  state.nonce = nonce_;
-  state.last = last_;
-  WriteState(state);
+  Refresh(false);
+  const StateCheck check = CheckState(ReadStateText());
+  uint32_t flags = 0;
+  if (securelog::IsEvidence(check.standing)) {
+    flags = securelog::FlagOf(check.standing);
+    KeepStateAside(securelog::MarkFlagsText(flags));
+  }
+  if (!known_.damage.empty()) {
+    // A damaged file is evidence: it is kept aside, not emptied.
+    const std::string aside = AsideName(log_path_, ".damaged.");
+    NoteChange();
+    if (::rename(log_path_.c_str(), aside.c_str()) != 0) Fail("cannot move aside " + log_path_ + ": " + ErrnoText());
+    FollowPath();
+    ReportDiagnostic("SecureLog - secure log '" + name_ + "' is damaged; kept as " + aside + " before clearing");
+  }
+  StartGeneration(flags, known_.nonce);
+  needs_repair_ = false;
   reported_.clear();
+}
+
+void SecureLogFile::AdvanceSealing() {
+  const std::time_t now = securelog::SealClockNow();
+  if (now < seal_due_) return;
+  try {
+    const std::time_t next = securelog::AdvanceSealing(folder_, key_path_, now);
+    // Without sealing, whether setup-keys has run is looked at once a minute.
+    seal_due_ = next > now ? next : now + 60;
+  } catch (const std::exception& error) {
+    seal_due_ = now + 60;
+    const std::string problem = std::string("sealing failed: ") + error.what();
+    if (std::find(reported_.begin(), reported_.end(), problem) == reported_.end()) {
+      reported_.push_back(problem);
+      ReportDiagnostic("SecureLog - secure log '" + name_ + "': " + problem);
+    }
+  }
+}
+
+void SecureLogFile::Seal(uint64_t epoch, uint64_t next_epoch, const securelog::MacKey& sealing_key) {
+  RequireOpen();
+  Lock lock(*this);
+  Refresh(true);
+  if (!known_.has_header) return;
+  securelog::SealRecord seal;
+  seal.epoch = epoch;
+  seal.next_epoch = next_epoch;
+  seal.entries = known_.end.entries;
+  seal.chain = known_.end.last;
+  const securelog::Mac previous = known_.last_seal ? known_.last_seal->seal.mac : securelog::Mac{};
+  seal.mac = securelog::SealMac(sealing_key, folded_, known_.nonce, seal, previous);
+  AppendBytes(securelog::EncodeSeal(seal));
+  known_.last_seal = securelog::FoundSeal{known_.end.offset, known_.nonce, seal, known_.end};
+  ++known_.seals;
+  known_.end.offset += securelog::kSealSize;
+  known_.size = known_.end.offset;
 }
 
 }  // namespace support

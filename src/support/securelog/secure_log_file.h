@@ -4,7 +4,8 @@
 // the last Sync's anchor in a state file beside it (log_format.h).
 //
 // Several objects, threads or processes may work on one log: each operation
-// takes the log's lock and notices what others appended. The lock is a
+// takes the log's lock and notices what others appended. Logs are read as
+// streams: memory stays bounded whatever their size. The lock is a
 // shared mutex in "<stem>.lock" beside the log (platform/fs/shared_mutex_file.h),
 // with a count of the changes made to the log: an append that follows the
 // object's own costs one system call besides the write. Where that file
@@ -14,19 +15,28 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
+#include <string_view>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
 #include "platform/fs/shared_mutex_file.h"
 #include "service/contracts/secure_log.h"
 #include "support/securelog/chain_mac.h"
+#include "support/securelog/log_check.h"
 #include "support/securelog/log_format.h"
+#include "support/securelog/log_scanner.h"
 
 namespace support {
 
 // "<profile folder>/securelog"
 std::string SecureLogFolder(const std::string& profile_folder);
+
+// Tests: told of each step that makes something durable, in order: "sync
+// log", "write state", "append mark".
+void SetSecureLogDurabilityObserverForTesting(std::function<void(std::string_view)> observer);
 
 class SecureLogFile : public contracts::SecureLog {
  public:
@@ -42,25 +52,45 @@ class SecureLogFile : public contracts::SecureLog {
 
   std::string LogPath() const { return log_path_; }
 
+  // Closes the chain as it stands with a seal record of `epoch`, handing
+  // over to `next_epoch` (seal_keys.h). Called for every log when an epoch
+  // ends.
+  void Seal(uint64_t epoch, uint64_t next_epoch, const securelog::MacKey& sealing_key);
+
  private:
   class Lock;
   void RequireOpen() const;
-  std::string ReadFile() const;
-  // Brings what this object knows of the file up to date; `repair` cuts off
-  // a torn last record (and moves a damaged file aside) so that appends can
-  // follow.
+  // The one step every operation starts with, under the lock: follows the
+  // log's path (another object may have moved a damaged file aside), and
+  // reads what changed since this object last looked. `repair` (operations
+  // that write) cuts off a torn last record, finishes a generation start, a
+  // Clear or a mark that a crash interrupted, and carries the entries of a
+  // damaged file into a new one, keeping the damaged file aside.
   void Refresh(bool repair);
-  void Learn(const securelog::ScannedLog& log);
-  void ReportProblems(const securelog::ScannedLog& log);
-  void StartGeneration();
-  securelog::LogState ReadState(const securelog::ScannedLog& log);
+  bool FollowPath();
+  std::optional<std::string> ReadStateText() const;
+  securelog::StateCheck CheckState(const std::optional<std::string>& state_text) const;
+  void ReportProblems(const securelog::ScanResult& log, const securelog::StateCheck& check);
+  void Repair(securelog::ScanResult& log, const securelog::StateCheck& check);
+  void Salvage(securelog::ScanResult& log, const securelog::StateCheck& check);
+  // A new generation: its state file first (durably), then the header and
+  // its first mark.
+  void StartGeneration(uint32_t flags, const std::string& previous);
+  // Saves read marks: the state file first, then the mark record that
+  // mirrors it. A state file that is evidence of a change by hand is kept
+  // aside, never overwritten, and the mark record names what was wrong.
+  void WriteMarks(uint64_t read, uint64_t synced, const securelog::StateCheck& check);
   void WriteState(const securelog::LogState& state);
+  void KeepStateAside(const std::string& why);
+  void AppendBytes(const std::string& bytes);
   // Before each change to the log file, under the lock: the other objects'
   // next look at the file is then a whole one.
   void NoteChange();
-  // Reopens the log path when the descriptor no longer refers to it (another
-  // object moved a damaged file aside).
-  void FollowPath();
+  void Learn(securelog::ScanResult log);
+  // When sealing is set up and the epoch has ended: seals every log and
+  // moves the key on. Before the log's lock is taken (the sealing lock comes
+  // first).
+  void AdvanceSealing();
 
   std::string folder_;
   std::string key_path_;
@@ -70,19 +100,19 @@ class SecureLogFile : public contracts::SecureLog {
   std::string state_path_;
   int fd_ = -1;
   platform::fs::SharedMutexFile shared_lock_;
-  // The change count when this object last looked at the whole file, and
-  // whether the file was whole then (no torn or damaged bytes).
   uint64_t seen_changes_ = 0;
-  bool clean_ = false;
   std::unique_ptr<securelog::ChainMac> mac_;
-  // What the file held the last time this object looked: valid while its
-  // size is known_size_.
-  uint64_t known_size_ = UINT64_MAX;
-  bool has_header_ = false;
-  std::string nonce_;
-  uint64_t count_ = 0;
-  securelog::Mac last_{};
+  // What the file held the last time this object looked (valid while
+  // `known_valid_`): the chain up to its end, verified once, so that no read
+  // hashes again what was already checked.
+  securelog::ScanResult known_;
+  bool known_valid_ = false;
+  bool needs_repair_ = false;
+  // Where the oldest unread entry starts, when known.
+  std::optional<securelog::ChainPoint> read_point_;
   std::vector<std::string> reported_;
+  // When sealing next needs a look (seconds since 1970).
+  int64_t seal_due_ = 0;
 };
 
 }  // namespace support

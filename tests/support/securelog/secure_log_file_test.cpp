@@ -1,96 +1,18 @@
-#include "support/securelog/secure_log_file.h"
+#include "secure_log_fixture.h"
 
-#include <gtest/gtest.h>
-#include <openssl/hmac.h>
 #include <signal.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include <filesystem>
 #include <functional>
-#include <mutex>
-#include <string>
-#include <vector>
+#include <thread>
 
 #include "platform/basic/err.h"
-#include "support/diagnostics/diagnostics.h"
-#include "support/securelog/log_format.h"
-#include "support/securelog/secure_log_reading.h"
+#include "support/securelog/machine_key.h"
 #include "testing/child_process.h"
-#include "testing/temp_root.h"
 
 namespace support {
 namespace {
-
-using testing_support::ReadFileBytes;
-using testing_support::WriteFileBytes;
-
-std::string Hmac(const std::string& key, const std::string& data) {
-  unsigned char out[32];
-  unsigned int length = 0;
-  HMAC(EVP_sha256(), key.data(), static_cast<int>(key.size()), reinterpret_cast<const unsigned char*>(data.data()),
-       data.size(), out, &length);
-  return std::string(reinterpret_cast<char*>(out), length);
-}
-
-std::string Le32(uint32_t n) {
-  std::string s;
-  for (int i = 0; i < 4; ++i) s += static_cast<char>((n >> (8 * i)) & 0xff);
-  return s;
-}
-
-std::string Le64(uint64_t n) {
-  std::string s;
-  for (int i = 0; i < 8; ++i) s += static_cast<char>((n >> (8 * i)) & 0xff);
-  return s;
-}
-
-class SecureLogTest : public ::testing::Test {
- protected:
-  void SetUp() override {
-    SetDiagnosticSink([this](const std::string& line) {
-      std::lock_guard lock(mutex_);
-      diagnostics_.push_back(line);
-    });
-  }
-  void TearDown() override { SetDiagnosticSink({}); }
-
-  std::unique_ptr<SecureLogFile> OpenLog(const std::string& name = "REPORT") {
-    auto log = std::make_unique<SecureLogFile>(folder(), key());
-    log->Open(name, "{3B7D2A90-6C1E-4f58-A2D4-7E90C1B5F3A6}");
-    return log;
-  }
-  std::string folder() const { return (root_ / "logs").string(); }
-  std::string key() const { return (root_ / "keys/securelog.key").string(); }
-  std::filesystem::path LogFile(const std::string& stem = "report") const { return root_ / "logs" / (stem + ".slog"); }
-  SecureLogInspection Inspect(const std::string& name = "REPORT") { return InspectSecureLog(folder(), name, key()); }
-  std::vector<std::string> Diagnostics() {
-    std::lock_guard lock(mutex_);
-    return diagnostics_;
-  }
-  bool Reported(const std::string& part) {
-    for (const std::string& line : Diagnostics()) {
-      if (line.find(part) != std::string::npos) return true;
-    }
-    return false;
-  }
-  // Byte offsets of the records of a log file.
-  std::vector<size_t> RecordOffsets(const std::string& bytes) {
-    std::vector<size_t> offsets;
-    size_t at = securelog::kHeaderSize;
-    while (at + 5 <= bytes.size()) {
-      offsets.push_back(at);
-      uint32_t length = 0;
-      for (int i = 3; i >= 0; --i) length = (length << 8) | static_cast<unsigned char>(bytes[at + 1 + i]);
-      at += securelog::kRecordOverhead + length;
-    }
-    return offsets;
-  }
-
-  testing_support::TempRoot root_;
-  std::mutex mutex_;
-  std::vector<std::string> diagnostics_;
-};
 
 TEST_F(SecureLogTest, TheFileHoldsAHeaderThenRecordsChainedByHmac) {
   OpenLog()->Append("<entry a='1' >x</entry>");
@@ -104,10 +26,15 @@ TEST_F(SecureLogTest, TheFileHoldsAHeaderThenRecordsChainedByHmac) {
   EXPECT_EQ(nonce.find_first_not_of("0123456789abcdef"), std::string::npos);
   EXPECT_EQ(bytes[51], '\n');
 
+  // The generation's first mark (nothing read, nothing synced), then the
+  // entry, chained to it.
   const std::string payload = "<entry a='1' >x</entry>";
   const std::string start = Hmac(key_bytes, std::string("hearth secure log chain") + '\0' + nonce + '\0' + "report");
-  const std::string mac = Hmac(key_bytes, start + Le64(0) + payload);
-  EXPECT_EQ(bytes.substr(52), "E" + Le32(static_cast<uint32_t>(payload.size())) + payload + mac);
+  const std::string mark_mac =
+      Hmac(key_bytes, start + std::string(8, '\xff') + "mark" + Le64(0) + Le64(0) + std::string(4, '\0'));
+  const std::string mark = "M" + Le64(0) + Le64(0) + std::string(4, '\0') + mark_mac;
+  const std::string mac = Hmac(key_bytes, mark_mac + Le64(0) + payload);
+  EXPECT_EQ(bytes.substr(52), mark + "E" + Le32(static_cast<uint32_t>(payload.size())) + payload + mac);
 }
 
 TEST_F(SecureLogTest, TheKeyIsMadeOnceInARootOnlyFile) {
@@ -124,11 +51,46 @@ TEST_F(SecureLogTest, TheKeyIsMadeOnceInARootOnlyFile) {
   EXPECT_EQ(status.st_mode & 0777, 0600u);
 }
 
-TEST_F(SecureLogTest, ADamagedKeyFileIsNeverReplaced) {
-  WriteFileBytes(key(), "short");
-  SecureLogFile log(folder(), key());
-  EXPECT_THROW(log.Open("REPORT", ""), platform::BasicError);
-  EXPECT_EQ(ReadFileBytes(key()), "short");
+TEST_F(SecureLogTest, AKeyFileOfAnotherSizeIsKeptAsideAndANewKeyMade) {
+  // What a crash while the key was made could leave before: an empty file,
+  // which was then taken for the key's place for ever.
+  for (const std::string& left : {std::string(), std::string("short")}) {
+    SCOPED_TRACE(left.size());
+    std::filesystem::remove_all(root_ / "keys");
+    WriteFileBytes(key(), left);
+    OpenLog()->Append("after");
+    EXPECT_EQ(ReadFileBytes(key()).size(), 32u);
+    std::vector<std::filesystem::path> aside;
+    for (const auto& item : std::filesystem::directory_iterator(root_ / "keys")) {
+      if (item.path().filename().string().rfind("securelog.key.damaged.", 0) == 0) aside.push_back(item.path());
+    }
+    ASSERT_EQ(aside.size(), 1u);
+    EXPECT_EQ(ReadFileBytes(aside[0]), left);
+    EXPECT_TRUE(Reported("the secure log key " + key() + " is damaged (" + std::to_string(left.size()) + " bytes)"));
+  }
+}
+
+TEST_F(SecureLogTest, ThreadsMakingTheFirstKeyAtOnceAgreeOnOneWholeKey) {
+  // A work file the old code would have shared (and truncated) is in the way.
+  std::filesystem::create_directories(root_ / "keys");
+  std::filesystem::create_directories(key() + ".new." + std::to_string(::getpid()));
+  std::vector<securelog::MacKey> keys(8);
+  std::vector<std::thread> threads;
+  for (size_t i = 0; i < keys.size(); ++i) {
+    threads.emplace_back([&, i] { keys[i] = securelog::LoadOrCreateMachineKey(key()); });
+  }
+  for (std::thread& thread : threads) thread.join();
+  for (const securelog::MacKey& made : keys) EXPECT_EQ(made, keys[0]);
+  const std::string stored = ReadFileBytes(key());
+  ASSERT_EQ(stored.size(), 32u);
+  EXPECT_EQ(stored, std::string(reinterpret_cast<const char*>(keys[0].data()), 32));
+  for (const auto& item : std::filesystem::directory_iterator(root_ / "keys")) {
+    const std::string name = item.path().filename().string();
+    EXPECT_TRUE(name == "securelog.key" || name.rfind("securelog.key.new.", 0) == 0) << name;
+    if (name.rfind("securelog.key.new.", 0) == 0) {
+      EXPECT_TRUE(item.is_directory()) << "work file left: " << name;
+    }
+  }
 }
 
 TEST_F(SecureLogTest, GetEntriesHonoursBothFlags) {
@@ -188,7 +150,7 @@ TEST_F(SecureLogTest, AnotherObjectsClearIsSeenEvenWhenTheSizeIsTheSame) {
   auto second = OpenLog();  // knows the first generation: a header alone
   first->Clear();           // a new generation, a header of the same size
   second->Append("after");
-  SecureLogInspection inspection = Inspect();
+  Inspected inspection = Inspect();
   EXPECT_EQ(inspection.entries, std::vector<std::string>{"after"});
   EXPECT_TRUE(inspection.problems.empty());
 }
@@ -222,7 +184,7 @@ TEST_F(SecureLogTest, ClearEmptiesTheLogAndStartsANewChain) {
   EXPECT_EQ(log->GetEntries(false, false), "");
   log->Append("new");
   EXPECT_NE(ReadFileBytes(LogFile()).substr(19, 32), old_nonce);
-  SecureLogInspection inspection = Inspect();
+  Inspected inspection = Inspect();
   EXPECT_EQ(inspection.entries, std::vector<std::string>{"new"});
   EXPECT_TRUE(inspection.problems.empty());
 }
@@ -262,7 +224,7 @@ TEST_F(SecureLogTest, HandEditsAreDetectedAndTheLogIsStillRead) {
     c.edit(bytes, RecordOffsets(bytes));
     WriteFileBytes(LogFile(), bytes);
 
-    SecureLogInspection inspection = Inspect();
+    Inspected inspection = Inspect();
     EXPECT_FALSE(inspection.problems.empty());
     EXPECT_EQ(inspection.entries.size(), c.entries_left);
     diagnostics_.clear();
@@ -281,9 +243,10 @@ TEST_F(SecureLogTest, AnEditedStateFileIsDetected) {
   ASSERT_NE(text.find("read 1\n"), std::string::npos);
   text.replace(text.find("read 1\n"), 7, "read 0\n");
   WriteFileBytes(state, text);
-  SecureLogInspection inspection = Inspect();
+  Inspected inspection = Inspect();
   EXPECT_EQ(inspection.problems, std::vector<std::string>{"the state file does not verify"});
-  EXPECT_EQ(inspection.read, 0u);
+  // The log's own mark record still says what was read.
+  EXPECT_EQ(inspection.read, 1u);
 }
 
 TEST_F(SecureLogTest, ATornLastRecordIsIgnoredThenCutOffByTheNextAppend) {
@@ -298,13 +261,13 @@ TEST_F(SecureLogTest, ATornLastRecordIsIgnoredThenCutOffByTheNextAppend) {
   bytes += "E" + Le32(100) + "partial";
   WriteFileBytes(LogFile(), bytes);
 
-  SecureLogInspection torn = Inspect();
+  Inspected torn = Inspect();
   EXPECT_EQ(torn.entries, (std::vector<std::string>{"first", "second"}));
   ASSERT_EQ(torn.problems.size(), 1u);
   EXPECT_NE(torn.problems[0].find("torn record"), std::string::npos);
 
   OpenLog()->Append("third");
-  SecureLogInspection repaired = Inspect();
+  Inspected repaired = Inspect();
   EXPECT_EQ(repaired.entries, (std::vector<std::string>{"first", "second", "third"}));
   EXPECT_TRUE(repaired.problems.empty());
   EXPECT_EQ(ReadFileBytes(LogFile()).substr(0, whole.size()), whole);
@@ -334,7 +297,7 @@ TEST_F(SecureLogTest, AProcessKilledWhileAppendingLeavesEveryAcknowledgedEntry) 
   while (::read(pipe_fds[0], &got, sizeof got) == sizeof got) acknowledged = got;
   ::close(pipe_fds[0]);
 
-  SecureLogInspection inspection = Inspect();
+  Inspected inspection = Inspect();
   ASSERT_GE(inspection.entries.size(), acknowledged + 2u);
   EXPECT_EQ(inspection.entries[0], "before");
   for (uint32_t i = 0; i <= acknowledged; ++i) {
@@ -343,7 +306,7 @@ TEST_F(SecureLogTest, AProcessKilledWhileAppendingLeavesEveryAcknowledgedEntry) 
   for (const std::string& problem : inspection.problems) EXPECT_EQ(problem.rfind("torn record", 0), 0u) << problem;
 
   OpenLog()->Append("after");
-  SecureLogInspection after = Inspect();
+  Inspected after = Inspect();
   EXPECT_TRUE(after.problems.empty());
   EXPECT_EQ(after.entries.back(), "after");
 }
@@ -356,13 +319,16 @@ TEST_F(SecureLogTest, DamageInTheMiddleIsKeptAsideAndTheLogGoesOn) {
   bytes[RecordOffsets(bytes)[1]] = '?';
   WriteFileBytes(LogFile(), bytes);
 
+  // Only the tag byte of "b" is damaged: the entry itself still verifies
+  // and goes on with the others (it was dropped before).
   auto again = OpenLog();
   again->Append("c");
-  EXPECT_EQ(again->GetEntries(false, false), "c\r\n");
+  EXPECT_EQ(again->GetEntries(false, false), "a\r\nb\r\nc\r\n");
   EXPECT_TRUE(Reported("is damaged; kept as"));
   size_t aside = 0;
   for (const auto& item : std::filesystem::directory_iterator(root_ / "logs")) {
-    if (item.path().filename().string().rfind("report.slog.damaged.", 0) == 0) {
+    const std::string name = item.path().filename().string();
+    if (name.rfind("report.slog.damaged.", 0) == 0 && item.path().extension() != ".state") {
       ++aside;
       EXPECT_EQ(ReadFileBytes(item.path()), bytes);
     }
@@ -381,8 +347,8 @@ TEST_F(SecureLogTest, AnObjectThatHadTheDamagedFileOpenFollowsToTheNewLog) {
   auto repairing = OpenLog();
   repairing->Append("c");  // moves the damaged file aside
   earlier->Append("d");
-  EXPECT_EQ(repairing->GetEntries(false, false), "c\r\nd\r\n");
-  EXPECT_TRUE(Inspect().problems.empty());
+  EXPECT_EQ(repairing->GetEntries(false, false), "a\r\nb\r\nc\r\nd\r\n");
+  EXPECT_EQ(Inspect().problems, std::vector<std::string>{"after entry 0: the entries were carried over from a damaged file"});
 }
 
 TEST_F(SecureLogTest, NamesFoldCaseAndNeverLeaveTheFolder) {
