@@ -34,7 +34,23 @@ TEST_F(SecureLogTest, EntriesAreOnDiskBeforeTheMarkThatCountsThemIsSaved) {
                                              "append mark"}));
 }
 
-TEST_F(SecureLogTest, VerifySeesAStateFileRemovedPutBackOrAtOddsWithTheLog) {
+class SecureLogStateTest : public SecureLogTest {
+ protected:
+  // A fresh log synced after the entries `first`, then after one more.
+  // Answers the state file as the first sync left it.
+  std::string SyncedTwice(std::initializer_list<const char*> first) {
+    std::filesystem::remove_all(root_ / "logs");
+    auto log = OpenLog();
+    for (const char* entry : first) log->Append(entry);
+    log->Sync();
+    std::string earlier = ReadFileBytes(StateFile());
+    log->Append("last");
+    log->Sync();
+    return earlier;
+  }
+};
+
+TEST_F(SecureLogStateTest, VerifySeesAStateFileRemovedPutBackOrAtOddsWithTheLog) {
   struct Case {
     const char* what;
     std::function<void(const std::string& earlier_state)> tamper;
@@ -66,17 +82,7 @@ TEST_F(SecureLogTest, VerifySeesAStateFileRemovedPutBackOrAtOddsWithTheLog) {
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.what);
-    std::filesystem::remove_all(root_ / "logs");
-    std::string earlier;
-    {
-      auto log = OpenLog();
-      log->Append("a");
-      log->Append("b");
-      log->Sync();
-      earlier = ReadFileBytes(StateFile());
-      log->Append("c");
-      log->Sync();
-    }
+    const std::string earlier = SyncedTwice({"a", "b"});
     ASSERT_TRUE(Inspect().problems.empty());
     c.tamper(earlier);
     const std::vector<std::string> problems = Inspect().problems;
@@ -84,7 +90,7 @@ TEST_F(SecureLogTest, VerifySeesAStateFileRemovedPutBackOrAtOddsWithTheLog) {
   }
 }
 
-TEST_F(SecureLogTest, AFailingStateFileIsKeptAsideAndTheLogRemembersIt) {
+TEST_F(SecureLogStateTest, AFailingStateFileIsKeptAsideAndTheLogRemembersIt) {
   struct Case {
     const char* what;
     std::function<void(const std::string& earlier_state)> tamper;
@@ -111,17 +117,7 @@ TEST_F(SecureLogTest, AFailingStateFileIsKeptAsideAndTheLogRemembersIt) {
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.what);
-    std::filesystem::remove_all(root_ / "logs");
-    std::string earlier;
-    {
-      auto log = OpenLog();
-      log->Append("a");
-      log->Sync();
-      earlier = ReadFileBytes(StateFile());
-      log->Append("b");
-      log->Sync();
-    }
-    c.tamper(earlier);
+    c.tamper(SyncedTwice({"a"}));
     const bool had_state = std::filesystem::exists(StateFile());
     const std::string evidence = had_state ? ReadFileBytes(StateFile()) : "";
     auto log = OpenLog();
