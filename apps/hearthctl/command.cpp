@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <charconv>
 #include <map>
+#include <string_view>
 
 namespace hearthctl {
 namespace {
@@ -59,6 +60,34 @@ std::string UsageLine(const Command& command) {
   std::string line = "usage: hearthctl " + command.group + (command.name.empty() ? "" : " " + command.name);
   if (!command.arguments.empty()) line += " " + command.arguments;
   return line;
+}
+
+std::string Wrap(const std::string& text, const std::string& first, const std::string& rest, size_t columns) {
+  std::string out;
+  std::string line = first;
+  bool empty = true;  // the line holds no word yet
+  size_t at = 0;
+  while (at < text.size()) {
+    const size_t start = text.find_first_not_of(' ', at);
+    if (start == std::string::npos) break;
+    // A bracketed option ("[--type TYPE]") is one word.
+    size_t end = start;
+    for (int depth = 0; end < text.size() && (depth > 0 || text[end] != ' '); ++end) {
+      if (text[end] == '[') ++depth;
+      if (text[end] == ']' && depth > 0) --depth;
+    }
+    const std::string_view word(text.data() + start, end - start);
+    if (!empty && line.size() + 1 + word.size() > columns) {
+      out += line + "\n";
+      line = rest;
+      empty = true;
+    }
+    if (!empty) line += ' ';
+    line += word;
+    empty = false;
+    at = end;
+  }
+  return out + line + "\n";
 }
 
 int Report(Io& io, const Command& command, const std::string& message, int exit_code) {

@@ -64,6 +64,11 @@ const Command* FindCommand(const std::string& group, const std::string& name);
 // "usage: hearthctl reg get KEY NAME"
 std::string UsageLine(const Command& command);
 
+// `text` filled into lines of at most `columns` characters, the first led by
+// `first`, the others by `rest`, each ended by a newline. Lines break only at
+// blanks outside brackets; a word longer than a line stands on its own.
+std::string Wrap(const std::string& text, const std::string& first, const std::string& rest, size_t columns);
+
 // Writes "hearthctl reg get: <message>" to err and returns `exit_code`.
 int Report(Io& io, const Command& command, const std::string& message, int exit_code);
 // The same with the usage line after the message, returning kExitUsage.

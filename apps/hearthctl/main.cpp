@@ -1,6 +1,5 @@
 // hearthctl: the administration tool. Global options, help, and dispatch to
 // the commands the group files registered (command.h).
-#include <iomanip>
 #include <iostream>
 #include <sstream>
 #include <string>
@@ -15,10 +14,20 @@ using hearthctl::Command;
 using hearthctl::kExitOk;
 using hearthctl::kExitUsage;
 
+// Help is read on an 80-column terminal: each command's usage on a line of
+// its own (a long one going on, indented, on the next), its description
+// below, indented further and wrapped.
+constexpr size_t kColumns = 80;
+
 std::string CommandColumn(const Command& command) {
   std::string text = command.group + (command.name.empty() ? "" : " " + command.name);
   if (!command.arguments.empty()) text += " " + command.arguments;
   return text;
+}
+
+void PrintCommandEntry(const Command& command, std::ostream& out) {
+  out << hearthctl::Wrap(CommandColumn(command), "  ", "    ", kColumns)
+      << hearthctl::Wrap(command.summary, "      ", "      ", kColumns);
 }
 
 void PrintHelp(std::ostream& out) {
@@ -29,36 +38,31 @@ void PrintHelp(std::ostream& out) {
          "Options:\n"
          "  --root DIR   the machine root (default: $HEARTH_ROOT, else /var/lib/hearth)\n"
          "  --help       this text; COMMAND --help tells about one command\n";
-  std::vector<const Command*> commands = hearthctl::Commands();
-  size_t width = 0;
-  for (const Command* command : commands) width = std::max(width, CommandColumn(*command).size());
   std::string group;
-  for (const Command* command : commands) {
+  for (const Command* command : hearthctl::Commands()) {
     if (command->group != group) {
       group = command->group;
       const hearthctl::Group* info = hearthctl::FindGroup(group);
-      out << "\n" << group;
-      if (info != nullptr && !info->summary.empty()) out << ": " << info->summary;
-      out << "\n";
+      const bool summary = info != nullptr && !info->summary.empty();
+      out << "\n" << hearthctl::Wrap(group + (summary ? ": " + info->summary : ""), "", "  ", kColumns);
     }
-    out << "  " << std::left << std::setw(static_cast<int>(width)) << CommandColumn(*command) << "  "
-        << command->summary << "\n";
+    PrintCommandEntry(*command, out);
   }
   out << "\nExit status: 0 done, 1 failed, 2 bad usage.\n";
 }
 
 void PrintGroupHelp(const hearthctl::Group& group, std::ostream& out) {
   out << "usage: hearthctl [--root DIR] " << group.name << " COMMAND [ARGUMENTS...]\n";
-  if (!group.summary.empty()) out << "\n" << group.summary << "\n";
+  if (!group.summary.empty()) out << "\n" << hearthctl::Wrap(group.summary, "", "", kColumns);
   out << "\n";
   for (const Command* command : hearthctl::Commands()) {
-    if (command->group == group.name) out << "  " << CommandColumn(*command) << "\n      " << command->summary << "\n";
+    if (command->group == group.name) PrintCommandEntry(*command, out);
   }
   if (!group.notes.empty()) out << "\n" << group.notes << "\n";
 }
 
 void PrintCommandHelp(const Command& command, std::ostream& out) {
-  out << hearthctl::UsageLine(command) << "\n\n" << command.summary << "\n";
+  out << hearthctl::UsageLine(command) << "\n\n" << hearthctl::Wrap(command.summary, "", "", kColumns);
   if (!command.details.empty()) out << "\n" << command.details << "\n";
   const hearthctl::Group* group = hearthctl::FindGroup(command.group);
   if (group != nullptr && !group->notes.empty()) out << "\n" << group->notes << "\n";

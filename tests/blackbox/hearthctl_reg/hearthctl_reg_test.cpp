@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdlib>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -118,15 +119,38 @@ TEST_F(HearthctlRegTest, DashDashLetsValuesLookLikeOptions) {
   EXPECT_EQ(Ctl({"reg", "get", "--", kProduct, "flag"}).out, "--help\n");
 }
 
+// Each command's usage on a line of its own, its description indented below,
+// and no line wider than an 80-column terminal.
 TEST_F(HearthctlRegTest, HelpListsEveryCommand) {
   ToolRun help = RunTool("hearthctl", {"--help"});
   EXPECT_EQ(help.exit_code, 0);
   EXPECT_EQ(help.err, "");
-  for (const char* line : {"usage: hearthctl [--root DIR] COMMAND [ARGUMENTS...]", "  --root DIR", "reg: ",
-                           "  reg get KEY NAME ", "  reg set [--type TYPE] KEY NAME VALUE ", "  reg delete KEY [NAME] ",
-                           "  reg list KEY "}) {
-    EXPECT_NE(help.out.find(line), std::string::npos) << line << "\n" << help.out;
-  }
+  EXPECT_TRUE(help.out.starts_with(
+      "usage: hearthctl [--root DIR] COMMAND [ARGUMENTS...]\n"
+      "\n"
+      "Administration tool of the hearth system service.\n"
+      "\n"
+      "Options:\n"
+      "  --root DIR   the machine root (default: $HEARTH_ROOT, else /var/lib/hearth)\n"
+      "  --help       this text; COMMAND --help tells about one command\n"
+      "\n"))
+      << help.out;
+  EXPECT_NE(help.out.find("\n\n"
+                          "reg: read and write the registry hive\n"
+                          "  reg get KEY NAME\n"
+                          "      print the data of a value\n"
+                          "  reg set [--type TYPE] KEY NAME VALUE\n"
+                          "      write a value (a string unless --type says otherwise), creating the key\n"
+                          "  reg delete KEY [NAME]\n"
+                          "      delete a value, or a key with every key and value below it\n"
+                          "  reg list KEY\n"
+                          "      list the subkeys, then the values with their type and data\n"
+                          "\n"),
+            std::string::npos)
+      << help.out;
+  EXPECT_TRUE(help.out.ends_with("\n\nExit status: 0 done, 1 failed, 2 bad usage.\n")) << help.out;
+  std::istringstream lines(help.out);
+  for (std::string line; std::getline(lines, line);) EXPECT_LE(line.size(), 80u) << line;
   ToolRun command = RunTool("hearthctl", {"reg", "set", "--help"});
   EXPECT_EQ(command.exit_code, 0);
   EXPECT_EQ(command.out.substr(0, command.out.find('\n')), "usage: hearthctl reg set [--type TYPE] KEY NAME VALUE");
