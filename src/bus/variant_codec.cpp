@@ -23,8 +23,9 @@ void Check(int result, const char* what) {
   if (result < 0) throw CallError(kErrorFailed, std::string(what) + ": " + std::strerror(-result));
 }
 
-// The bus carries only UTF-8 text without NUL bytes in an "s"; sd-bus refuses
-// anything else, and a C string would end at the first NUL.
+// The bus carries only UTF-8 text without NUL bytes or noncharacters in an
+// "s"; sd-bus refuses anything else, and a C string would end at the first
+// NUL.
 bool IsBusText(std::string_view text) {
   size_t i = 0;
   while (i < text.size()) {
@@ -56,6 +57,9 @@ bool IsBusText(std::string_view text) {
     }
     const uint32_t smallest = length == 2 ? 0x80 : length == 3 ? 0x800 : 0x10000;
     if (code < smallest || code > 0x10FFFF || (code >= 0xD800 && code <= 0xDFFF)) return false;
+    // Nor the noncharacters (U+FDD0..U+FDEF, U+xFFFE, U+xFFFF): sd-bus
+    // refuses them in an "s" too, so such a text travels as bytes.
+    if ((code >= 0xFDD0 && code <= 0xFDEF) || (code & 0xFFFE) == 0xFFFE) return false;
     i += static_cast<size_t>(length);
   }
   return true;

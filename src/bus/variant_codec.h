@@ -7,8 +7,8 @@
 //   own and travel as a tagged struct (sv): ("Empty", s ""), ("Null", s ""),
 //   ("Date", d serial), ("Single", d), ("Currency", x ten-thousandths),
 //   ("Error", i code). A String that is not UTF-8 text without NUL bytes
-//   (raw bytes, as a byte array read back from a file is) travels as
-//   ("String", ay bytes), since an "s" cannot carry it.
+//   and noncharacters (raw bytes, as a byte array read back from a file is)
+//   travels as ("String", ay bytes), since an "s" cannot carry it.
 //
 // So every kind a setting can hold comes back as the kind that was sent:
 //   busctl call ... SetValue sv sys.when '(sv)' Date d 45000.5
