@@ -1,11 +1,10 @@
 // Outside bytes as a store file, played back in a private root.
 //
-// The first byte chooses what the rest is:
-//   0  the store file's bytes as they are
-//   1  the entries of a store: a valid header (EntryCount from the second
-//      byte) is put in front
-//   2  the same entries, compressed into valid chunks behind a compressed
-//      header, so the chunk reader and the entries behind it are both reached
+// The first byte chooses what the rest is (common/store_bytes.h): the file
+// as it stands, entries behind a valid header, or the same entries in valid
+// compressed chunks, so the chunk reader and the entries behind it are both
+// reached.
+//
 // Every restored file lands below <root>/restore (the playback's restore
 // root); the checks: no crash, hang or sanitizer report, nothing written
 // beside the root's own folders, and no struct in the bag that the store did
@@ -20,9 +19,9 @@
 #include <string_view>
 
 #include "common/private_root.h"
+#include "common/store_bytes.h"
 #include "platform/fs/file_numbers.h"
 #include "platform/registry/registry.h"
-#include "service/contracts/support_objects.h"
 #include "systemlog/system_log.h"
 #include "store/file_manager.h"
 #include "store/store_format.h"
@@ -36,32 +35,6 @@ void WriteBytes(const fs::path& path, std::string_view bytes) {
   if (!file) std::abort();
   if (!bytes.empty()) std::fwrite(bytes.data(), 1, bytes.size(), file);
   std::fclose(file);
-}
-
-std::string Header(int32_t entry_count, bool compressed) {
-  store::StoreFileHeader header;
-  header.EntryCount = entry_count;
-  header.TokenID = "fuzz";
-  header.Stamp = "stamp";
-  header.Compressed = compressed;
-  std::string bytes;
-  store::Encode(bytes, header);
-  return bytes;
-}
-
-std::string Chunks(std::string_view body) {
-  const int64_t count = (static_cast<int64_t>(body.size()) + store::kBodyChunkSize - 1) / store::kBodyChunkSize;
-  std::string out;
-  auto crypto = contracts::Support().Crypto();
-  for (int64_t i = 0; i < count; ++i) {
-    const std::string_view chunk = body.substr(static_cast<size_t>(i * store::kBodyChunkSize), store::kBodyChunkSize);
-    const store::Bytes packed =
-        crypto->Compress(std::span(reinterpret_cast<const uint8_t*>(chunk.data()), chunk.size()));
-    store::Encode(out, store::ChunkRecord{static_cast<int32_t>(count), static_cast<int32_t>(packed.size()),
-                                          static_cast<int32_t>(chunk.size())});
-    out.append(reinterpret_cast<const char*>(packed.data()), packed.size());
-  }
-  return out;
 }
 
 // The folders the root may hold after a playback.
@@ -95,16 +68,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     return *made;
   }();
 
-  const uint8_t mode = data[0] % 3;
-  std::string_view rest(reinterpret_cast<const char*>(data + 1), size - 1);
-  std::string file;
-  if (mode == 0) {
-    file = std::string(rest);
-  } else {
-    const int32_t entries = rest.empty() ? 0 : static_cast<uint8_t>(rest[0]) % 16;
-    if (!rest.empty()) rest.remove_prefix(1);
-    file = mode == 1 ? Header(entries, false) + std::string(rest) : Header(entries, true) + Chunks(rest);
-  }
+  const std::string file = fuzz_support::StoreFileBytes(data, size);
   const std::string store_path = (root / "s.bin").string();
   mgr.UnprotectFile(store_path);
   WriteBytes(root / "s.bin", file);
