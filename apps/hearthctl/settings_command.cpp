@@ -9,6 +9,7 @@
 #include "bus_client.h"
 #include "command.h"
 #include "platform/basic/conversions.h"
+#include "platform/basic/err.h"
 #include "platform/basic/string_functions.h"
 #include "platform/basic/variant.h"
 #include "service/host/control_protocol.h"
@@ -116,7 +117,12 @@ int SetInFile(const Command& self, const std::string& name, const platform::Vari
   if (snapshot.status == settings::StoredSnapshot::Status::kDamaged) return DamagedFile(io, self, owner, snapshot);
   settings::cSettings collection;
   if (snapshot.status == settings::StoredSnapshot::Status::kOk) collection.CreateSnapshotFromString(snapshot.xml);
-  collection.SetValue(name, value);
+  try {
+    collection.SetValue(name, value);
+  } catch (const platform::BasicError& error) {
+    // A name or value no settings file could hold; the file is left alone.
+    return Report(io, self, error.description(), kExitFailure);
+  }
   collection.WriteSnapshotToStored(owner);
 
   // The store reports nothing to its caller: read the file back to know.

@@ -8,7 +8,7 @@
 #include "platform/basic/variant.h"
 #include "platform/basic/conversions.h"
 #include "platform/com/object.h"
-#include "platform/xml/document.h"
+#include "settings/collection/storable_setting.h"
 
 // The tables name only the fields a member needs.
 #pragma GCC diagnostic ignored "-Wmissing-field-initializers"
@@ -16,27 +16,26 @@
 namespace bus {
 namespace {
 
-// A value the collection would take but could never store: an Error, an
-// array that is not a byte array, an object (a collection set into itself
-// would recurse), or a name no XML element may have. One such setting would
-// make every later store of the whole collection fail, so the bus refuses it.
+// A value or a name the collection refuses (see settings/collection/
+// storable_setting.h) is refused here too, as invalid arguments, by the same
+// rule. The bus adds one of its own: no object at all, since a caller could
+// otherwise set a collection into itself or into another by its path.
 void RefuseUnstorable(CallContext& context, const std::vector<platform::Variant>& args) {
   const std::string name = args.at(0).IsString() ? args.at(0).StringValue() : std::string();
   const platform::Variant& value = args.at(1);
-  if (value.IsError() || (value.IsArray() && !value.IsByteArray()) || (value.IsObject() && !value.IsNothing())) {
+  if (value.IsObject() && !value.IsNothing()) {
     throw CallError(kErrorInvalidArgs, "a setting cannot hold a value of type " + platform::VarTypeName(value.vt()));
   }
-  // Transient names are never stored; "name=member" is stored as "name.MV".
-  if (platform::LCase(name.substr(0, 4)) == "tmp.") return;
-  std::string stored = name.substr(0, name.find('='));
-  if (name.find('=') != std::string::npos) stored += ".MV";
-  // A name without a dot goes into the collection's namespace.
-  if (stored.find('.') == std::string::npos) {
-    stored.insert(0, platform::CStr(platform::com::CallByName(context.Target(), "Namespace")));
-  }
-  if (!platform::xml::IsValidXmlName(stored)) {
-    throw CallError(kErrorInvalidArgs, "\"" + name + "\" cannot be a setting name (it is not a valid XML name)");
-  }
+  const std::string space = platform::CStr(platform::com::CallByName(context.Target(), "Namespace"));
+  const std::string why = settings::WhyUnstorable(settings::StoredSettingName(space, name), value);
+  if (!why.empty()) throw CallError(kErrorInvalidArgs, why);
+}
+
+// A namespace no stored name could start with.
+void RefuseNamespace(CallContext&, const std::vector<platform::Variant>& args) {
+  const std::string why =
+      settings::WhyNoNamespace(settings::KeptNamespace(args.at(0).IsString() ? args.at(0).StringValue() : ""));
+  if (!why.empty()) throw CallError(kErrorInvalidArgs, why);
 }
 
 }  // namespace
@@ -50,7 +49,7 @@ const BusInterface& SettingsInterface() {
            .put = true},
           {.name = "Namespace", .out = "s", .out_names = {"value"}},
           {.name = "SetNamespace", .in = "s", .in_names = {"value"}, .access = Access::kAct,
-           .late_bound = "Namespace", .put = true},
+           .late_bound = "Namespace", .put = true, .check = RefuseNamespace},
           {.name = "EnumSettingNames", .in = "s", .in_names = {"PrevSettingName"}, .out = "s",
            .out_names = {"name"}},
           {.name = "GetValue", .in = "s", .in_names = {"Setting"}, .out = "v", .out_names = {"value"}},

@@ -7,6 +7,7 @@
 #include "bus/bus_names.h"
 #include "bus/call_error.h"
 #include "platform/basic/conversions.h"
+#include "platform/basic/err.h"
 
 namespace bus {
 namespace {
@@ -148,8 +149,9 @@ std::string ReadString(sd_bus_message* m, char type = 's') {
 }
 
 Variant ReadVariantAt(sd_bus_message* m, const ObjectFinder& finder, int depth);
+Variant ReadTypedAt(sd_bus_message* m, std::string_view type, const ObjectFinder& finder, int depth);
 
-Variant ReadTagged(sd_bus_message* m, const ObjectFinder& finder, int depth) {
+Variant ReadTagged(sd_bus_message* m) {
   Check(sd_bus_message_enter_container(m, 'r', "sv"), "reading a tagged value");
   const std::string tag = ReadString(m);
   char type = 0;
@@ -164,7 +166,7 @@ Variant ReadTagged(sd_bus_message* m, const ObjectFinder& finder, int depth) {
     }
   };
   if (tag == "Empty" || tag == "Null") {
-    (void)ReadVariantAt;  // the payload is read and dropped whatever it is
+    // The payload is read and dropped whatever it is.
     Check(sd_bus_message_skip(m, payload.c_str()), "reading a tagged value");
     result = tag == "Empty" ? Variant() : Variant::Null();
   } else if (tag == "Date") {
@@ -172,7 +174,12 @@ Variant ReadTagged(sd_bus_message* m, const ObjectFinder& finder, int depth) {
     result = Variant::Date(ReadBasic<double>(m, 'd'));
   } else if (tag == "Single") {
     want("d");
-    result = Variant(static_cast<float>(ReadBasic<double>(m, 'd')));
+    const double number = ReadBasic<double>(m, 'd');
+    try {
+      result = Variant(platform::CSng(Variant(number)));
+    } catch (const platform::BasicError& error) {
+      Refuse("the Single " + platform::CStr(Variant(number)) + " is out of range (" + error.description() + ")");
+    }
   } else if (tag == "Currency") {
     want("x");
     result = Variant::Currency(ReadBasic<int64_t>(m, 'x'));
@@ -190,8 +197,6 @@ Variant ReadTagged(sd_bus_message* m, const ObjectFinder& finder, int depth) {
   }
   Check(sd_bus_message_exit_container(m), "reading a tagged value");
   Check(sd_bus_message_exit_container(m), "reading a tagged value");
-  (void)finder;
-  (void)depth;
   return result;
 }
 
@@ -205,15 +210,12 @@ Variant ReadVariantAt(sd_bus_message* m, const ObjectFinder& finder, int depth) 
   Variant result;
   if (inner == "(sv)") {
     Check(sd_bus_message_enter_container(m, 'v', inner.c_str()), "reading a variant");
-    result = ReadTagged(m, finder, depth);
+    result = ReadTagged(m);
     Check(sd_bus_message_exit_container(m), "reading a variant");
     return result;
   }
   Check(sd_bus_message_enter_container(m, 'v', inner.c_str()), "reading a variant");
-  result = ReadTyped(m, inner, finder);
-  if (inner == "av") {
-    // ReadTyped reads av element by element; nothing more to do here.
-  }
+  result = ReadTypedAt(m, inner, finder, depth + 1);
   Check(sd_bus_message_exit_container(m), "reading a variant");
   return result;
 }
@@ -292,7 +294,15 @@ void AppendTyped(sd_bus_message* m, std::string_view type, const Variant& value,
 }
 
 Variant ReadTyped(sd_bus_message* m, std::string_view type, const ObjectFinder& finder) {
-  if (type == "v") return ReadVariant(m, finder);
+  return ReadTypedAt(m, type, finder, 0);
+}
+
+namespace {
+
+// Every container (a variant, an array) counts one level, so a client cannot
+// make the reader recurse without end.
+Variant ReadTypedAt(sd_bus_message* m, std::string_view type, const ObjectFinder& finder, int depth) {
+  if (type == "v") return ReadVariantAt(m, finder, depth);
   if (type == "s") return Variant(ReadString(m));
   if (type == "b") return Variant(ReadBasic<int>(m, 'b') != 0);
   if (type == "i") return Variant(ReadBasic<int32_t>(m, 'i'));
@@ -318,12 +328,14 @@ Variant ReadTyped(sd_bus_message* m, std::string_view type, const ObjectFinder& 
       const int at_end = sd_bus_message_at_end(m, 0);
       Check(at_end, "reading an array");
       if (at_end > 0) break;
-      items.push_back(ReadTyped(m, element, finder));
+      items.push_back(ReadTypedAt(m, element, finder, depth + 1));
     }
     Check(sd_bus_message_exit_container(m), "reading an array");
     return Variant::Array(std::move(items), 0, type == "ai" ? VarType::kLong : type == "as" ? VarType::kString : VarType::kVariant);
   }
   Refuse("a value of D-Bus type '" + std::string(type) + "' cannot be held by a Variant");
 }
+
+}  // namespace
 
 }  // namespace bus

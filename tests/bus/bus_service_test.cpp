@@ -76,29 +76,75 @@ TEST_F(BusServiceTest, SetValueThenGetValueRoundTripsEveryKind) {
 }
 
 TEST_F(BusServiceTest, ValuesNoStoreCouldHoldAreRefusedAndTheCollectionStaysStorable) {
-  // One such setting would make every later store of the collection fail.
-  const std::vector<std::vector<std::string>> refused = {
-      {"sv", "test.error", "(sv)", "Error", "i", "5"},
-      {"sv", "test.list", "av", "1", "s", "a"},
-      {"sv", "test.self", "o", "/com/norvale/Hearth/Settings/System"},
-      {"sv", "test.a b", "s", "x"},
-      {"sv", "1abc", "s", "x"},
+  // One such setting would make every later store of the collection fail,
+  // the one at stop included. Every road in refuses it, with the reason.
+  constexpr char kUser[] = "/com/norvale/Hearth/Settings/User";
+  constexpr char kSettingsIface[] = "com.norvale.Hearth.cSettings";
+  struct Case {
+    std::vector<std::string> args;
+    std::string reason;
   };
-  for (const auto& args : refused) {
-    SCOPED_TRACE(args[1]);
-    Finished f = bus_.Settings("SetValue", args);
+  // Arrays of variants, each holding the next, deeper than the reader goes.
+  std::vector<std::string> deep{"sv", "test.deep"};
+  for (int i = 0; i < 20; ++i) deep.insert(deep.end(), {"av", "1"});
+  deep.insert(deep.end(), {"s", "deep"});
+  const std::vector<Case> refused = {
+      {{"sv", "test.error", "(sv)", "Error", "i", "5"}, "a setting cannot hold a value of type Error"},
+      {{"sv", "test.list", "av", "1", "s", "a"}, "a setting cannot hold a value of type"},
+      {{"sv", "test.self", "o", "/com/norvale/Hearth/Settings/System"}, "a setting cannot hold a value of type"},
+      {{"sv", "test.a b", "s", "x"}, "\"test.a b\" cannot be a setting name (it is not a valid XML name)"},
+      {{"sv", "1abc", "s", "x"}, "is not a valid XML name"},
+      {{"sv", "test.late", "(sv)", "Date", "d", "3e6"}, "a Date setting must lie between 1 January 100 and 31 December 9999"},
+      {{"sv", "test.early", "(sv)", "Date", "d", "-7e5"}, "a Date setting must lie between"},
+      {{"sv", "test.nan", "(sv)", "Date", "d", "nan"}, "a Date setting must lie between"},
+      {{"sv", "test.single", "(sv)", "Single", "d", "1e300"}, "the Single 1E+300 is out of range (Overflow)"},
+      {deep, "a value nested too deep"},
+  };
+  for (const Case& c : refused) {
+    SCOPED_TRACE(c.args[1]);
+    Finished f = bus_.Settings("SetValue", c.args);
     EXPECT_NE(f.exit_code, 0);
-    EXPECT_NE(f.err.find(args[2] == "s" ? "is not a valid XML name" : "a setting cannot hold a value"),
-              std::string::npos)
-        << f.err;
-    EXPECT_EQ(bus_.Settings("Exists", {"s", args[1]}).out, "b false\n");
+    EXPECT_NE(f.err.find(c.reason), std::string::npos) << f.err << f.out;
+    EXPECT_EQ(bus_.Settings("Exists", {"s", c.args[1]}).out, "b false\n");
   }
+  // A namespace no name could start with.
+  Finished space = bus_.Call(kUser, kSettingsIface, "SetNamespace", {"s", "a b"});
+  EXPECT_NE(space.exit_code, 0);
+  EXPECT_NE(space.err.find("\"a b.\" cannot be a namespace"), std::string::npos) << space.err;
+  EXPECT_EQ(bus_.Call(kUser, kSettingsIface, "Namespace").out, "s \"\"\n");
+
+  // The "settings" action writes only what a store can hold, logs the rest
+  // with the reason, and writes the good ones beside them.
+  const std::string message =
+      "<m><action type='settings'><setting id='global.a b'>1</setting><setting id='global.1abc'>1</setting>"
+      "<setting id='user a'>1</setting><setting id='global.test.action'>done</setting>"
+      "<setting id='test.mine'>yes</setting></action></m>";
+  ASSERT_EQ(bus_.Call("/com/norvale/Hearth/IoNotify", "com.norvale.Hearth.cIoNotify", "DoXMLAction", {"s", message})
+                .exit_code,
+            0);
+  const std::string log = testing_support::ReadFileBytes(bus_.SystemLog());
+  for (const char* line : {"DoXMLAction - setting 'global.a b' refused: \"a b\" cannot be a setting name (it is not a "
+                           "valid XML name)",
+                           "DoXMLAction - setting 'global.1abc' refused: \"1abc\" cannot be a setting name",
+                           "DoXMLAction - setting 'user a' refused: \"user a\" cannot be a setting name"}) {
+    EXPECT_NE(log.find(line), std::string::npos) << line;
+  }
+  EXPECT_EQ(bus_.Call(kUser, kSettingsIface, "GetValue", {"s", "test.mine"}).out, "v s \"yes\"\n");
+
   ASSERT_EQ(bus_.Settings("SetValue", {"sv", "test.good", "s", "kept"}).exit_code, 0);
   ASSERT_EQ(bus_.Call(kApp, kAppIface, "SettingsChanged", {"b", "true"}).exit_code, 0);
   bus_.StopService();
-  Finished stored = bus_.Run({ProgramPath("hearthctl"), "--root", bus_.root().string(), "settings", "get", "test.good"});
-  EXPECT_EQ(stored.exit_code, 0) << stored.err;
-  EXPECT_EQ(stored.out, "kept\n");
+  // Stored at stop and read back from the file.
+  for (const auto& [name, text] : {std::pair{"test.good", "kept\n"}, std::pair{"test.action", "done\n"}}) {
+    Finished stored =
+        bus_.Run({ProgramPath("hearthctl"), "--root", bus_.root().string(), "settings", "get", name});
+    EXPECT_EQ(stored.exit_code, 0) << stored.err;
+    EXPECT_EQ(stored.out, text);
+  }
+  // No store failed on the way.
+  const std::string after = testing_support::ReadFileBytes(bus_.SystemLog());
+  EXPECT_EQ(after.find("Invalid PropertyValue"), std::string::npos) << after;
+  EXPECT_EQ(after.find("Invalid XML name"), std::string::npos) << after;
 }
 
 TEST_F(BusServiceTest, TextThatIsNotUtf8TravelsAsItsBytes) {

@@ -17,7 +17,9 @@
 #include "platform/com/object.h"
 #include "plugins/ionotify/actions.h"
 #include "service/lifecycle/state/lifecycle_state.h"
+#include "settings/collection/storable_setting.h"
 #include "settings/shared/shared_settings.h"
+#include "systemlog/system_log.h"
 
 namespace plugins::ionotify {
 namespace {
@@ -46,6 +48,20 @@ class Collection {
   settings::SettingsPtr collection_;
 };
 
+// One write; a setting the collection refuses (a name or value no store could
+// hold) is logged with the reason and stops nothing else.
+void Write(Collection& collection, const std::string& shown_name, const std::string& name, std::string value) {
+  try {
+    collection.Get().SetValue(name, platform::Variant(std::move(value)));
+  } catch (const platform::BasicError& error) {
+    if (error.number() == settings::kErrUnstorableSetting) {
+      service::WriteSystemLog("DoXMLAction - setting '" + shown_name + "' refused: " + error.description());
+    }
+  } catch (...) {
+  }
+  platform::Err::Clear();
+}
+
 }  // namespace
 
 void SettingsAction(cIoNotify& io, const Node& action) {
@@ -68,9 +84,9 @@ void SettingsAction(cIoNotify& io, const Node& action) {
   for (SettingWrite& write : writes) {
     if (write.global) {
       if (io.Tracing()) io.Trace("setting global setting '" + write.name + "' to value '" + write.value + "'");
-      platform::Quietly([&] { system.Get().SetValue(write.name, platform::Variant(std::move(write.value))); });
+      Write(system, "global." + write.name, write.name, std::move(write.value));
     } else {
-      platform::Quietly([&] { user.Get().SetValue(write.name, platform::Variant(write.value)); });
+      Write(user, write.name, write.name, write.value);
       if (io.Tracing()) io.Trace("setting user setting '" + write.name + "' to value '" + write.value + "'");
     }
   }

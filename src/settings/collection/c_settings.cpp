@@ -8,6 +8,7 @@
 #include "platform/basic/string_functions.h"
 #include "settings/collection/settings_bag.h"
 #include "settings/collection/settings_events.h"
+#include "settings/collection/storable_setting.h"
 
 namespace settings {
 
@@ -22,17 +23,20 @@ SettingsBag& cSettings::Bag() {
 std::string cSettings::Namespace() const { return platform::LCase(namespace_); }
 
 void cSettings::SetNamespace(std::string_view value) {
-  std::string text = platform::LCase(value);
-  if (text.empty() || text.back() != '.') text += '.';
+  std::string text = KeptNamespace(value);
+  const std::string why = WhyNoNamespace(text);
+  if (!why.empty()) platform::RaiseError(kErrUnstorableSetting, why, "cSettings");
   namespace_ = std::move(text);
 }
 
 std::string cSettings::NormaliseSettingName(std::string_view setting) const {
-  return InNamespace(platform::LCase(setting));
+  return StoredSettingName(namespace_, setting);
 }
 
 std::string cSettings::InNamespace(std::string name) const {
-  if (name.find('.') == std::string::npos) name.insert(0, namespace_);
+  // Under the empty namespace "." a loaded name would become ".name", which
+  // no snapshot could hold again: such a name is kept as the file gave it.
+  if (name.find('.') == std::string::npos && namespace_ != ".") name.insert(0, namespace_);
   return name;
 }
 

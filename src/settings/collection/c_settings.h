@@ -17,9 +17,12 @@
 // Errors: every operation traps its own errors, except those whose failure
 // the caller must see, which raise platform::BasicError:
 //   GetValueB, GetValueL      13 Type mismatch for a value that does not convert
+//   SetValue, Namespace put   380 with the reason, for a value or a name no
+//                             snapshot could hold (storable_setting.h): the
+//                             collection is left as it was
 //   WriteSnapshotToString     0x80047723 "Invalid PropertyValue type." for a
-//                             value the snapshot cannot hold (error values,
-//                             arrays other than byte arrays, foreign objects)
+//                             value the snapshot cannot hold (only an object
+//                             whose own value changed since it was set)
 // Call them through platform::Step where a failure must not travel further.
 //
 // A collection belongs to the thread that made it (no lock of its own).
@@ -72,7 +75,8 @@ class cSettings : public PropertyBagObject {
   void SetUseFile(bool value) { use_file_ = value; }
 
   // The prefix given to names without a dot: lower case, ending in ".".
-  // Setting the empty text makes it ".".
+  // Setting the empty text makes it "."; one that could not start an XML
+  // name is refused (380).
   std::string Namespace() const;
   void SetNamespace(std::string_view value);
 
@@ -94,6 +98,7 @@ class cSettings : public PropertyBagObject {
   // Stores the value; when it changed, Dirty becomes True and SettingChanged
   // is raised with the name as given. "tmp.dobrandchange" set to True first
   // switches the brand and tells the plug-ins (see SetBrandChangeListener).
+  // A value or name no snapshot could hold is refused first (380).
   void SetValue(std::string_view setting, const platform::Variant& value);
 
   // The XML snapshot of the collection (raises 0x80047723, see above).

@@ -3,10 +3,12 @@
 
 #include "platform/basic/compare.h"
 #include "platform/basic/err.h"
+#include "platform/com/object.h"
 #include "service/contracts/support_objects.h"
 #include "settings/collection/c_settings.h"
 #include "settings/collection/settings_bag.h"
 #include "settings/collection/settings_events.h"
+#include "settings/collection/storable_setting.h"
 
 namespace settings {
 namespace {
@@ -40,6 +42,19 @@ bool IsTrueValue(const platform::Variant& value) {
   } catch (...) {
     return false;
   }
+}
+
+// Whether `collection` is `target` or holds it at any depth. A collection
+// that held itself could never be written.
+bool Contains(const cSettings& collection, const cSettings* target) {
+  if (&collection == target) return true;
+  for (std::size_t i = 0; i < collection.Count(); ++i) {
+    const platform::Variant& value = collection.ValueAt(i);
+    if (!value.IsObject()) continue;
+    auto nested = platform::com::QueryInterface<cSettings>(value);
+    if (nested && Contains(*nested, target)) return true;
+  }
+  return false;
 }
 
 void RunBrandChange() {
@@ -80,8 +95,15 @@ bool cSettings::StoreValueAt(std::string key, platform::Variant value) {
 }
 
 void cSettings::SetValue(std::string_view setting, const platform::Variant& value) {
+  std::string name = NormaliseSettingName(setting);
+  std::string why = WhyUnstorable(name, value);
+  if (why.empty() && value.IsObject()) {
+    auto nested = platform::com::QueryInterface<cSettings>(value);
+    if (nested && Contains(*nested, this)) why = "a collection cannot hold itself";
+  }
+  if (!why.empty()) platform::RaiseError(kErrUnstorableSetting, why, "cSettings");
   if (setting == kBrandChangeSetting && IsTrueValue(value)) RunBrandChange();
-  if (StoreValue(setting, value)) ValueChanged(setting, value);
+  if (StoreValueAt(std::move(name), value)) ValueChanged(setting, value);
 }
 
 void cSettings::ValueChanged(std::string_view setting, const platform::Variant& value) {

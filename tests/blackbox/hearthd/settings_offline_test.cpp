@@ -75,6 +75,20 @@ TEST_F(SettingsOfflineTest, SetThenGetEachType) {
   }
 }
 
+TEST_F(SettingsOfflineTest, ANameNoFileCouldHoldIsRefusedWithTheReasonAndTheFileKeepsWorking) {
+  ASSERT_EQ(Ctl({"settings", "set", "features.allowed", "AF"}).exit_code, 0);
+  const std::string before = testing_support::ReadFileBytes(SystemFile());
+  for (const char* name : {"x.a b", "1abc", "x.a<b"}) {
+    SCOPED_TRACE(name);
+    Finished set = Ctl({"settings", "set", name, "v"});
+    EXPECT_EQ(set.exit_code, 1);
+    EXPECT_NE(set.err.find("cannot be a setting name (it is not a valid XML name)"), std::string::npos) << set.err;
+  }
+  EXPECT_EQ(testing_support::ReadFileBytes(SystemFile()), before);
+  ASSERT_EQ(Ctl({"settings", "set", "x.later", "ok"}).exit_code, 0);
+  EXPECT_EQ(Ctl({"settings", "get", "x.later"}).out, "ok\n");
+}
+
 TEST_F(SettingsOfflineTest, ADamagedFileIsRefusedUntouchedAndReadingLeavesNoLogLine) {
   ASSERT_EQ(Ctl({"settings", "set", "features.allowed", "AF"}).exit_code, 0);
   const fs::path file = SystemFile();

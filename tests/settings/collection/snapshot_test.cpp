@@ -123,6 +123,23 @@ TEST_F(SnapshotTest, LoadingUserSettingsOverSystemSettingsLogsTheOverwrite) {
   }
 }
 
+// The collection refuses such values at the write (storable_setting_test);
+// the writer keeps its own error for whatever reaches it.
+class OneProperty : public PropertyBagObject {
+ public:
+  OneProperty(std::string name, Variant value) : name_(std::move(name)), value_(std::move(value)) {}
+  void SaveToPropertyBag(cSettingsXML& writer) override {
+    writer.WriteProperty("sys.ok", Variant(1));
+    writer.WriteProperty(name_, value_);
+  }
+  void RestoreProperty(std::string_view, std::string, int32_t) override {}
+  std::string TypeName() const override { return "cSettings"; }
+
+ private:
+  std::string name_;
+  Variant value_;
+};
+
 TEST_F(SnapshotTest, AValueTheSnapshotCannotHoldFailsItWithTheWritersError) {
   const Variant bad_values[] = {
       Variant::Error(5),
@@ -131,11 +148,10 @@ TEST_F(SnapshotTest, AValueTheSnapshotCannotHoldFailsItWithTheWritersError) {
   };
   for (const Variant& bad : bad_values) {
     SCOPED_TRACE(platform::DebugString(bad));
-    cSettings settings;
-    settings.SetValue("sys.ok", 1);
-    settings.SetValue("sys.bad", bad);
+    OneProperty object("sys.bad", bad);
+    cSettingsXML writer;
     try {
-      settings.WriteSnapshotToString();
+      writer.SaveState(&object, kSnapshotObjectName);
       ADD_FAILURE() << "no error";
     } catch (const platform::BasicError& error) {
       EXPECT_EQ(error.number(), kErrInvalidPropertyValueType);
@@ -145,19 +161,21 @@ TEST_F(SnapshotTest, AValueTheSnapshotCannotHoldFailsItWithTheWritersError) {
   }
 }
 
-TEST_F(SnapshotTest, ACollectionHoldingItselfFailsInsteadOfRecursing) {
+TEST_F(SnapshotTest, ACollectionIsNeverSetIntoItselfOrIntoOneItHolds) {
   auto settings = std::make_shared<cSettings>();
-  settings->SetValue("sys.self", Variant(settings));
-  EXPECT_THROW(settings->WriteSnapshotToString(), platform::BasicError);
-  settings->RemoveValue("sys.self");  // breaks the cycle so the collection is freed
+  auto inner = std::make_shared<cSettings>();
+  EXPECT_THROW(settings->SetValue("sys.self", Variant(settings)), platform::BasicError);
+  settings->SetValue("sys.inner", Variant(inner));
+  EXPECT_THROW(inner->SetValue("sys.outer", Variant(settings)), platform::BasicError);
+  EXPECT_FALSE(inner->Exists("sys.outer"));
   EXPECT_NO_THROW(settings->WriteSnapshotToString());
 }
 
 TEST_F(SnapshotTest, ANameThatIsNoXmlNameFailsTheSnapshot) {
-  cSettings settings;
-  settings.SetValue("sys.bad name", 1);
+  OneProperty object("sys.bad name", Variant(1));
+  cSettingsXML writer;
   try {
-    settings.WriteSnapshotToString();
+    writer.SaveState(&object, kSnapshotObjectName);
     ADD_FAILURE() << "no error";
   } catch (const platform::BasicError& error) {
     EXPECT_EQ(error.number(), kErrInvalidXmlName);

@@ -7,6 +7,8 @@
 #include <vector>
 
 #include "platform/basic/conversions.h"
+#include "platform/com/dispatch_table.h"
+#include "platform/com/object.h"
 #include "platform/fs/file_ops.h"
 #include "settings/files/settings_file_fixture.h"
 #include "settings/folders/folders.h"
@@ -17,6 +19,22 @@ namespace {
 
 using platform::Variant;
 using settings_testing::EventRecorder;
+
+// An object whose own value is a text when it is set and an Error later:
+// the one way a value the collection took can still fail the snapshot.
+class Turncoat : public platform::com::Object {
+ public:
+  bool turned = false;
+
+ protected:
+  const platform::com::DispatchTable* Dispatch() const override {
+    static const platform::com::DispatchTable table = platform::com::DispatchTable::Of<Turncoat>({
+        {platform::com::kDispIdValue, "Value", 0,
+         [](Turncoat& self) { return self.turned ? Variant::Error(5) : Variant("fine"); }},
+    });
+    return &table;
+  }
+};
 
 TEST_F(SettingsFileTest, AStoreFollowedByALoadRestoresEveryPersistentSetting) {
   cSettings source;
@@ -145,11 +163,13 @@ TEST_F(SettingsFileTest, AnUninstallStoreWritesAnEmptyCollectionAndMemoryKeepsIt
 TEST_F(SettingsFileTest, AnUninstallStoreOfASnapshotThatFailsKeepsTheValuesToo) {
   auto settings = std::make_shared<cSettings>();
   settings->SetValue("sys.name", "Ann");
-  settings->SetValue("sys.bad", Variant::Error(5));
+  auto object = std::make_shared<Turncoat>();
+  settings->SetValue("sys.bad", Variant(object));  // taken: its value is a text
+  object->turned = true;
   SetUninstallPending(true);
   settings->WriteSnapshotToStored("");
   EXPECT_EQ(settings->GetValue("sys.name").StringValue(), "Ann");
-  EXPECT_TRUE(settings->GetValue("sys.bad").IsError());
+  EXPECT_TRUE(settings->GetValue("sys.bad").IsObject());
   SetUninstallPending(false);
   EXPECT_EQ(Load("")->Count(), 1u);
 }
@@ -157,7 +177,9 @@ TEST_F(SettingsFileTest, AnUninstallStoreOfASnapshotThatFailsKeepsTheValuesToo) 
 TEST_F(SettingsFileTest, AStoreThatCannotBeSnapshottedLeavesTheFileAndSaysSo) {
   Store("", "sys.name", "old");
   cSettings settings;
-  settings.SetValue("sys.bad", Variant::Error(5));
+  auto object = std::make_shared<Turncoat>();
+  settings.SetValue("sys.bad", Variant(object));  // taken: its value is a text
+  object->turned = true;
   settings.WriteSnapshotToStored("");
   EXPECT_TRUE(LogHas("cSettings for '' write to main file failed. Err=Invalid PropertyValue type."));
   EXPECT_EQ(Load("")->GetValue("sys.name").StringValue(), "old");
