@@ -73,11 +73,18 @@ class NotifierPlugin : public contracts::INotifierHost {
   virtual void OnMessage(std::string& name, Variant& param1, Variant& param2) = 0;
 
   // Sends a request on the service's channel and returns what it left in
-  // Param2. Raises 91 before the service attached.
+  // Param2. Raises 91 before the service attached, and 0x8001010E when sent
+  // from a thread of the plug-in's own: the service answers requests only on
+  // its thread, while it hands the plug-in one of its messages.
   Variant Request(std::string name, Variant param1 = Variant(), Variant param2 = Variant()) {
     if (!host_) platform::RaiseError(platform::kErrObjectNotSet, {}, "NotifierPlugin");
     std::shared_ptr<contracts::cNotifier> host = host_;
+    platform::Err::Clear();
     host->Notify(name, param1, param2);
+    // The host refuses a request from another thread by leaving this error.
+    if (platform::Err::Number() == contracts::kErrNotifyFromAnotherThread) {
+      platform::RaiseError(platform::Err::Number(), platform::Err::Description(), platform::Err::Source());
+    }
     return param2;
   }
 
@@ -135,9 +142,11 @@ inline void WriteMessage(char* message, size_t size, const std::string& text) {
 extern "C" __attribute__((weak, visibility("default"), used)) int HearthPluginCreate(
     const HearthPluginAbi* host_abi, HearthPluginAbi* plugin_abi, const char* progid, void* object, char* message,
     size_t message_size) {
-  const HearthPluginAbi mine = ::hearth::ThisAbi();
-  if (plugin_abi != nullptr) *plugin_abi = mine;
-  if (host_abi == nullptr || !::hearth::SameAbi(*host_abi, mine)) return HEARTH_PLUGIN_WRONG_ABI;
+  // A constant of this library, whatever the optimisation level.
+  static constexpr HearthPluginAbi mine = ::hearth::ThisAbi();
+  if (host_abi == nullptr) return HEARTH_PLUGIN_WRONG_ABI;
+  if (plugin_abi != nullptr) ::hearth::WriteAbi(plugin_abi, host_abi, mine);
+  if (!::hearth::SameAbi(::hearth::ReadAbi(host_abi), mine)) return HEARTH_PLUGIN_WRONG_ABI;
   if (progid == nullptr || object == nullptr) return HEARTH_PLUGIN_UNKNOWN_CLASS;
   for (auto* entry = ::hearth::detail::PluginClasses(); entry != nullptr; entry = entry->next) {
     if (!::hearth::detail::SameProgId(entry->progid, progid)) continue;

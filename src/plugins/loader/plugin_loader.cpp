@@ -16,8 +16,9 @@ namespace {
 namespace reg = platform::registry;
 
 std::string AbiText(const HearthPluginAbi& abi) {
-  return std::to_string(abi.version) + " (value " + std::to_string(abi.variant_size) + ", text " +
-         std::to_string(abi.string_size) + ", reference " + std::to_string(abi.object_ptr_size) + " bytes)";
+  return std::to_string(abi.version) + " (description " + std::to_string(abi.size) + ", value " +
+         std::to_string(abi.variant_size) + ", text " + std::to_string(abi.string_size) + ", reference " +
+         std::to_string(abi.object_ptr_size) + " bytes)";
 }
 
 [[noreturn]] void Fail(const std::string& path, const std::string& why) {
@@ -56,13 +57,15 @@ platform::com::ObjectPtr CreateFromLibrary(std::string_view progid) {
       platform::module::FindSymbol(library, HEARTH_PLUGIN_ENTRY_NAME, &error));
   if (entry == nullptr) Fail(path, "has no entry point " HEARTH_PLUGIN_ENTRY_NAME);
 
-  const HearthPluginAbi host_abi = hearth::ThisAbi();
-  HearthPluginAbi plugin_abi{};
+  static constexpr HearthPluginAbi host_abi = hearth::ThisAbi();
+  // The library writes at most host_abi.size bytes here.
+  HearthPluginAbi answer{};
   std::array<char, 512> message{};
   platform::com::ObjectPtr object;
   const std::string progid_text(progid);
-  const int result = entry(&host_abi, &plugin_abi, progid_text.c_str(), &object, message.data(), message.size());
+  const int result = entry(&host_abi, &answer, progid_text.c_str(), &object, message.data(), message.size());
   message.back() = '\0';
+  const HearthPluginAbi plugin_abi = hearth::ReadAbi(&answer);
   // The library's own answer about its ABI is checked too: a library that
   // claims success for another layout is refused before its object is used.
   if (result == HEARTH_PLUGIN_WRONG_ABI || (result == HEARTH_PLUGIN_OK && !hearth::SameAbi(plugin_abi, host_abi))) {
