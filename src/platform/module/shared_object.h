@@ -16,10 +16,14 @@ struct SharedObject;
 
 // The library at the absolute path with every symbol resolved now, or null
 // with the reason in `error` (missing file, not a shared object, a symbol it
-// needs that the process lacks, ...). A file that group or others may write,
-// or that belongs to anyone but root or the process's own user, is refused
-// before it is opened: its code would run with the process's rights.
-// Thread-safe.
+// needs that the process lacks, ...). Its code would run with the process's
+// rights, so only a file nobody else can change is loaded: the file is
+// opened without following a link, checked on the open descriptor (a regular
+// file, owned by root or the process's user, not writable by group or
+// others) and loaded through that descriptor; every folder above it must
+// pass the same owner and mode test (a sticky folder anyone may write, such
+// as /tmp, only when the next component is root's). Thread-safe; a library's
+// constructors may open another library.
 SharedObject* OpenSharedObject(const std::string& path, std::string* error);
 
 // The address of an exported symbol; null (with the reason) when missing.
