@@ -27,7 +27,10 @@ void cPluginHost::RunStartupExchange() {
     Variant param2 = Variant::Nothing();
     SendToPlugin("SetBranding", branding, param2);
   });
-  Variant request = branding;
+  // A variable of its own: a plug-in that answers GetBranding but not
+  // GetSettings would otherwise have its branding element answered as a
+  // settings request, and emptied.
+  Variant request = Variant::Nothing();
   platform::Step([&] {
     Variant param1 = Variant::Nothing();
     SendToPlugin("GetSettings", param1, request);
