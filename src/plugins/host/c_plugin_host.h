@@ -20,10 +20,16 @@
 // throws or leaves pending is recorded, the next step runs, the pending error
 // is cleared before return. The four arguments of the last event are kept:
 // they are what the requests of a notifier plug-in answer from.
+//
+// A host belongs to the thread that made it (the service thread). A request
+// a plug-in sends from any other thread is refused with
+// kErrRequestFromAnotherThread: answering it there would race the service
+// thread over the collections and the shared data.
 #pragma once
 
 #include <memory>
 #include <string>
+#include <thread>
 
 #include "platform/basic/variant.h"
 #include "platform/com/event_source.h"
@@ -104,6 +110,7 @@ class cPluginHost : public typelib::INorvIoCoreEvents {
   std::string progid_;
   std::string plugin_xml_;
   platform::com::Cookie host_cookie_ = 0;
+  const std::thread::id home_thread_ = std::this_thread::get_id();
 };
 
 }  // namespace plugins

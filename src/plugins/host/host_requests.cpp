@@ -40,6 +40,14 @@ void GetSettings(const platform::com::ObjectPtr& system, const platform::com::Ob
 }  // namespace
 
 void cPluginHost::OnNotify(std::string& Name, Variant& Param1, Variant& Param2) {
+  // Refused before anything of the host is touched; the plug-in hears why.
+  if (std::this_thread::get_id() != home_thread_) {
+    platform::RaiseError(contracts::kErrNotifyFromAnotherThread,
+                         "plug-in '" + progid_ + "' sent '" + Name +
+                             "' from another thread; the service answers requests only on its own thread (send "
+                             "them while handling one of its messages)",
+                         "cPluginHost");
+  }
   // The fields may change under a re-entrant event; the request answers
   // from those of the moment it arrived.
   std::shared_ptr<platform::com::Object> keep = weak_from_this().lock();

@@ -15,6 +15,7 @@
 // channel reach the plug-in's.
 #pragma once
 
+#include <cstdint>
 #include <functional>
 #include <memory>
 #include <string>
@@ -29,6 +30,11 @@ namespace contracts {
 inline constexpr char kNotifierClassId[] = "{6C1F87AE-A5B1-4A35-ADA8-6A67F0699489}";
 inline constexpr char kNotifierInterfaceId[] = "{2A867621-2878-4CFB-A3DC-A5CB60D7D998}";
 inline constexpr char kNotifierHostInterfaceId[] = "{D990AC19-F1E6-484A-B567-B5EA0E5943E6}";
+
+// RPC_E_WRONG_THREAD: the pending error a host leaves when a plug-in sends
+// on its channel from a thread other than the service's. The host answers
+// requests only on its own thread; the SDK's Request raises it.
+inline constexpr int32_t kErrNotifyFromAnotherThread = static_cast<int32_t>(0x8001010Eu);
 
 using NotifyHandler = std::function<void(std::string& name, platform::Variant& param1, platform::Variant& param2)>;
 
