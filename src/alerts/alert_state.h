@@ -49,8 +49,10 @@ bool InsertMakingRoom(std::string_view table, std::span<const std::pair<int, pla
 
 // Removes the least needed rows of a full store, one batch of the first kind
 // there is: log entries (oldest first), then alerts marked deleted, then
-// processed alerts (oldest first). Logs what it removed; false when there
-// was nothing to remove.
-bool MakeRoom();
+// processed alerts (oldest first); for a new alert (`for_alert`), at last
+// the oldest unprocessed alert, one at a time, each named in the log (id,
+// store, summary). Logs what it removed; false when there was nothing to
+// remove.
+bool MakeRoom(bool for_alert);
 
 }  // namespace alerts

@@ -1,5 +1,6 @@
 // A full store keeps taking alerts and log entries: the size limit is a cap
-// the engine enforces, so room is made by removing what is least needed.
+// the engine enforces, so room is made by removing what is least needed, and
+// at last the oldest unprocessed alert, one at a time.
 #include <string>
 
 #include "alerts/alert_state.h"
@@ -38,9 +39,38 @@ constexpr RoomRound kRounds[] = {
      "oldest processed alerts"},
 };
 
+// The last resort, when everything above is gone: the oldest alert still
+// waiting to be processed. A new alert matters more than the oldest one, and
+// each one given up is written to the system log so nothing vanishes
+// unrecorded.
+bool RemoveOldestUnprocessed(contracts::ImdbComponent& db) {
+  bool found = false;
+  int32_t index = 0;
+  std::string line;
+  Step([&] {
+    db.Execute("SELECT * FROM Alerts ORDER BY AlertIndex LIMIT 1");
+    if (!db.MoveFirst()) return;
+    found = true;
+    index = db.GetFieldLong(kColAlertIndex);
+    line = "MakeRoom - alert store is full of unprocessed alerts; removed alert " + std::to_string(index) +
+           " (id '" + db.GetFieldText(kColAlertId) + "', store '" + db.GetFieldText(kColStore) +
+           "'): " + db.GetFieldText(kColSummary);
+  });
+  Step([&] { db.CloseResult(); });
+  if (!found) return false;
+  int32_t removed = 0;
+  Step([&] {
+    db.Execute("DELETE FROM Alerts WHERE AlertIndex=?", {Variant(index)});
+    removed = db.RowsChanged();
+  });
+  if (removed == 0) return false;
+  Log(line);
+  return true;
+}
+
 }  // namespace
 
-bool MakeRoom() {
+bool MakeRoom(bool for_alert) {
   contracts::ImdbComponent& db = Connection();
   for (const RoomRound& round : kRounds) {
     int32_t removed = 0;
@@ -53,6 +83,8 @@ bool MakeRoom() {
       return true;
     }
   }
+  // A log entry never costs an alert.
+  if (for_alert && RemoveOldestUnprocessed(db)) return true;
   Log("MakeRoom - alert store is full and holds nothing that may be removed");
   return false;
 }
@@ -71,7 +103,7 @@ bool InsertMakingRoom(std::string_view table, std::span<const std::pair<int, Var
     // The failed insert stays the pending error when nothing can go.
     const int32_t number = Err::Number();
     const std::string description = Err::Description();
-    if (!MakeRoom()) {
+    if (!MakeRoom(table == kAlertsTable)) {
       Err::Set(number, description, contracts::kImdbProgId);
       return false;
     }

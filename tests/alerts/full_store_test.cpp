@@ -1,6 +1,7 @@
 // A full store keeps taking alerts and log entries: room is made by removing
 // log entries (oldest first), then alerts marked deleted, then processed
-// alerts (oldest first), and the file never grows past the size limit.
+// alerts (oldest first), for a new alert at last the oldest unprocessed
+// ones, and the file never grows past the size limit.
 #include <filesystem>
 #include <string>
 #include <vector>
@@ -50,32 +51,50 @@ TEST_F(FullStoreTest, NewAlertsTakeTheRoomOfWhatIsLeastNeeded) {
     processed.push_back(PostBig("Old", 'p', &posted));
     ASSERT_TRUE(SetAlertUserProc(processed.back()));
   }
-  // Far more new alerts than the store holds at once.
+  // Far more new alerts than the store holds at once: every one is taken.
   int taken = 0;
-  for (int i = 0; i < 120 && posted; ++i) {
-    PostBig("New", 'n', &posted);
-    if (posted) ++taken;
+  std::vector<int32_t> fresh;
+  for (int i = 0; i < 120; ++i) {
+    fresh.push_back(PostBig("New", 'n', &posted));
+    ASSERT_TRUE(posted) << i;
+    ++taken;
     ASSERT_LE(std::filesystem::file_size(AlertDatabasePath()), static_cast<uintmax_t>(kMaxDatabaseBytes));
   }
-  // It kept taking alerts past the point where it was first full, giving up
-  // everything else in order, and refused only when nothing else was left.
+  // Everything else went first, in order; then the oldest new alerts, each
+  // named in the log.
   const size_t logs = FirstLogged("MakeRoom - alert store is full; removed ");
   const size_t marked = FirstLogged("MakeRoom - alert store is full; removed 8 alerts marked deleted");
   const size_t old = FirstLogged("MakeRoom - alert store is full; removed 8 oldest processed alerts");
+  const size_t unprocessed = FirstLogged("MakeRoom - alert store is full of unprocessed alerts; removed alert " +
+                                         std::to_string(fresh.front()) + " (id 'EV', store 'New'): summary");
   ASSERT_NE(logs, std::string::npos);
   ASSERT_NE(marked, std::string::npos);
   ASSERT_NE(old, std::string::npos);
+  ASSERT_NE(unprocessed, std::string::npos);
   EXPECT_EQ(LogMessages()[logs].find("oldest log entries") != std::string::npos, true) << LogMessages()[logs];
   EXPECT_LT(logs, marked);
   EXPECT_LT(marked, old);
-  EXPECT_FALSE(posted);
-  EXPECT_TRUE(Logged("MakeRoom - alert store is full and holds nothing that may be removed"));
-  EXPECT_TRUE(Logged("PostAlert: database or disk is full"));
+  EXPECT_LT(old, unprocessed);
+  EXPECT_FALSE(Logged("MakeRoom - alert store is full and holds nothing that may be removed"));
+  EXPECT_FALSE(Logged("PostAlert: database or disk is full"));
   EXPECT_EQ(Count("SELECT * FROM LogEntries"), 0);
   EXPECT_EQ(Count("SELECT * FROM Alerts WHERE Store='Old'"), 0);
-  // No new alert was given up for another.
-  EXPECT_EQ(Count("SELECT * FROM Alerts WHERE Store='New'"), taken);
-  EXPECT_GT(taken, 40);
+  // What is kept is the newest alerts without a gap; each one given up has
+  // its line.
+  const int64_t kept = Count("SELECT * FROM Alerts WHERE Store='New'");
+  EXPECT_GT(kept, 40);
+  EXPECT_LT(kept, taken);
+  EXPECT_EQ(Count("SELECT * FROM Alerts WHERE AlertIndex>=" + std::to_string(fresh[taken - kept])), kept);
+  size_t removal_lines = 0;
+  for (const std::string& line : LogMessages()) {
+    if (line.starts_with("MakeRoom - alert store is full of unprocessed alerts; removed alert ")) ++removal_lines;
+  }
+  EXPECT_EQ(static_cast<int64_t>(removal_lines), taken - kept);
+
+  // A log entry never costs an alert: it is refused instead.
+  WriteLogEntry("Privacy", 1, Big('x') + Big('x'));
+  EXPECT_EQ(Count("SELECT * FROM Alerts WHERE Store='New'"), kept);
+  EXPECT_TRUE(Logged("MakeRoom - alert store is full and holds nothing that may be removed"));
   CloseGDB();
   EXPECT_LE(std::filesystem::file_size(AlertDatabasePath()), static_cast<uintmax_t>(kMaxDatabaseBytes));
 }
