@@ -1,6 +1,9 @@
 #include <gtest/gtest.h>
 
+#include <thread>
+
 #include "platform/basic/conversions.h"
+#include "platform/basic/err.h"
 #include "platform/com/class_registry.h"
 #include "platform/com/dispatch_table.h"
 #include "platform/dom/xml_element_object.h"
@@ -22,6 +25,7 @@ struct Script {
   std::string settings_request;  // GetSettings answer ("" : none)
   std::string branding_seen;     // SetBranding, as XML
   std::string settings_seen;     // SetSettings, as XML
+  Variant branding_given;        // the element the plug-in answered GetBranding with
   std::shared_ptr<contracts::cNotifier> host;
 };
 Script& TheScript() {
@@ -36,7 +40,10 @@ class ScriptedNotifier : public contracts::INotifierHost {
     own_ = contracts::NewNotifier();
     own_->OnNotify([](std::string& name, Variant& p1, Variant& p2) {
       Script& s = TheScript();
-      if (name == "GetBranding" && !s.branding.empty()) p2 = Variant(platform::dom::NewXmlElement(s.branding));
+      if (name == "GetBranding" && !s.branding.empty()) {
+        p2 = Variant(platform::dom::NewXmlElement(s.branding));
+        s.branding_given = p2;
+      }
       if (name == "SetBranding") s.branding_seen = platform::dom::NodeOf(p1).Xml();
       if (name == "GetSettings" && !s.settings_request.empty()) {
         p2 = Variant(platform::dom::NewXmlElement(s.settings_request));
@@ -183,6 +190,64 @@ TEST_F(HostServicesTest, TheStartupExchangeResolvesBrandingAndAnswersTheSettings
     EXPECT_EQ(TheScript().settings_seen, "<req><sys.apppath/><global.sys.-/></req>");
     EXPECT_FALSE(host->IsIoCoreEvents());
     EXPECT_EQ(host->PluginXML(), "<plugin/>");
+  });
+}
+
+// Run under ThreadSanitizer (scripts/test-tsan): a request answered on the
+// plug-in's thread would race the service thread's own writes.
+TEST_F(HostServicesTest, RequestsFromAnotherThreadAreRefusedWithAClearError) {
+  RunOnFreshThread([&] {
+    auto system = InstallSystem({{"sys.name", "system value"}});
+    auto user = settings::GetUserSettings();
+    auto host = HostAfterAnEvent(system, user, nullptr);
+    struct Outcome {
+      int32_t number = 0;
+      std::string description;
+      Variant answer;
+    };
+    std::vector<Outcome> outcomes(3);
+    const std::vector<std::pair<std::string, Variant>> requests = {
+        {"SetSetting", Variant("global.sys.name")}, {"GetSetting", Variant("global.sys.name")},
+        {"GetSettings", Variant("<r><global.sys.name/></r>")}};
+    std::thread plugin_thread([&] {
+      for (size_t i = 0; i < requests.size(); ++i) {
+        // The refusal is the pending error on the sender's thread.
+        platform::Err::Clear();
+        outcomes[i].answer = Send(requests[i].first, requests[i].second, Variant("from the plug-in"));
+        outcomes[i].number = platform::Err::Number();
+        outcomes[i].description = platform::Err::Description();
+      }
+    });
+    // The service thread goes on with its own work meanwhile.
+    for (int i = 0; i < 200; ++i) system->SetValue("sys.name", Variant("service " + std::to_string(i)));
+    plugin_thread.join();
+    for (size_t i = 0; i < requests.size(); ++i) {
+      SCOPED_TRACE(requests[i].first);
+      EXPECT_EQ(outcomes[i].number, contracts::kErrNotifyFromAnotherThread);
+      EXPECT_EQ(platform::CStr(outcomes[i].answer), "from the plug-in");
+      EXPECT_EQ(outcomes[i].description, "plug-in 'Test.Scripted' sent '" + requests[i].first +
+                                             "' from another thread; the service answers requests only on its own "
+                                             "thread (send them while handling one of its messages)");
+    }
+    EXPECT_EQ(platform::CStr(system->GetValue("sys.name")), "service 199");
+    // On the service thread the same request is answered.
+    EXPECT_EQ(platform::CStr(Send("GetSetting", Variant("global.sys.name"))), "service 199");
+  });
+}
+
+TEST_F(HostServicesTest, APlugInThatIgnoresGetSettingsKeepsItsBranding) {
+  RunOnFreshThread([&] {
+    InstallSystem({{"sys.apppath", "/opt"}});
+    SetPluginList("");
+    TheScript().branding = "<b><name>{%strings%}/guest</name><free>{%strings%}/thiscomputer</free></b>";
+    auto host = std::make_shared<cPluginHost>();
+    ASSERT_TRUE(host->CreatePlugin("Test.Scripted", "<plugin/>"));
+    const std::string resolved = "<b><name>Guest</name><free>This Computer</free></b>";
+    EXPECT_EQ(TheScript().branding_seen, resolved);
+    // The settings request is its own variable: the branding element the
+    // plug-in keeps is not answered as one (and emptied).
+    EXPECT_EQ(platform::dom::NodeOf(TheScript().branding_given).Xml(), resolved);
+    EXPECT_EQ(TheScript().settings_seen, "");
   });
 }
 

@@ -96,7 +96,11 @@ TEST_F(SharedObjectTest, LibrariesThatCannotServeAreCreationFailuresThatSayWhy) 
       {"Bad.Missing", "/nonexistent/plugin.so", "the file does not exist"},
       {"Bad.NotElf", root_.str() + "/not_a_library.so", "could not be loaded"},
       {"Bad.NoEntry", Library("plugin_fixture_no_entry"), "has no entry point HearthPluginCreate"},
-      {"Bad.WrongAbi", Library("plugin_fixture_wrong_abi"), "was built for plug-in interface 99"},
+      {"Bad.WrongAbi", Library("plugin_fixture_wrong_abi"),
+       "was built for plug-in interface 1 (description 16, value 1, text 2, reference 3 bytes), the service offers 2 "
+       "(description 20, "},
+      // Built through HEARTH_PLUGIN, unoptimised, for another version.
+      {"Fixture.OtherAbi", Library("plugin_fixture_other_abi"), "was built for plug-in interface 77 (description 20, "},
       {"Bad.NullFactory", Library("plugin_fixture_null_factory"), "returned nothing for 'Bad.NullFactory'"},
       {"Fixture.ThrowsOnCreate", Library("plugin_fixture_throwing"), "cannot start without its driver"},
       {"Bad.UnknownClass", Library("plugin_fixture_throwing"), "does not make objects of class 'Bad.UnknownClass'"},
@@ -174,6 +178,74 @@ TEST_F(SharedObjectTest, LibrariesOthersCouldChangeAreRefused) {
     EXPECT_EQ(error.number(), platform::kErrCannotCreateObject);
   }
   EXPECT_TRUE(raised);
+}
+
+// The file that is checked is the file that is loaded: a link is not
+// followed, and no folder above the library may be one that someone else
+// could change (they could swap the library, or a folder, under the check).
+TEST_F(SharedObjectTest, LibrariesInFoldersOthersCouldChangeAreRefused) {
+  if (geteuid() != 0) GTEST_SKIP() << "needs root to give folders to other users";
+  namespace fs = std::filesystem;
+  constexpr uid_t kNobody = 65534;
+  const fs::path base = root_ / "libs";
+  fs::create_directories(base);
+  fs::permissions(base, fs::perms(0755));
+  struct Case {
+    std::string progid;
+    std::string folder;  // below base
+    std::string why;     // "" when accepted
+  };
+  const std::vector<Case> cases = {
+      {"Unsafe.OpenFolder", "open", "the folder " + (base / "open").string() + " is writable by group or others"},
+      {"Unsafe.GroupFolder", "group", "the folder " + (base / "group").string() + " is writable by group or others"},
+      {"Unsafe.OthersFolder", "theirs", "the folder " + (base / "theirs").string() + " is owned by another user (uid 65534)"},
+      {"Unsafe.InShared", "shared/theirs",
+       "the folder " + (base / "shared/theirs").string() + " lies in a folder anyone may write and is not root's"},
+      {"Sample.EventCounter", "shared/roots", ""},
+  };
+  const auto make = [&](const std::string& relative, fs::perms mode, uid_t owner) {
+    const fs::path folder = base / relative;
+    fs::create_directories(folder);
+    fs::permissions(folder, mode);
+    if (owner != 0) ASSERT_EQ(::chown(folder.c_str(), owner, static_cast<gid_t>(-1)), 0);
+  };
+  make("open", fs::perms(0777), 0);
+  make("group", fs::perms(0775), 0);
+  make("shared", fs::perms(01777), 0);
+  make("shared/roots", fs::perms(0755), 0);
+  for (const Case& c : cases) {
+    const fs::path folder = base / c.folder;
+    if (!fs::exists(folder)) fs::create_directories(folder);
+    fs::copy_file(Library("event_counter"), folder / "plugin.so");
+    fs::permissions(folder / "plugin.so", fs::perms(0644));
+    Register(c.progid, (folder / "plugin.so").string());
+  }
+  make("theirs", fs::perms(0755), kNobody);
+  make("shared/theirs", fs::perms(0755), kNobody);
+  // A link to a good library is refused: the file itself must be named.
+  fs::create_symlink(base / "shared/roots/plugin.so", base / "link.so");
+  Register("Unsafe.Link", (base / "link.so").string());
+  RunOnFreshThread([&] {
+    InstallSystem();
+    std::string list;
+    for (const Case& c : cases) list += Entry(c.progid, "1");
+    SetPluginList(list + Entry("Unsafe.Link", "1"));
+    Mark();
+    QueryFeaturePlugins();
+    EXPECT_EQ(FeaturePluginCount(), 1u);
+    for (const Case& c : cases) {
+      SCOPED_TRACE(c.progid);
+      if (c.why.empty()) {
+        EXPECT_EQ(CreationError(c.progid), "<no creation failure>");
+        continue;
+      }
+      EXPECT_EQ(CreationError(c.progid),
+                "plug-in library '" + (base / c.folder / "plugin.so").string() + "' could not be loaded: " + c.why);
+    }
+    EXPECT_EQ(CreationError("Unsafe.Link"), "plug-in library '" + (base / "link.so").string() +
+                                                "' could not be loaded: it is a symbolic link (register the file it "
+                                                "names)");
+  });
 }
 
 TEST_F(SharedObjectTest, ExceptionsFromALoadedLibraryAreContained) {

@@ -1,6 +1,9 @@
 // An Application object on a fresh machine root, with the thread's system
 // and user collections installed as start-up installs them, the events it
-// raises recorded, and helpers for the stored settings files.
+// raises recorded, and helpers for the stored settings files. Each case
+// leaves the thread as it found it (cases share one thread when they run in
+// one process): the plug-in collection and the lifecycle flags a start and
+// stop change are put back.
 #pragma once
 
 #include <memory>
@@ -12,6 +15,7 @@
 
 #include "platform/basic/conversions.h"
 #include "platform/com/event_source.h"
+#include "plugins/notify/feature_plugins_state.h"
 #include "service/application/application.h"
 #include "service/features/feature_fixture.h"
 #include "service/lifecycle/state/lifecycle_state.h"
@@ -25,6 +29,9 @@ class ApplicationTest : public ServiceRootTest {
  protected:
   void SetUp() override {
     ServiceRootTest::SetUp();
+    saved_plugins_ = plugins::ThreadFeaturePlugins();
+    saved_shutdown_done_ = ShutdownDone();
+    saved_closing_windows_ = ClosingWindows();
     settings::SetSystemSettings(system_);
     settings::SetUserSettings(user_);
     SetApplicationObject(app_);
@@ -36,6 +43,9 @@ class ApplicationTest : public ServiceRootTest {
     SetApplicationObject(nullptr);
     settings::SetUserSettings(nullptr);
     settings::SetSystemSettings(nullptr);
+    plugins::ThreadFeaturePlugins() = saved_plugins_;
+    SetShutdownDone(saved_shutdown_done_);
+    SetClosingWindows(saved_closing_windows_);
     ServiceRootTest::TearDown();
   }
 
@@ -101,6 +111,11 @@ class ApplicationTest : public ServiceRootTest {
   std::shared_ptr<settings::cSettings> user_ = std::make_shared<settings::cSettings>();
   std::shared_ptr<Application> app_ = std::make_shared<Application>();
   std::vector<std::string> events_;
+
+ private:
+  plugins::FeaturePluginsState saved_plugins_;
+  bool saved_shutdown_done_ = false;
+  bool saved_closing_windows_ = false;
 };
 
 }  // namespace service::testing
