@@ -4,6 +4,8 @@
 #include "plugins/host/c_plugin_host.h"
 #include "plugins/host/late_bound_settings.h"
 #include "plugins/host/settings_request.h"
+#include "settings/collection/storable_setting.h"
+#include "systemlog/system_log.h"
 
 namespace plugins {
 
@@ -20,12 +22,22 @@ void GetSetting(const platform::com::ObjectPtr& system, const platform::com::Obj
   Param2 = Variant(host::ValueText(settings, setting.name));
 }
 
-void SetSetting(const platform::com::ObjectPtr& system, const platform::com::ObjectPtr& user, Variant& Param1,
-                Variant& Param2) {
+void SetSetting(const std::string& progid, const platform::com::ObjectPtr& system,
+                const platform::com::ObjectPtr& user, Variant& Param1, Variant& Param2) {
   host::AddressedSetting setting = host::AddressSetting(platform::CStr(Param1));
   const platform::com::ObjectPtr& settings = setting.system ? system : user;
   if (setting.name.empty() || settings == nullptr) return;
-  host::SetValueText(settings, setting.name, platform::CStr(Param2));
+  try {
+    host::SetValueText(settings, setting.name, platform::CStr(Param2));
+  } catch (const platform::BasicError& error) {
+    // A name no settings file could hold: the plug-in is not told (requests
+    // report nothing), so the log is.
+    if (error.number() == settings::kErrUnstorableSetting) {
+      service::WriteSystemLog("cPluginHost - SetSetting from plug-in '" + progid + "' refused: " +
+                              error.description());
+    }
+    throw;
+  }
 }
 
 void GetSettings(const platform::com::ObjectPtr& system, const platform::com::ObjectPtr& user, Variant& Param1,
@@ -58,7 +70,7 @@ void cPluginHost::OnNotify(std::string& Name, Variant& Param1, Variant& Param2) 
     } else if (Name == "GetSettings") {
       GetSettings(system, user, Param1, Param2);
     } else if (Name == "SetSetting") {
-      SetSetting(system, user, Param1, Param2);
+      SetSetting(progid_, system, user, Param1, Param2);
     } else if (Name == "GetSharedData") {
       if (io_notify == nullptr) return;
       Param2 = platform::com::CallByName(io_notify, "ThreadSafeSharedData");

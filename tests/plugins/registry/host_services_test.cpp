@@ -235,6 +235,30 @@ TEST_F(HostServicesTest, RequestsFromAnotherThreadAreRefusedWithAClearError) {
   });
 }
 
+TEST_F(HostServicesTest, ASettingNoFileCouldHoldIsRefusedAndLogged) {
+  RunOnFreshThread([&] {
+    auto system = InstallSystem();
+    auto user = settings::GetUserSettings();
+    auto host = HostAfterAnEvent(system, user, nullptr);
+    const size_t system_count = system->Count(), user_count = user->Count();
+    Mark();
+    Send("SetSetting", Variant("global.a b"), Variant("x"));
+    Send("SetSetting", Variant("1abc"), Variant("x"));
+    EXPECT_EQ(system->Count(), system_count);
+    EXPECT_EQ(user->Count(), user_count);
+    const auto lines = MessagesSinceMark();
+    for (const std::string expected :
+         {"cPluginHost - SetSetting from plug-in 'Test.Scripted' refused: \"a b\" cannot be a setting name (it is "
+          "not a valid XML name)",
+          "cPluginHost - SetSetting from plug-in 'Test.Scripted' refused: \"1abc\" cannot be a setting name (it is "
+          "not a valid XML name)"}) {
+      EXPECT_NE(std::find(lines.begin(), lines.end(), expected), lines.end()) << expected;
+    }
+    EXPECT_NO_THROW(system->WriteSnapshotToString());
+    EXPECT_NO_THROW(user->WriteSnapshotToString());
+  });
+}
+
 TEST_F(HostServicesTest, APlugInThatIgnoresGetSettingsKeepsItsBranding) {
   RunOnFreshThread([&] {
     InstallSystem({{"sys.apppath", "/opt"}});
