@@ -248,6 +248,26 @@ TEST_F(SharedObjectTest, LibrariesInFoldersOthersCouldChangeAreRefused) {
   });
 }
 
+// A library's constructor that creates an object of another shared-object
+// ProgID re-enters the loader; it used to wait for ever on the loader's own
+// lock, held across the load.
+TEST_F(SharedObjectTest, ALibraryThatCreatesAnotherPlugInWhileLoadingIsServed) {
+  Register("Fixture.LoadsAnother", Library("plugin_fixture_loads_another"));
+  Register("Fixture.ThrowsOnEvents", Library("plugin_fixture_throwing"));
+  loader::InstallSharedObjectLoader();
+  RunOnFreshThread([&] {
+    platform::com::ObjectPtr object = loader::CreateFromLibrary("Fixture.LoadsAnother");
+    ASSERT_NE(object, nullptr);
+    auto plugin = std::dynamic_pointer_cast<typelib::INorvIoCoreEvents>(object);
+    ASSERT_NE(plugin, nullptr);
+    platform::com::ObjectPtr data;
+    // The object its constructor made is of the other library's class.
+    std::string type;
+    EXPECT_NO_THROW(type = loader::CreateFromLibrary("Fixture.ThrowsOnEvents")->TypeName());
+    EXPECT_TRUE(plugin->GetStatus(data, type)) << type;
+  });
+}
+
 TEST_F(SharedObjectTest, ExceptionsFromALoadedLibraryAreContained) {
   Register("Fixture.ThrowsOnEvents", Library("plugin_fixture_throwing"));
   RunOnFreshThread([&] {
