@@ -6,6 +6,7 @@
 #include "platform/com/object.h"
 #include "plugins/host/c_plugin_host.h"
 #include "plugins/notify/feature_plugins.h"
+#include "plugins/notify/plugin_call_watch.h"
 #include "plugins/notify/settings_changed_follow_up.h"
 #include "plugins/notify/shared_io_notify.h"
 #include "plugins/notify/wmi_info.h"
@@ -70,7 +71,11 @@ void NotifyEach(typelib::NotifyType nt, ObjectPtr Settings, ObjectPtr UserSettin
     }
     service::WriteSystemLog(std::string(kLinePrefix) + "Sending " + word + " to " + host->ProgID());
     ObjectPtr data = host->PlugInData();
-    platform::Step([&] { CallHost(*host, nt, Settings, UserSettings, io_notify, data, fUserSettingsAlsoChanged); });
+    platform::Step([&] {
+      // A plug-in that hangs is named in the log (once) while it hangs.
+      PluginCallWatch watch(host->ProgID(), word);
+      CallHost(*host, nt, Settings, UserSettings, io_notify, data, fUserSettingsAlsoChanged);
+    });
     service::WriteSystemLog(std::string(kLinePrefix) + "Sent " + word + " to " + host->ProgID());
     if (nt == typelib::OnStartup || nt == typelib::OnUserSettingsChange) platform::Step([] { SyncSecureLogs(); });
   }

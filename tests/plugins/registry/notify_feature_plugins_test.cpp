@@ -1,5 +1,9 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <atomic>
+#include <chrono>
+#include <future>
 #include <stdexcept>
 
 #include "platform/basic/conversions.h"
@@ -9,6 +13,7 @@
 #include "plugins/host/c_plugin_host.h"
 #include "plugins/notify/feature_plugins.h"
 #include "plugins/notify/notify_feature_plugins.h"
+#include "plugins/notify/plugin_call_watch.h"
 #include "plugins/notify/shared_io_notify.h"
 #include "service/init/svc_init.h"
 #include "service/lifecycle/state/lifecycle_state.h"
@@ -79,6 +84,42 @@ TEST_F(PluginNotifyTest, InSafeModeWithoutNetworkPlugInsStillGetTheIoNotifyObjec
     EXPECT_TRUE(told);
     EXPECT_NE(heard, nullptr);
     EXPECT_EQ(heard, GetSharedIoNotify());
+  });
+}
+
+// The watch's limit is shortened and its report opens the gate the hanging
+// plug-in waits on, so the case waits for nothing but the watch itself.
+TEST_F(PluginNotifyTest, APlugInCallThatDoesNotReturnIsLoggedOnceWithItsProgIdAndEvent) {
+  RunOnFreshThread([&] {
+    settings::SettingsPtr system = LoadBoth();
+    std::promise<void> gate;
+    std::shared_future<void> opened = gate.get_future().share();
+    std::atomic<int> reports{0};
+    SetPluginCallLimit(std::chrono::milliseconds(50));
+    SetPluginCallReportHook([&](const std::string&) {
+      if (reports.fetch_add(1) == 0) gate.set_value();
+    });
+    bool gave_up = false;
+    OnPluginEvent() = [&](EventContext& c) {
+      if (c.progid != "Test.Events" || c.event != "OnDeviceChange") return;
+      // Hangs until the watch has spoken (bounded, so a broken watch fails
+      // the case instead of hanging it).
+      gave_up = opened.wait_for(std::chrono::seconds(20)) != std::future_status::ready;
+    };
+    NotifyFeaturePlugins(typelib::OnDeviceChange, system, settings::GetUserSettings());
+    // A call that returns in time is not reported.
+    NotifyFeaturePlugins(typelib::OnStartup, system, settings::GetUserSettings());
+    OnPluginEvent() = nullptr;
+    SetPluginCallReportHook({});
+    SetPluginCallLimit(std::chrono::seconds(30));
+    EXPECT_FALSE(gave_up);
+    EXPECT_EQ(reports.load(), 1);
+    const auto lines = MessagesSinceMark();
+    EXPECT_EQ(std::count(lines.begin(), lines.end(),
+                         "IoCoreEvents::NotifyFeaturePlugins: Test.Events has not returned from OnDeviceChange after "
+                         "50 ms"),
+              1);
+    for (const std::string& line : lines) EXPECT_EQ(line.find("has not returned from OnStartup"), std::string::npos);
   });
 }
 
