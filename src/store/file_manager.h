@@ -27,6 +27,7 @@
 #include <vector>
 
 #include "platform/com/object.h"
+#include "platform/fs/no_follow.h"
 #include "store/playback_bag.h"
 #include "store/record_reader.h"
 #include "store/record_writer.h"
@@ -50,6 +51,7 @@ struct PlaybackCounts {
   int32_t structs = 0;
   int32_t files = 0;
   int64_t bytes = 0;
+  int32_t refused = 0;     // files not written: a link on the way, an unsafe name
   bool completed = false;  // false when a file failure ended it early
 };
 
@@ -59,6 +61,8 @@ struct BackupCounts {
   int64_t bytes = 0;
   int32_t moved = 0;   // moved to the large-file folder
   int32_t failed = 0;  // could not be stored (left in place)
+  int32_t links = 0;   // symbolic links, never stored (left in place)
+  int32_t refused = 0; // folders not walked: a link in the way
 };
 
 class cFileMgr : public platform::com::Object {
@@ -70,9 +74,9 @@ class cFileMgr : public platform::com::Object {
 
   // --- Public operations, in interface order --------------------------------
 
-  // Opens the file (created when missing) with sharing denied and keeps it
-  // open; the handle, or 0. Letter case of the name does not matter for
-  // finding it again.
+  // Opens the file (created when missing, mode 0600) with sharing denied
+  // and keeps it open; the handle, or 0. It is found again by the exact
+  // same path: letter case counts, as it does for the file system.
   int32_t ProtectFile(const std::string& Filename);
   void UnprotectFile(const std::string& Filename);
   int32_t GetProtectedFileHandle(const std::string& Filename) const;
@@ -122,10 +126,12 @@ class cFileMgr : public platform::com::Object {
 
  private:
   struct ProtectedSlot {
-    std::string name;  // lower-cased; empty: a free slot
+    std::string name;  // the path as given; empty: a free slot
     int32_t handle = 0;
   };
 
+  // Puts a file this object opened itself (sharing denied) into the table.
+  int32_t AdoptProtected(const std::string& Filename, int number);
   bool OwnsHandle(int32_t handle) const;
   std::string ProtectedName(int32_t handle) const;
   void ReportProgress();
@@ -151,12 +157,16 @@ class cFileMgr : public platform::com::Object {
 
   void BackupRegKeyTo(RecordWriter& out, int32_t BaseKey, const std::string& KeyName, bool fAlsoSubKeys,
                       bool fDeleteKeys);
-  void BackupFilesTo(RecordWriter& out, std::string BasePath, std::string RelPath, const std::string& FileMask,
-                     bool fRecurseSubdirs, bool fDeleteFiles, const std::string& ExcludePaths, int64_t MaxFileSize);
-  void BackupFile(RecordWriter& out, const std::string& BasePath, const std::string& RelPath,
+  class FileSet;
+  void BackupFilesTo(RecordWriter& out, FileSet& set, const platform::fs::Folder& folder, std::string BasePath,
+                     std::string RelPath, const std::string& FileMask, bool fRecurseSubdirs, bool fDeleteFiles,
+                     const std::string& ExcludePaths, int64_t MaxFileSize);
+  void BackupFile(RecordWriter& out, const platform::fs::Folder& folder, const std::string& RelPath,
                   const std::string& FileName);
-  void MoveLargeFile(RecordWriter& out, const std::string& BasePath, const std::string& RelPath,
+  void MoveLargeFile(RecordWriter& out, FileSet& set, const platform::fs::Folder& folder, const std::string& RelPath,
                      const std::string& FileName);
+  // The bytes a file of `length` takes in a file set entry, its record included.
+  static int64_t FileBlockSize(const std::string& RelPath, const std::string& FileName, int64_t length);
 
   // Playback steps; each reads one entry's body from `in`.
   void RestoreRegKeys(RecordReader& in);
@@ -164,10 +174,15 @@ class cFileMgr : public platform::com::Object {
   void LoadStruct(RecordReader& in, PlaybackBag& bag);
   // False when a file failure ends the playback.
   bool RestoreFolderBlocks(RecordReader& in, const std::string& Filename, int32_t entry_number);
-  // One file of a folder block, its record already read.
-  void RestoreFile(RecordReader& in, const std::string& folder, const FileRecord& record, int64_t data_length);
-  // Where a stored folder goes on this machine (the restore root applied).
-  std::string RestoreFolder(const std::string& BasePath) const;
+  // One file of a folder block, its record already read, into `folder`
+  // with `owner`'s owner and (at most) mode. False when a link in its place
+  // refused it (logged); raises when the file cannot be written.
+  bool RestoreFile(RecordReader& in, const platform::fs::Folder& folder, const platform::fs::NodeStatus& owner,
+                   const FileRecord& record, int64_t data_length);
+  // Where a stored folder goes on this machine (the restore root applied),
+  // open, reached without following a link a user could have made (created
+  // when missing); not ok() with the reason in *stop.
+  platform::fs::Folder OpenRestoreFolder(const std::string& BasePath, platform::fs::WalkStop* stop) const;
 
   std::optional<std::vector<ProtectedSlot>> protected_;
   std::string current_store_name_;
@@ -183,6 +198,10 @@ class cFileMgr : public platform::com::Object {
 
 // A new cFileMgr, as cIoNotify.GetFileManager hands it out.
 platform::com::ObjectPtr CreateFileManager();
+
+// Entries of file sets are split before they hold more than `limit` bytes
+// (a Long's largest value unless a test sets a smaller one; 0 resets it).
+void SetEntryLimitForTesting(int64_t limit);
 
 // Called after each chunk a finalize compresses or a playback expands, with
 // the chunk's number (from 1); a test uses it to stop the process midway.

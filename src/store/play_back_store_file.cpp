@@ -1,6 +1,5 @@
 // PlayBackStoreFile: every entry of a store file back where it came from,
 // the struct entries into the bag.
-#include "platform/apartment/apartment.h"
 #include "platform/basic/err.h"
 #include "platform/fs/file_numbers.h"
 #include "store/chunk_hook.h"
@@ -8,6 +7,7 @@
 #include "store/file_manager.h"
 #include "store/replace_store.h"
 #include "store/store_body.h"
+#include "store/yield.h"
 #include "systemlog/system_log.h"
 
 namespace store {
@@ -85,7 +85,7 @@ void cFileMgr::PlayBackCompressed(const std::string& Filename, int32_t handle, c
   ExpandedBodyStream::Outcome outcome;
   {
     ExpandedBodyStream body(handle, std::move(chunks), header_size, work.number(), RunChunkHook);
-    body.OnChunkReached([] { platform::Apartment::Current()->PumpPending(); });
+    body.OnChunkReached([] { YieldToPendingEvents(); });
     progress_state_.bytes_total = body.end();
     last_playback_.completed = PlayBackEntries(body, Filename, header.EntryCount, header_size, body.end(), bag);
     body_stopped = body.broken();

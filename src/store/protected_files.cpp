@@ -1,6 +1,7 @@
-// The protected-file table: lower-cased names and the file numbers that hold
-// them open with sharing denied.
-#include "platform/basic/string_functions.h"
+// The protected-file table: the paths of protected files and the file
+// numbers that hold them open with sharing denied. Paths compare exactly:
+// on a file system where letter case counts, "A.store" and "a.store" are two
+// files.
 #include "platform/fs/file_numbers.h"
 #include "store/file_manager.h"
 
@@ -8,9 +9,8 @@ namespace store {
 
 int32_t cFileMgr::GetProtectedFileHandle(const std::string& Filename) const {
   if (!protected_) return 0;
-  const std::string name = platform::LCase(Filename);
   for (const ProtectedSlot& slot : *protected_) {
-    if (!slot.name.empty() && slot.name == name) return slot.handle;
+    if (!slot.name.empty() && slot.name == Filename) return slot.handle;
   }
   return 0;
 }
@@ -18,6 +18,13 @@ int32_t cFileMgr::GetProtectedFileHandle(const std::string& Filename) const {
 int32_t cFileMgr::ProtectFile(const std::string& Filename) {
   if (const int32_t handle = GetProtectedFileHandle(Filename)) return handle;
   if (Filename.empty()) return 0;
+  // A file it creates is its owner's alone.
+  const int number = platform::fs::OpenFile(Filename, platform::fs::OpenMode::kBinary, platform::fs::Access::kReadWrite,
+                                            platform::fs::Share::kDenyAll, nullptr, {.mode = 0600});
+  return number ? AdoptProtected(Filename, number) : 0;
+}
+
+int32_t cFileMgr::AdoptProtected(const std::string& Filename, int number) {
   if (!protected_) protected_.emplace();
   ProtectedSlot* slot = nullptr;
   for (ProtectedSlot& candidate : *protected_) {
@@ -27,18 +34,15 @@ int32_t cFileMgr::ProtectFile(const std::string& Filename) {
     }
   }
   if (!slot) slot = &protected_->emplace_back();
-  slot->name = platform::LCase(Filename);
-  slot->handle = platform::fs::OpenFile(Filename, platform::fs::OpenMode::kBinary, platform::fs::Access::kReadWrite,
-                                        platform::fs::Share::kDenyAll);
-  if (slot->handle == 0) slot->name.clear();
-  return slot->handle;
+  slot->name = Filename;
+  slot->handle = number;
+  return number;
 }
 
 void cFileMgr::UnprotectFile(const std::string& Filename) {
   if (!protected_) return;
-  const std::string name = platform::LCase(Filename);
   for (ProtectedSlot& slot : *protected_) {
-    if (!slot.name.empty() && slot.name == name) {
+    if (!slot.name.empty() && slot.name == Filename) {
       slot.name.clear();
       platform::fs::CloseFile(slot.handle);
       slot.handle = 0;

@@ -1,6 +1,7 @@
 #include "store/record_writer.h"
 
 #include <algorithm>
+#include <atomic>
 
 #include "platform/basic/err.h"
 #include "platform/fs/file_numbers.h"
@@ -10,7 +11,16 @@ namespace {
 
 constexpr size_t kFlushSize = 256 * 1024;
 
+std::atomic<bool> fail_writes{false};
+
+bool WriteBytes(int number, int64_t position, std::string_view bytes) {
+  if (fail_writes.load()) return false;
+  return platform::fs::WriteAt(number, position, bytes);
+}
+
 }  // namespace
+
+void FailStoreWritesForTesting(bool fail) { fail_writes = fail; }
 
 RecordWriter::RecordWriter(int number, int64_t position) : number_(number), position_(position), end_(position) {}
 
@@ -20,7 +30,7 @@ int64_t RecordWriter::end() const { return std::max(end_, position()); }
 
 void RecordWriter::Flush() {
   if (pending_.empty()) return;
-  if (!platform::fs::WriteAt(number_, position_, pending_)) {
+  if (!WriteBytes(number_, position_, pending_)) {
     pending_.clear();
     platform::RaiseError(platform::fs::IsFileOpen(number_) ? platform::kErrDeviceIo : platform::kErrBadFileNumber);
   }
@@ -33,7 +43,7 @@ void RecordWriter::Write(std::string_view bytes) {
   if (pending_.size() + bytes.size() > kFlushSize) {
     Flush();
     if (bytes.size() > kFlushSize) {
-      if (!platform::fs::WriteAt(number_, position_, bytes)) platform::RaiseError(platform::kErrDeviceIo);
+      if (!WriteBytes(number_, position_, bytes)) platform::RaiseError(platform::kErrDeviceIo);
       position_ += static_cast<int64_t>(bytes.size());
       end_ = std::max(end_, position_);
       return;
@@ -44,7 +54,7 @@ void RecordWriter::Write(std::string_view bytes) {
 
 void RecordWriter::Rewrite(int64_t position, std::string_view bytes) {
   Flush();
-  if (!platform::fs::WriteAt(number_, position, bytes)) platform::RaiseError(platform::kErrDeviceIo);
+  if (!WriteBytes(number_, position, bytes)) platform::RaiseError(platform::kErrDeviceIo);
 }
 
 void RecordWriter::RewindTo(int64_t position) {
@@ -56,6 +66,11 @@ void RecordWriter::RewindTo(int64_t position) {
     position_ = position;
   }
   end_ = position;
+}
+
+void RecordWriter::Commit() {
+  Flush();
+  if (!platform::fs::SyncFile(number_)) platform::RaiseError(platform::kErrDeviceIo);
 }
 
 void RecordWriter::Finish() {

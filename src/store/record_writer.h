@@ -31,6 +31,9 @@ class RecordWriter {
   void RewindTo(int64_t position);
   // Writes what is pending and leaves the file number positioned at end().
   void Finish();
+  // Writes what is pending and flushes the file to disk: what was written
+  // so far survives a crash. Raises a Basic error when it cannot.
+  void Commit();
 
  private:
   void Flush();
@@ -40,5 +43,9 @@ class RecordWriter {
   int64_t end_;
   std::string pending_;
 };
+
+// While set, every write of a RecordWriter fails as on a full disk (a test
+// makes a flush fail without filling a disk).
+void FailStoreWritesForTesting(bool fail);
 
 }  // namespace store

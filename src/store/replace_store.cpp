@@ -1,5 +1,8 @@
 #include "store/replace_store.h"
 
+#include <random>
+
+#include "platform/basic/string_functions.h"
 #include "platform/fs/durable.h"
 #include "platform/fs/file_ops.h"
 #include "platform/fs/path_text.h"
@@ -10,9 +13,11 @@ namespace store {
 std::string WorkFileFor(const std::string& store) {
   std::string work = settings::MakeTempFileName();
   // Without a usable temporary folder the work file goes beside the store,
-  // hidden, under the same unique name.
+  // hidden, under a name no one can guess ahead.
   if (work.empty() || !platform::fs::FolderExists(platform::fs::FolderOf(work))) {
-    const std::string unique = work.empty() ? std::string("work") : std::string(platform::fs::NameOf(work));
+    std::random_device random;
+    const std::string unique = platform::Hex(static_cast<int32_t>(random() & 0x7FFFFFFF)) +
+                               platform::Hex(static_cast<int32_t>(random() & 0x7FFFFFFF));
     work = platform::fs::FolderOf(store) + "/." + std::string(platform::fs::NameOf(store)) + "." + unique;
   }
   return work;

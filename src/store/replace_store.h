@@ -9,7 +9,8 @@
 
 namespace store {
 
-// A fresh work-file path for the rewrite of `store` (the temporary folder).
+// A fresh work-file path for the rewrite of `store`: the temporary folder,
+// or beside the store when that is gone; an unpredictable name either way.
 std::string WorkFileFor(const std::string& store);
 
 // Flushes `work` and renames it over `store` (across file systems: copies it
@@ -20,26 +21,26 @@ bool ReplaceStore(const std::string& work, const std::string& store);
 // A work file that is removed unless it was put in place.
 class WorkFile {
  public:
-  // Empty, written through number(); `readable`: read back through it too.
+  // A new file under `path`, for its owner alone (0600), created there and
+  // then (never one that was there, never through a link), written through
+  // number(); `readable`: read back through it too.
   explicit WorkFile(std::string path, bool readable = false) : path_(std::move(path)) {
-    if (readable) {
-      // Binary mode reads and writes but keeps what is there.
-      platform::fs::DeleteFileQuietly(path_);
-      number_ = platform::fs::OpenFile(path_, platform::fs::OpenMode::kBinary, platform::fs::Access::kReadWrite,
-                                       platform::fs::Share::kDenyAll);
-    } else {
-      number_ = platform::fs::OpenFile(path_, platform::fs::OpenMode::kOutput, platform::fs::Access::kDefault,
-                                       platform::fs::Share::kDenyAll);
-    }
+    number_ = platform::fs::OpenFile(path_, platform::fs::OpenMode::kBinary,
+                                     readable ? platform::fs::Access::kReadWrite : platform::fs::Access::kWrite,
+                                     platform::fs::Share::kDenyAll, nullptr,
+                                     {.mode = 0600, .no_follow = true, .exclusive = true});
+    made_ = number_ != 0;
   }
   ~WorkFile() {
     Close();
-    if (!kept_) platform::fs::DeleteFileQuietly(path_);
+    // Only a file it made is removed.
+    if (!kept_ && made()) platform::fs::DeleteFileQuietly(path_);
   }
   WorkFile(const WorkFile&) = delete;
   WorkFile& operator=(const WorkFile&) = delete;
 
   bool ok() const { return number_ != 0; }
+  bool made() const { return made_; }
   int number() const { return number_; }
   const std::string& path() const { return path_; }
   void Close() {
@@ -51,6 +52,7 @@ class WorkFile {
  private:
   std::string path_;
   int number_ = 0;
+  bool made_ = false;
   bool kept_ = false;
 };
 

@@ -17,9 +17,12 @@ int32_t cFileMgr::CreateStoreFile(const std::string& Filename, const std::string
   platform::Step([&] {
     UnprotectFile(Filename);
     platform::fs::DeleteFileQuietly(Filename);
+    // A new file, for its owner alone: never one that someone put (or
+    // linked) in its place since.
     int32_t error = 0;
-    const int number = platform::fs::OpenFile(Filename, platform::fs::OpenMode::kOutput,
-                                              platform::fs::Access::kDefault, platform::fs::Share::kDenyAll, &error);
+    const int number = platform::fs::OpenFile(Filename, platform::fs::OpenMode::kBinary,
+                                              platform::fs::Access::kReadWrite, platform::fs::Share::kDenyAll, &error,
+                                              {.mode = 0600, .no_follow = true, .exclusive = true});
     if (number == 0) return;
     contracts::Support().Files()->PreparePath(Filename);
 
@@ -35,13 +38,15 @@ int32_t cFileMgr::CreateStoreFile(const std::string& Filename, const std::string
       Encode(bytes, header);
       if (!platform::fs::WriteAt(number, 0, bytes)) platform::RaiseError(platform::kErrDeviceIo, {}, "CreateStoreFile");
     });
-    platform::fs::CloseFile(number);
     if (!written) {
+      platform::fs::CloseFile(number);
       service::WriteSystemLog("Error " + platform::Err::Description() + " in " + platform::Err::Source() +
                               " creating store file " + Filename);
       return;
     }
-    handle = ProtectFile(Filename);
+    // The file it created stays open as the protected handle: closing and
+    // opening it again by name would open whatever is there by then.
+    handle = AdoptProtected(Filename, number);
     if (handle) platform::fs::SeekTo(handle, platform::fs::FileLength(handle));
   });
   return handle;

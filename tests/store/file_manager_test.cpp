@@ -2,6 +2,8 @@
 #include <signal.h>
 #include <unistd.h>
 
+#include <filesystem>
+
 #include "platform/basic/err.h"
 #include "platform/com/object.h"
 #include "service/contracts/support_objects.h"
@@ -23,14 +25,17 @@ TEST_F(FileManagerTest, CreatingAndReleasingAreLogged) {
   EXPECT_EQ(log[1], "Terminating file manager");
 }
 
-TEST_F(FileManagerTest, ProtectingTwiceInAnyCaseGivesTheSameHandleAndFreedSlotsAreReused) {
+TEST_F(FileManagerTest, ProtectingTwiceGivesTheSameHandleLetterCaseCountsAndFreedSlotsAreReused) {
   const int32_t a = mgr_->ProtectFile(Path("work/A.bin"));
   ASSERT_NE(a, 0);
   EXPECT_EQ(mgr_->ProtectFile(Path("work/A.bin")), a);
-  EXPECT_EQ(mgr_->GetProtectedFileHandle(Path("WORK/a.BIN").replace(0, root_.str().size(), root_.str())), a);
+  // Another letter case names another file.
+  EXPECT_EQ(mgr_->GetProtectedFileHandle(Path("work/a.bin")), 0);
   const int32_t b = mgr_->ProtectFile(Path("work/b.bin"));
   EXPECT_NE(b, a);
   mgr_->UnprotectFile(Path("work/a.bin"));
+  EXPECT_EQ(mgr_->GetProtectedFileHandle(Path("work/A.bin")), a) << "a.bin is not A.bin";
+  mgr_->UnprotectFile(Path("work/A.bin"));
   EXPECT_EQ(mgr_->GetProtectedFileHandle(Path("work/A.bin")), 0);
   EXPECT_EQ(platform::fs::OpenFile(Path("work/A.bin"), platform::fs::OpenMode::kInput), a)
       << "unprotecting closes the file";
@@ -38,6 +43,28 @@ TEST_F(FileManagerTest, ProtectingTwiceInAnyCaseGivesTheSameHandleAndFreedSlotsA
   const int32_t c = mgr_->ProtectFile(Path("work/c.bin"));
   EXPECT_NE(c, 0);
   EXPECT_EQ(mgr_->GetProtectedFileHandle(Path("work/c.bin")), c);
+}
+
+TEST_F(FileManagerTest, PlayingBackAStoreNeverReadsAnotherWhoseNameDiffersInLetterCase) {
+  Write("one/x", "from the lower-case store");
+  Write("two/x", "from the upper-case store");
+  const int32_t lower = mgr_->CreateStoreFile(Path("work/a.store"), "tok", false);
+  mgr_->BackupFiles(Path("one"), "", "*", false, true, lower);
+  mgr_->FinalizeStoreFile(lower);
+  mgr_->UnprotectFile(Path("work/a.store"));
+  const int32_t upper = mgr_->CreateStoreFile(Path("work/A.store"), "tok", true);
+  mgr_->BackupFiles(Path("two"), "", "*", false, true, upper);
+  mgr_->FinalizeStoreFile(upper);
+  mgr_->UnprotectFile(Path("work/A.store"));
+  const std::string lower_bytes = Bytes("work/a.store");
+  ASSERT_NE(mgr_->ProtectFile(Path("work/a.store")), 0);
+
+  mgr_->PlayBackStoreFile(Path("work/A.store"));
+
+  EXPECT_EQ(Bytes("two/x"), "from the upper-case store");
+  EXPECT_FALSE(std::filesystem::exists(root_ / "one/x"));
+  mgr_->UnprotectFile(Path("work/a.store"));
+  EXPECT_EQ(Bytes("work/a.store"), lower_bytes);
 }
 
 TEST_F(FileManagerTest, AProtectedFileIsClosedToOtherOpenersAndAHeldFileCannotBeProtected) {

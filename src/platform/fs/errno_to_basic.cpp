@@ -31,6 +31,8 @@ int32_t BasicErrorFromErrno(int error, const std::string& path) {
     case ENOSPC:
     case EDQUOT:
       return kErrDiskFull;
+    case EEXIST:
+      return kErrFileExists;
     default:
       return kErrPathFileAccess;
   }

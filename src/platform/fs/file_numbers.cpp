@@ -1,5 +1,6 @@
 #include "platform/fs/file_numbers.h"
 
+#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -9,8 +10,13 @@
 namespace platform::fs {
 
 int OpenFile(const std::string& path, OpenMode mode, Access access, Share share, int32_t* basic_error) {
+  return OpenFile(path, mode, access, share, basic_error, CreateOptions{});
+}
+
+int OpenFile(const std::string& path, OpenMode mode, Access access, Share share, int32_t* basic_error,
+             const CreateOptions& options) {
   int32_t error = 0;
-  auto file = OpenState(path, mode, access, share, &error);
+  auto file = OpenStateAt(AT_FDCWD, path, path, mode, access, share, options, &error);
   int number = file ? InstallOpenFile(0, std::move(file), &error) : 0;
   if (basic_error != nullptr) *basic_error = number != 0 ? 0 : error;
   return number;

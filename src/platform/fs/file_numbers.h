@@ -20,6 +20,8 @@
 #include <string>
 #include <string_view>
 
+#include <sys/types.h>
+
 #include "platform/fs/sharing.h"
 
 namespace platform::fs {
@@ -40,6 +42,17 @@ enum class Access {
   kReadWrite,
 };
 
+// How a file is opened beyond its mode.
+struct CreateOptions {
+  mode_t mode = 0666;      // permission bits of a file the open creates (the umask applies)
+  bool no_follow = false;  // a symbolic link as the last part of the path is refused
+  bool exclusive = false;  // the file is created: one that exists already is refused (58)
+  // A file that has other hard links is taken off this name and a new one
+  // made in its place, before anything is cut or written: writing through
+  // the name never changes the file under its other names.
+  bool fresh_when_linked = false;
+};
+
 // Opens `path` under the lowest free number. Returns the number, or 0 with the
 // Basic error number in *basic_error (may be null):
 //   53 File not found   (reading a missing file)
@@ -49,6 +62,10 @@ enum class Access {
 //   67 Too many files   (all numbers in use)
 int OpenFile(const std::string& path, OpenMode mode, Access access = Access::kDefault,
              Share share = Share::kShared, int32_t* basic_error = nullptr);
+
+// The same with the options above.
+int OpenFile(const std::string& path, OpenMode mode, Access access, Share share, int32_t* basic_error,
+             const CreateOptions& options);
 
 // Basic FreeFile: the lowest number neither open nor kept for another thread.
 // Raises 67 (Too many files) when none is left.

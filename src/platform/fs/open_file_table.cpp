@@ -67,6 +67,12 @@ std::shared_ptr<OpenFileState> FindOpenFile(int number) {
 
 std::shared_ptr<OpenFileState> OpenState(const std::string& path, OpenMode mode, Access access, Share share,
                                          int32_t* basic_error) {
+  return OpenStateAt(AT_FDCWD, path, path, mode, access, share, {}, basic_error);
+}
+
+std::shared_ptr<OpenFileState> OpenStateAt(int folder_fd, const std::string& name, const std::string& path,
+                                           OpenMode mode, Access access, Share share, const CreateOptions& options,
+                                           int32_t* basic_error) {
   auto file = std::make_shared<OpenFileState>();
   int flags = 0;
   switch (mode) {
@@ -84,8 +90,10 @@ std::shared_ptr<OpenFileState> OpenState(const std::string& path, OpenMode mode,
       flags = access == Access::kRead ? O_RDONLY : access == Access::kWrite ? O_WRONLY | O_CREAT : O_RDWR | O_CREAT;
       break;
   }
+  if (options.no_follow) flags |= O_NOFOLLOW;
+  if (options.exclusive) flags |= O_CREAT | O_EXCL;
   int error = 0;
-  file->fd = OpenWithSharing(path, flags, 0666, share, &error);
+  file->fd = OpenWithSharingAt(folder_fd, name, path, flags, options.mode, share, &error, options.fresh_when_linked);
   if (file->fd < 0) {
     if (basic_error != nullptr) *basic_error = BasicErrorFromErrno(error, path);
     return nullptr;

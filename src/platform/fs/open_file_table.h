@@ -37,6 +37,12 @@ std::shared_ptr<OpenFileState> FindOpenFile(int number);
 std::shared_ptr<OpenFileState> OpenState(const std::string& path, OpenMode mode, Access access, Share share,
                                          int32_t* basic_error);
 
+// The same for `name` inside the folder open as `folder_fd` (AT_FDCWD: the
+// current folder); `path` is the whole path the file is known by.
+std::shared_ptr<OpenFileState> OpenStateAt(int folder_fd, const std::string& name, const std::string& path,
+                                           OpenMode mode, Access access, Share share, const CreateOptions& options,
+                                           int32_t* basic_error);
+
 // Puts an open file under a number. `number` 0 takes the lowest free one.
 // Returns the number, or 0 with *basic_error set (52 bad number or kept for
 // another thread, 55 already open, 67 none free).

@@ -17,18 +17,25 @@ namespace {
 // How often an open looks again after a replace took the name from under it.
 constexpr int kMaxLooks = 8;
 
-// True when `path` still names the file open as `st`.
-bool StillNamed(const std::string& path, const struct stat& st) {
+// True when `name` in `folder_fd` still names the file open as `st`.
+bool StillNamed(int folder_fd, const std::string& name, int flags, const struct stat& st) {
   struct stat now {};
-  return ::stat(path.c_str(), &now) == 0 && now.st_dev == st.st_dev && now.st_ino == st.st_ino;
+  const int follow = (flags & O_NOFOLLOW) != 0 ? AT_SYMLINK_NOFOLLOW : 0;
+  return ::fstatat(folder_fd, name.c_str(), &now, follow) == 0 && now.st_dev == st.st_dev &&
+         now.st_ino == st.st_ino;
 }
 
 }  // namespace
 
 int OpenWithSharing(const std::string& path, int flags, mode_t mode, Share share, int* error) {
+  return OpenWithSharingAt(AT_FDCWD, path, path, flags, mode, share, error);
+}
+
+int OpenWithSharingAt(int folder_fd, const std::string& name, const std::string& path, int flags, mode_t mode,
+                      Share share, int* error, bool fresh_when_linked) {
   int ignored = 0;
   int& reason = error != nullptr ? *error : ignored;
-  if (!IsUsablePath(path)) {
+  if (!IsUsablePath(name)) {
     reason = ENOENT;
     return -1;
   }
@@ -36,7 +43,7 @@ int OpenWithSharing(const std::string& path, int flags, mode_t mode, Share share
   for (int look = 1;; ++look) {
     // O_NONBLOCK keeps a FIFO or device from holding us up before we know
     // what the path is.
-    int fd = ::open(path.c_str(), (flags & ~O_TRUNC) | O_CLOEXEC | O_NONBLOCK, mode);
+    int fd = ::openat(folder_fd, name.c_str(), (flags & ~O_TRUNC) | O_CLOEXEC | O_NONBLOCK, mode);
     if (fd < 0) {
       reason = errno;
       return -1;
@@ -70,8 +77,19 @@ int OpenWithSharing(const std::string& path, int flags, mode_t mode, Share share
     }
     // A replace between our open and our lock gave the name to another file:
     // holding the old one would be holding nothing.
-    if ((flags & O_EXCL) == 0 && !StillNamed(path, st)) {
+    if ((flags & O_EXCL) == 0 && !StillNamed(folder_fd, name, flags, st)) {
       ::close(fd);
+      if (look < kMaxLooks) continue;
+      reason = EWOULDBLOCK;
+      return -1;
+    }
+    if (fresh_when_linked && st.st_nlink > 1 && (flags & O_CREAT) != 0) {
+      ::close(fd);
+      if (::unlinkat(folder_fd, name.c_str(), 0) != 0 && errno != ENOENT) {
+        reason = errno;
+        return -1;
+      }
+      flags |= O_EXCL;
       if (look < kMaxLooks) continue;
       reason = EWOULDBLOCK;
       return -1;

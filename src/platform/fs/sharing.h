@@ -31,6 +31,13 @@ enum class Share {
 // descriptor, or -1 with the reason in *error (errno values; may be null).
 int OpenWithSharing(const std::string& path, int flags, mode_t mode, Share share, int* error);
 
+// The same for `name` inside the folder open as `folder_fd` (AT_FDCWD: the
+// current folder); `path` is the whole path, for the wait on a replace. With
+// `fresh_when_linked`, a file with more than one hard link is unlinked from
+// this name once locked and a new one created in its place (O_EXCL).
+int OpenWithSharingAt(int folder_fd, const std::string& name, const std::string& path, int flags, mode_t mode,
+                      Share share, int* error, bool fresh_when_linked = false);
+
 // True when some opener holds the file with sharing denied.
 bool IsHeldWithSharingDenied(const std::string& path);
 
