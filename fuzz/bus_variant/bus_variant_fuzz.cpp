@@ -30,6 +30,8 @@
 #include "bus/bus_names.h"
 #include "bus/call_error.h"
 #include "bus/variant_codec.h"
+#include "platform/basic/conversions.h"
+#include "platform/basic/err.h"
 #include "platform/basic/variant.h"
 
 namespace {
@@ -227,8 +229,14 @@ Expected AppendTagged(sd_bus_message* m, Input& in, int depth) {
       std::memcpy(&number, &bits, sizeof number);
       Ok(sd_bus_message_append_basic(m, 'd', &number));
       if (tag == "Date") value = Variant::Date(number);
-      // IEEE rounding: beyond a float's range is an infinity.
-      if (tag == "Single") value = Variant(static_cast<float>(number));
+      // A Single converts as CSng does: a number beyond a float's range is
+      // refused (Overflow), never stored as an infinity.
+      if (tag == "Single") {
+        try {
+          value = Variant(platform::CSng(Variant(number)));
+        } catch (const platform::BasicError&) {
+        }
+      }
     }
   } else if (payload == "ay") {
     const std::string bytes = in.Bytes();
