@@ -19,14 +19,19 @@ std::optional<FileClock::time_point> LastWriteTime(const std::string& path) {
 
 bool SetLastWriteTime(const std::string& path, FileClock::time_point when) {
   if (!IsUsablePath(path)) return false;
+  const std::array<struct timespec, 2> times = LastWriteTimeOnly(when);
+  return ::utimensat(AT_FDCWD, path.c_str(), times.data(), 0) == 0;
+}
+
+std::array<struct timespec, 2> LastWriteTimeOnly(FileClock::time_point when) {
   auto since_epoch = std::chrono::duration_cast<std::chrono::nanoseconds>(when.time_since_epoch());
   auto seconds = std::chrono::floor<std::chrono::seconds>(since_epoch);
-  struct timespec times[2];
+  std::array<struct timespec, 2> times{};
   times[0].tv_sec = 0;
   times[0].tv_nsec = UTIME_OMIT;
   times[1].tv_sec = static_cast<time_t>(seconds.count());
   times[1].tv_nsec = static_cast<long>((since_epoch - seconds).count());
-  return ::utimensat(AT_FDCWD, path.c_str(), times, 0) == 0;
+  return times;
 }
 
 double LocalDateSerial(FileClock::time_point when) {

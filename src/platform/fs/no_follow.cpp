@@ -266,14 +266,8 @@ bool SetOwnerAndMode(int number, uid_t uid, gid_t gid, mode_t mode) {
 bool SetModifiedTime(int number, FileClock::time_point when) {
   auto file = FindOpenFile(number);
   if (!file) return false;
-  auto since_epoch = std::chrono::duration_cast<std::chrono::nanoseconds>(when.time_since_epoch());
-  auto seconds = std::chrono::floor<std::chrono::seconds>(since_epoch);
-  struct timespec times[2];
-  times[0].tv_sec = 0;
-  times[0].tv_nsec = UTIME_OMIT;
-  times[1].tv_sec = static_cast<time_t>(seconds.count());
-  times[1].tv_nsec = static_cast<long>((since_epoch - seconds).count());
-  return ::futimens(file->fd, times) == 0;
+  const std::array<struct timespec, 2> times = LastWriteTimeOnly(when);
+  return ::futimens(file->fd, times.data()) == 0;
 }
 
 }  // namespace platform::fs
