@@ -124,7 +124,7 @@ void cFileMgr::CompressStore(int32_t hStoreFile, const StoreFileHeader& header, 
   work.Close();
 
   UnprotectFile(protected_name);
-  if (!ReplaceStore(work.path(), store_path)) {
+  if (!ReplaceStore(work, store_path)) {
     ProtectFile(store_path);
     platform::RaiseError(platform::kErrPathFileAccess, "cannot replace " + store_path, "FinalizeStoreFile");
   }

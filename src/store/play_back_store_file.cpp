@@ -104,7 +104,7 @@ void cFileMgr::PlayBackCompressed(const std::string& Filename, int32_t handle, c
   }
   work.Close();
   UnprotectFile(Filename);
-  if (!ReplaceStore(work.path(), Filename)) {
+  if (!ReplaceStore(work, Filename)) {
     ProtectFile(Filename);
     service::WriteSystemLog("Error reading file '" + Filename + "' (cannot replace it with its expanded body)");
     return;

@@ -3,6 +3,7 @@
 // on a file system where letter case counts, "A.store" and "a.store" are two
 // files.
 #include "platform/fs/file_numbers.h"
+#include "platform/fs/no_follow.h"
 #include "store/file_manager.h"
 
 namespace store {
@@ -18,9 +19,15 @@ int32_t cFileMgr::GetProtectedFileHandle(const std::string& Filename) const {
 int32_t cFileMgr::ProtectFile(const std::string& Filename) {
   if (const int32_t handle = GetProtectedFileHandle(Filename)) return handle;
   if (Filename.empty()) return 0;
-  // A file it creates is its owner's alone.
-  const int number = platform::fs::OpenFile(Filename, platform::fs::OpenMode::kBinary, platform::fs::Access::kReadWrite,
-                                            platform::fs::Share::kDenyAll, nullptr, {.mode = 0600});
+  // Opened in its folder, reached without a link a user could have planted
+  // on the way, and never through a link in its own place: a store is read
+  // and rewritten as root. A file it creates is its owner's alone.
+  std::string name;
+  const platform::fs::Folder folder =
+      platform::fs::OpenFolderOf(Filename, platform::fs::LinkPolicy::kTrustRootMade, &name);
+  const int number = platform::fs::OpenFileIn(folder, name, platform::fs::OpenMode::kBinary,
+                                              platform::fs::Access::kReadWrite, platform::fs::Share::kDenyAll, nullptr,
+                                              {.mode = 0600});
   return number ? AdoptProtected(Filename, number) : 0;
 }
 

@@ -23,15 +23,27 @@ std::string WorkFileFor(const std::string& store) {
   return work;
 }
 
-bool ReplaceStore(const std::string& work, const std::string& store) {
-  if (platform::fs::ReplaceFileDurably(work, store)) return true;
-  // The temporary folder may lie on another file system than the store.
-  if (platform::fs::FileExists(work) && platform::fs::RenameReplacing(work, store)) {
-    platform::fs::SyncPath(platform::fs::FolderOf(store));
-    return true;
-  }
-  platform::fs::DeleteFileQuietly(work);
-  return false;
+WorkFile::WorkFile(std::string path, bool readable) : path_(std::move(path)) {
+  folder_ = platform::fs::OpenFolderOf(path_, platform::fs::LinkPolicy::kTrustRootMade, &name_);
+  number_ = platform::fs::OpenFileIn(folder_, name_, platform::fs::OpenMode::kBinary,
+                                     readable ? platform::fs::Access::kReadWrite : platform::fs::Access::kWrite,
+                                     platform::fs::Share::kDenyAll, nullptr, {.mode = 0600, .exclusive = true});
+  made_ = number_ != 0;
+}
+
+WorkFile::~WorkFile() {
+  Close();
+  // Only a file it made is removed.
+  if (!kept_ && made()) platform::fs::RemoveFileIn(folder_, name_);
+}
+
+bool ReplaceStore(WorkFile& work, const std::string& store) {
+  work.Close();
+  std::string name;
+  const platform::fs::Folder folder = platform::fs::OpenFolderOf(store, platform::fs::LinkPolicy::kTrustRootMade, &name);
+  if (!platform::fs::ReplaceFileIn(work.folder(), work.name(), folder, name)) return false;
+  work.Keep();
+  return true;
 }
 
 }  // namespace store

@@ -6,6 +6,7 @@
 
 #include "platform/fs/file_numbers.h"
 #include "platform/fs/file_ops.h"
+#include "platform/fs/no_follow.h"
 
 namespace store {
 
@@ -13,10 +14,14 @@ namespace store {
 // or beside the store when that is gone; an unpredictable name either way.
 std::string WorkFileFor(const std::string& store);
 
-// Flushes `work` and renames it over `store` (across file systems: copies it
-// beside `store`, flushes and renames). False, with `work` removed and
-// `store` untouched, when that fails.
-bool ReplaceStore(const std::string& work, const std::string& store);
+class WorkFile;
+
+// Puts the finished `work` file in place of `store` for good (across file
+// systems: copies it beside `store` first). The store's folder is reached
+// without following a link anyone but root could have made, and a link in
+// the store's place is replaced, never followed. False, with `store`
+// untouched, when that fails (`work` is then removed when it goes).
+bool ReplaceStore(WorkFile& work, const std::string& store);
 
 // A work file that is removed unless it was put in place.
 class WorkFile {
@@ -24,18 +29,8 @@ class WorkFile {
   // A new file under `path`, for its owner alone (0600), created there and
   // then (never one that was there, never through a link), written through
   // number(); `readable`: read back through it too.
-  explicit WorkFile(std::string path, bool readable = false) : path_(std::move(path)) {
-    number_ = platform::fs::OpenFile(path_, platform::fs::OpenMode::kBinary,
-                                     readable ? platform::fs::Access::kReadWrite : platform::fs::Access::kWrite,
-                                     platform::fs::Share::kDenyAll, nullptr,
-                                     {.mode = 0600, .no_follow = true, .exclusive = true});
-    made_ = number_ != 0;
-  }
-  ~WorkFile() {
-    Close();
-    // Only a file it made is removed.
-    if (!kept_ && made()) platform::fs::DeleteFileQuietly(path_);
-  }
+  explicit WorkFile(std::string path, bool readable = false);
+  ~WorkFile();
   WorkFile(const WorkFile&) = delete;
   WorkFile& operator=(const WorkFile&) = delete;
 
@@ -43,6 +38,9 @@ class WorkFile {
   bool made() const { return made_; }
   int number() const { return number_; }
   const std::string& path() const { return path_; }
+  // The folder it was made in, and its name there.
+  const platform::fs::Folder& folder() const { return folder_; }
+  const std::string& name() const { return name_; }
   void Close() {
     if (number_) platform::fs::CloseFile(number_);
     number_ = 0;
@@ -51,6 +49,8 @@ class WorkFile {
 
  private:
   std::string path_;
+  platform::fs::Folder folder_;
+  std::string name_;
   int number_ = 0;
   bool made_ = false;
   bool kept_ = false;

@@ -5,6 +5,7 @@
 #include "platform/basic/err.h"
 #include "platform/fs/file_numbers.h"
 #include "platform/fs/file_ops.h"
+#include "platform/fs/no_follow.h"
 #include "service/contracts/support_objects.h"
 #include "systemlog/system_log.h"
 #include "settings/folders/text_utilities.h"
@@ -16,13 +17,18 @@ int32_t cFileMgr::CreateStoreFile(const std::string& Filename, const std::string
   int32_t handle = 0;
   platform::Step([&] {
     UnprotectFile(Filename);
-    platform::fs::DeleteFileQuietly(Filename);
+    // The folder is reached without a link a user could have planted on the
+    // way, so the old file deleted and the new one made are both there.
+    std::string name;
+    const platform::fs::Folder folder =
+        platform::fs::OpenFolderOf(Filename, platform::fs::LinkPolicy::kTrustRootMade, &name);
+    platform::fs::DeleteFileIn(folder, name);
     // A new file, for its owner alone: never one that someone put (or
     // linked) in its place since.
     int32_t error = 0;
-    const int number = platform::fs::OpenFile(Filename, platform::fs::OpenMode::kBinary,
-                                              platform::fs::Access::kReadWrite, platform::fs::Share::kDenyAll, &error,
-                                              {.mode = 0600, .no_follow = true, .exclusive = true});
+    const int number =
+        platform::fs::OpenFileIn(folder, name, platform::fs::OpenMode::kBinary, platform::fs::Access::kReadWrite,
+                                 platform::fs::Share::kDenyAll, &error, {.mode = 0600, .exclusive = true});
     if (number == 0) return;
     contracts::Support().Files()->PreparePath(Filename);
 

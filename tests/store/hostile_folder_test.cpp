@@ -212,5 +212,35 @@ TEST_F(HostileFolderTest, StoresAndTheirWorkFilesAreTheOwnersAlone) {
   ::umask(old_mask);
 }
 
+TEST_F(HostileFolderTest, TheStoreFileItselfIsNeverReachedThroughALinkAUserPlanted) {
+  Write("src/x", std::string(100000, 'x'));
+  fs::create_directories(d_ / "keep");
+  Give(home_);
+  Plant(d_ / "out", etc_);
+  Plant(d_ / "p.bin", etc_ / "passwd");
+
+  // Made through a folder link: refused, nothing made behind it.
+  EXPECT_EQ(mgr_->CreateStoreFile((d_ / "out" / "s.bin").string(), "tok", false), 0);
+  EXPECT_FALSE(fs::exists(etc_ / "s.bin"));
+
+  // Opened through a link in its own place or a folder link: refused, the
+  // file behind it neither opened nor changed.
+  EXPECT_EQ(mgr_->ProtectFile((d_ / "p.bin").string()), 0);
+  EXPECT_EQ(mgr_->ProtectFile((d_ / "out" / "passwd").string()), 0);
+  EXPECT_EQ(Bytes("etc/passwd"), "root:x:0:0");
+
+  // Its folder swapped for a link between the start of a store and the
+  // compressing finalize: the compressed store is never put behind the link.
+  const std::string s = (d_ / "keep" / "s.bin").string();
+  const int32_t h = mgr_->CreateStoreFile(s, "tok", true);
+  ASSERT_NE(h, 0);
+  mgr_->BackupFiles(Path("src"), "", "*", true, false, h);
+  fs::rename(d_ / "keep", d_ / "kept");
+  Plant(d_ / "keep", etc_);
+  mgr_->FinalizeStoreFile(h);
+  EXPECT_FALSE(fs::exists(etc_ / "s.bin"));
+  EXPECT_TRUE(fs::exists(d_ / "kept" / "s.bin"));
+}
+
 }  // namespace
 }  // namespace store::testing

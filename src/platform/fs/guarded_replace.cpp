@@ -63,37 +63,44 @@ bool Flock(int fd, int operation) {
 }
 
 // Puts `from` at `to` unless something is there (EEXIST).
-bool RenameNoReplace(const std::string& from, const std::string& to) {
-  if (::renameat2(AT_FDCWD, from.c_str(), AT_FDCWD, to.c_str(), RENAME_NOREPLACE) == 0) return true;
+bool RenameNoReplace(int from_folder, const char* from, int to_folder, const char* to) {
+  if (::renameat2(from_folder, from, to_folder, to, RENAME_NOREPLACE) == 0) return true;
   // File systems without RENAME_NOREPLACE: link(2) refuses an existing name
   // just as atomically.
   if (errno != EINVAL && errno != ENOSYS) return false;
-  if (::link(from.c_str(), to.c_str()) != 0) return false;
-  ::unlink(from.c_str());
+  if (::linkat(from_folder, from, to_folder, to, 0) != 0) return false;
+  ::unlinkat(from_folder, from, 0);
   return true;
 }
 
 constexpr int kMaxTries = 16;
 
-}  // namespace
-
-bool RenameGuarded(const std::string& from, const std::string& to, bool replace) {
-  if (!IsUsablePath(from) || !IsUsablePath(to)) {
-    errno = ENOENT;
-    return false;
-  }
-  Descriptor folder(::open(FolderOf(to).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
-  if (folder.get() < 0) return false;
+// The replace itself, `to` a name in the open folder `to_folder`. With
+// `follow`, a link in `to`'s place is looked through (its target's holders
+// are asked); without, it is never opened and is replaced like any file.
+bool RenameGuardedIn(int from_folder, const char* from, int to_folder, const char* to, bool replace, bool follow) {
   // Where folders cannot be locked (some network file systems) the replace
   // still checks and holds the file's own lock.
-  if (!Flock(folder.get(), LOCK_EX) && errno != ENOLCK && errno != EOPNOTSUPP) return false;
+  if (!Flock(to_folder, LOCK_EX) && errno != ENOLCK && errno != EOPNOTSUPP) return false;
+  const int no_follow = follow ? 0 : O_NOFOLLOW;
   for (int attempt = 0; attempt < kMaxTries; ++attempt) {
-    Descriptor held(::open(to.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK));
+    struct stat st {};
+    Descriptor held(::openat(to_folder, to, O_RDONLY | O_CLOEXEC | O_NONBLOCK | no_follow));
     if (held.get() < 0) {
+      if (errno == ELOOP && !follow) {
+        // A link in the place: nobody can hold it; it is replaced, never followed.
+        if (::fstatat(to_folder, to, &st, AT_SYMLINK_NOFOLLOW) != 0 || !S_ISLNK(st.st_mode)) return false;
+        if (!replace) {
+          errno = EEXIST;
+          return false;
+        }
+        RunHook(&Hooks::before_rename);
+        return ::renameat(from_folder, from, to_folder, to) == 0;
+      }
       if (errno != ENOENT) return false;
       // Nothing there: a file someone creates meanwhile is not replaced
       // unseen; look at it on the next round.
-      if (RenameNoReplace(from, to)) return true;
+      if (RenameNoReplace(from_folder, from, to_folder, to)) return true;
       if (errno != EEXIST || !replace) return false;
       continue;
     }
@@ -101,7 +108,6 @@ bool RenameGuarded(const std::string& from, const std::string& to, bool replace)
       errno = EEXIST;
       return false;
     }
-    struct stat st {};
     if (::fstat(held.get(), &st) != 0) return false;
     if (S_ISDIR(st.st_mode)) {
       errno = EISDIR;
@@ -112,9 +118,12 @@ bool RenameGuarded(const std::string& from, const std::string& to, bool replace)
       if (errno != ENOLCK && errno != EOPNOTSUPP) return false;
     }
     struct stat now {};
-    if (::stat(to.c_str(), &now) != 0 || now.st_dev != st.st_dev || now.st_ino != st.st_ino) continue;
+    if (::fstatat(to_folder, to, &now, follow ? 0 : AT_SYMLINK_NOFOLLOW) != 0 || now.st_dev != st.st_dev ||
+        now.st_ino != st.st_ino) {
+      continue;
+    }
     RunHook(&Hooks::before_rename);
-    bool renamed = ::rename(from.c_str(), to.c_str()) == 0;
+    bool renamed = ::renameat(from_folder, from, to_folder, to) == 0;
     // The file's lock goes before the folder's: an opener refused by the
     // first still finds the replace under way.
     held.Close();
@@ -122,6 +131,26 @@ bool RenameGuarded(const std::string& from, const std::string& to, bool replace)
   }
   errno = EAGAIN;
   return false;
+}
+
+}  // namespace
+
+bool RenameGuarded(const std::string& from, const std::string& to, bool replace) {
+  if (!IsUsablePath(from) || !IsUsablePath(to)) {
+    errno = ENOENT;
+    return false;
+  }
+  Descriptor folder(::open(FolderOf(to).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+  if (folder.get() < 0) return false;
+  return RenameGuardedIn(AT_FDCWD, from.c_str(), folder.get(), std::string(NameOf(to)).c_str(), replace,
+                         /*follow=*/true);
+}
+
+bool RenameGuardedAt(int from_folder, const std::string& from_name, int to_folder, const std::string& to_name,
+                     bool replace) {
+  Descriptor folder(::openat(to_folder, ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+  if (folder.get() < 0) return false;
+  return RenameGuardedIn(from_folder, from_name.c_str(), folder.get(), to_name.c_str(), replace, /*follow=*/false);
 }
 
 bool WaitForReplaceIn(const std::string& folder) {

@@ -21,6 +21,12 @@ namespace platform::fs {
 // sharing denied; EISDIR when it is a folder.
 bool RenameGuarded(const std::string& from, const std::string& to, bool replace);
 
+// The same for `to_name` in the open folder `to_folder`, `from_name` in
+// `from_folder` (both plain names): nothing on the way is looked up by path
+// again, and a link in `to_name`'s place is replaced, never followed.
+bool RenameGuardedAt(int from_folder, const std::string& from_name, int to_folder, const std::string& to_name,
+                     bool replace);
+
 // For an opener refused a lock on a file in `folder`: true when a replace
 // there was under way and has ended (open again), false when none was.
 bool WaitForReplaceIn(const std::string& folder);

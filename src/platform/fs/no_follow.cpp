@@ -10,10 +10,14 @@
 #include <cerrno>
 #include <deque>
 #include <memory>
+#include <random>
 
 #include "platform/basic/err.h"
 #include "platform/fs/dir.h"
+#include "platform/fs/guarded_replace.h"
 #include "platform/fs/open_file_table.h"
+#include "platform/fs/sharing.h"
+#include "platform/fs/temp_sibling.h"
 
 namespace platform::fs {
 namespace {
@@ -162,6 +166,28 @@ Folder OpenFolderBelow(const Folder& base, std::string_view path, LinkPolicy lin
   return Walk(std::move(start), PartsOf(path), links, create, /*beneath=*/true, stop);
 }
 
+Folder OpenFolderOf(const std::string& path, LinkPolicy links, std::string* name, WalkStop* stop) {
+  std::string whole = path;
+  if (!whole.starts_with('/')) {
+    std::string here(4096, '\0');
+    if (::getcwd(here.data(), here.size()) == nullptr) {
+      if (stop != nullptr) *stop = WalkStop{path, errno};
+      return {};
+    }
+    here.resize(std::char_traits<char>::length(here.c_str()));
+    whole = Joined(here, path);
+  }
+  const size_t slash = whole.rfind('/');
+  std::string leaf = whole.substr(slash + 1);
+  if (!IsPlainName(leaf)) {
+    if (stop != nullptr) *stop = WalkStop{path, EISDIR};
+    return {};
+  }
+  Folder folder = OpenFolderPath(slash == 0 ? "/" : whole.substr(0, slash), links, /*create=*/false, stop);
+  if (folder.ok() && name != nullptr) *name = std::move(leaf);
+  return folder;
+}
+
 bool MakeFolderIn(const Folder& parent, const std::string& name) {
   if (!parent.ok() || !IsPlainName(name)) {
     errno = EINVAL;
@@ -224,6 +250,82 @@ int OpenFileIn(const Folder& folder, const std::string& name, OpenMode mode, Acc
   }
   if (basic_error != nullptr) *basic_error = number != 0 ? 0 : error;
   return number;
+}
+
+bool DeleteFileIn(const Folder& folder, const std::string& name) {
+  if (!folder.ok() || !IsPlainName(name)) {
+    errno = EINVAL;
+    return false;
+  }
+  int error = 0;
+  // Held shared while it goes: an opener that denies sharing refuses it.
+  const int guard = OpenWithSharingAt(folder.fd(), name, Joined(folder.path(), name), O_RDONLY | O_NOFOLLOW, 0,
+                                      Share::kShared, &error);
+  if (guard < 0 && error == EWOULDBLOCK) {
+    errno = EWOULDBLOCK;
+    return false;
+  }
+  const bool removed = ::unlinkat(folder.fd(), name.c_str(), 0) == 0;
+  const int saved = errno;
+  if (guard >= 0) ::close(guard);
+  errno = saved;
+  return removed;
+}
+
+namespace {
+
+// A copy of `from_name` beside `to_name` in `to`, flushed; its name, or
+// empty on failure (nothing left behind).
+std::string CopyBeside(const Folder& from, const std::string& from_name, const Folder& to, const std::string& to_name) {
+  const int source = ::openat(from.fd(), from_name.c_str(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC);
+  if (source < 0) return {};
+  std::random_device random;
+  char unique[20];
+  std::snprintf(unique, sizeof unique, "%08x%08x", random(), random());
+  std::string name = "." + to_name + "." + unique;
+  if (name.size() > 255) name = std::string(".") + unique;
+  const int target = ::openat(to.fd(), name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
+  bool copied = target >= 0;
+  std::string block(1 << 20, '\0');
+  while (copied) {
+    const ssize_t got = ::read(source, block.data(), block.size());
+    if (got == 0) break;
+    if (got < 0) {
+      copied = errno == EINTR;
+      continue;
+    }
+    copied = WriteAll(target, std::string_view(block.data(), static_cast<size_t>(got)));
+  }
+  if (target >= 0) copied = ::fsync(target) == 0 && ::close(target) == 0 && copied;
+  ::close(source);
+  if (!copied) {
+    if (target >= 0) ::unlinkat(to.fd(), name.c_str(), 0);
+    return {};
+  }
+  return name;
+}
+
+bool SyncFolderIn(const Folder& folder) { return ::fsync(folder.fd()) == 0; }
+
+}  // namespace
+
+bool ReplaceFileIn(const Folder& from, const std::string& from_name, const Folder& to, const std::string& to_name) {
+  if (!from.ok() || !to.ok() || !IsPlainName(from_name) || !IsPlainName(to_name)) return false;
+  const int file = ::openat(from.fd(), from_name.c_str(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC);
+  if (file < 0) return false;
+  const bool synced = ::fsync(file) == 0;
+  ::close(file);
+  if (!synced) return false;
+  if (RenameGuardedAt(from.fd(), from_name, to.fd(), to_name, /*replace=*/true)) return SyncFolderIn(to);
+  if (errno != EXDEV) return false;
+  const std::string beside = CopyBeside(from, from_name, to, to_name);
+  if (beside.empty()) return false;
+  if (!RenameGuardedAt(to.fd(), beside, to.fd(), to_name, /*replace=*/true)) {
+    ::unlinkat(to.fd(), beside.c_str(), 0);
+    return false;
+  }
+  ::unlinkat(from.fd(), from_name.c_str(), 0);
+  return SyncFolderIn(to);
 }
 
 bool RemoveFileIn(const Folder& folder, const std::string& name) {

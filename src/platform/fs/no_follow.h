@@ -86,6 +86,11 @@ Folder OpenFolderPath(const std::string& path, LinkPolicy links, bool create, Wa
 Folder OpenFolderBelow(const Folder& base, std::string_view path, LinkPolicy links, bool create,
                        WalkStop* stop = nullptr);
 
+// Opens the folder that holds the file `path` the way OpenFolderPath does
+// (a relative path is taken from the current folder) and gives the file's
+// own name in *name. Not ok() when the walk stops or `path` names no file.
+Folder OpenFolderOf(const std::string& path, LinkPolicy links, std::string* name, WalkStop* stop = nullptr);
+
 // Makes the folder `name` in `parent` for a restore: owned by the owner of
 // `parent`, with `parent`'s permission bits, never wider than 0755 and never
 // set-user or sticky. True when it exists afterwards as a folder (not a link).
@@ -109,6 +114,19 @@ std::vector<FolderItem> ListFolder(const Folder& folder, std::string_view mask);
 // refusing a link (and anything but a regular file) in its place.
 int OpenFileIn(const Folder& folder, const std::string& name, OpenMode mode, Access access, Share share,
                int32_t* basic_error, CreateOptions options = {});
+
+// Deletes the file `name` in `folder` as DeleteFile does: refused (false,
+// errno EWOULDBLOCK) while another opener holds it with sharing denied, and
+// a link there is removed itself, never its target.
+bool DeleteFileIn(const Folder& folder, const std::string& name);
+
+// Puts the finished file `from_name` of `from` in place of `to_name` in `to`
+// for good: flushes it, renames it there as RenameGuardedAt does (never over
+// a file held with sharing denied, never through a link) and flushes `to`.
+// Across file systems it is first copied beside `to_name` under a name no
+// one can guess, then renamed; `from_name` is then removed. False, with
+// `to_name` untouched, when that fails.
+bool ReplaceFileIn(const Folder& from, const std::string& from_name, const Folder& to, const std::string& to_name);
 
 // unlinkat(2) of a file, or of an empty folder; never through a link.
 bool RemoveFileIn(const Folder& folder, const std::string& name);
