@@ -3,7 +3,6 @@
 #include <random>
 
 #include "platform/basic/string_functions.h"
-#include "platform/fs/durable.h"
 #include "platform/fs/file_ops.h"
 #include "platform/fs/path_text.h"
 #include "settings/folders/rights/make_temp_file_name.h"
