@@ -96,27 +96,36 @@ class SecureLogTest : public ::testing::Test {
     }
     return false;
   }
-  // Byte offsets of the entry records of a log file (mark and seal records
-  // are stepped over).
-  std::vector<size_t> RecordOffsets(const std::string& bytes) {
-    std::vector<size_t> offsets;
+  // The records of a log file, walked by their tags and lengths: byte
+  // offsets of the entry records, and how many mark and seal records stand
+  // between them. (A search for a tag byte would also find it inside a hash.)
+  struct Layout {
+    std::vector<size_t> entries;
+    size_t marks = 0;
+    size_t seals = 0;
+  };
+  static Layout LayoutOf(const std::string& bytes) {
+    Layout layout;
     size_t at = securelog::kHeaderSize;
     while (at + 5 <= bytes.size()) {
       if (bytes[at] == securelog::kMarkTag) {
+        ++layout.marks;
         at += securelog::kMarkSize;
         continue;
       }
       if (bytes[at] == securelog::kSealTag) {
+        ++layout.seals;
         at += securelog::kSealSize;
         continue;
       }
-      offsets.push_back(at);
+      layout.entries.push_back(at);
       uint32_t length = 0;
       for (int i = 3; i >= 0; --i) length = (length << 8) | static_cast<unsigned char>(bytes[at + 1 + i]);
       at += securelog::kRecordOverhead + length;
     }
-    return offsets;
+    return layout;
   }
+  static std::vector<size_t> RecordOffsets(const std::string& bytes) { return LayoutOf(bytes).entries; }
 
   testing_support::TempRoot root_;
   std::mutex mutex_;

@@ -167,8 +167,7 @@ TEST_F(SecureLogSealTest, WithoutSetUpLogsWorkAsBeforeAndTheKeyFormatIsChecked) 
   log->Append("b");
   EXPECT_EQ(log->GetEntries(false, false), "a\r\nb\r\n");
   EXPECT_EQ(Inspect().problems, std::vector<std::string>{});
-  EXPECT_EQ(ReadFileBytes(LogFile()).find(securelog::kSealTag, securelog::kHeaderSize + securelog::kMarkSize),
-            std::string::npos);
+  EXPECT_EQ(LayoutOf(ReadFileBytes(LogFile())).seals, 0u);
 
   const securelog::VerificationKey made = SetUpKeys();
   EXPECT_THROW(SetUpKeys(), platform::BasicError);
