@@ -70,8 +70,9 @@ int OpenWithSharingAt(int folder_fd, const std::string& name, const std::string&
     if (!locked) {
       ::close(fd);
       // A replace of this file holds its lock for a moment: wait for it and
-      // open the file it put there.
-      if (look < kMaxLooks && WaitForReplaceIn(FolderOf(path))) continue;
+      // open the file it put there. One that ended between our lock and our
+      // look at the folder has given the name to another file: look again.
+      if (look < kMaxLooks && (WaitForReplaceIn(FolderOf(path)) || !StillNamed(folder_fd, name, flags, st))) continue;
       reason = EWOULDBLOCK;
       return -1;
     }
