@@ -2,6 +2,7 @@
 #include "alerts/alert_state.h"
 #include "alerts/alert_statements.h"
 #include "alerts/alert_time.h"
+#include "alerts/journal_alerts.h"
 #include "alerts/mod_alert.h"
 #include "platform/basic/date_time.h"
 #include "platform/basic/err.h"
@@ -38,6 +39,9 @@ bool PostAlert(const std::string& store_name, uint8_t severity, const std::strin
   };
   bool inserted = InsertMakingRoom(kAlertsTable, fields, &record_index);
   if (Err::IsSet()) Log("PostAlert: " + Err::Description());
+  if (inserted) {
+    SendAlertToJournal({AlertEvent::kPosted, store_name, alert_id, record_index, severity, summary});
+  }
   // An alert that did not reach the table is reported as not posted.
   return inserted;
 }

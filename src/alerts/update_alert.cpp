@@ -1,8 +1,11 @@
 // UpdateAlert, UpdateAlert2 and ChangeAlertDescription: read-modify-write of
 // one alert inside a FOR UPDATE result.
+#include <optional>
+
 #include "alerts/alert_state.h"
 #include "alerts/alert_statements.h"
 #include "alerts/alert_time.h"
+#include "alerts/journal_alerts.h"
 #include "alerts/mod_alert.h"
 #include "platform/basic/err.h"
 
@@ -33,11 +36,25 @@ bool TakeRow(int32_t alert_index) {
   return true;
 }
 
-// Writes the row when nothing failed on the way, then releases it.
-bool WriteRow() {
+// Writes the row when nothing failed on the way, then releases it; a
+// written row goes to the journal too when the machine asks for that.
+bool WriteRow(int32_t alert_index) {
+  std::optional<JournalAlert> entry;
+  if (!Err::IsSet() && JournalAlertsWanted()) {
+    contracts::ImdbComponent& db = Connection();
+    JournalAlert alert{AlertEvent::kUpdated, {}, {}, alert_index, 0, {}};
+    platform::Quietly([&] {
+      alert.store = db.GetFieldText(kColStore);
+      alert.alert_id = db.GetFieldText(kColAlertId);
+      alert.severity = db.GetFieldLong(kColSeverity);
+      alert.summary = db.GetFieldText(kColSummary);
+      entry = alert;
+    });
+  }
   bool written = false;
   if (!Err::IsSet()) Step([&] { written = Connection().UpdateRow(); });
   Step([] { Connection().CloseResult(); });
+  if (written && entry) SendAlertToJournal(*entry);
   return written;
 }
 
@@ -83,7 +100,7 @@ bool Update(int32_t alert_index, const UpdateRequest& request) {
   }
 
   Step([&] { db.SetField(kColEventDateTime, CurrentAlertTime()); });
-  bool written = WriteRow();
+  bool written = WriteRow(alert_index);
   if (request.trace) Log("Update Complete\r\n\r\n");
   return written;
 }
@@ -115,7 +132,7 @@ bool ChangeAlertDescription(int32_t alert_index, const std::string& new_descript
   if (!CheckIMDBObject()) return false;
   if (!TakeRow(alert_index)) return false;
   Step([&] { Connection().SetFieldText(kColDescription, new_description); });
-  return WriteRow();
+  return WriteRow(alert_index);
 }
 
 }  // namespace alerts
