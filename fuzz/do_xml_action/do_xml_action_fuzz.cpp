@@ -34,6 +34,10 @@ void Check(bool condition) {
 class RecordingLauncher : public contracts::Launcher {
  public:
   void Launch(const std::string& command_line) override { Check(!command_line.empty()); }
+  bool LaunchShell(const std::string& command_line) override {
+    Check(!command_line.empty());
+    return true;
+  }
 };
 
 // Secure logs in memory, bounded so that a long run stays small.

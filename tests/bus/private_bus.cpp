@@ -42,6 +42,11 @@ constexpr char kSystemDefaults[] = R"(
   <policy user="root">
     <allow send_destination="org.freedesktop.DBus" send_interface="org.freedesktop.DBus.Monitoring"/>
   </policy>
+  <!-- systemd's own policy: root may be (a test's fake of) the manager and call it. -->
+  <policy user="root">
+    <allow own="org.freedesktop.systemd1"/>
+    <allow send_destination="org.freedesktop.systemd1"/>
+  </policy>
 )";
 
 constexpr char kOpenPolicy[] = R"(

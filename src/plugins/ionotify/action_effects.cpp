@@ -3,7 +3,6 @@
 #include <mutex>
 
 #include "alerts/mod_alert.h"
-#include "platform/win32/shell.h"
 #include "service/contracts/support_objects.h"
 #include "service/install/uninstall_entry.h"
 #include "settings/users/maintenance_actions.h"
@@ -23,7 +22,11 @@ ActionEffects& Effects() {
 
 ActionEffects RealActionEffects() {
   ActionEffects effects;
-  effects.run_shell = [](const std::string& command_line) { return platform::win32::ShellRunHidden(command_line); };
+  // The launcher starts it: under systemd in a transient unit of its own.
+  effects.run_shell = [](const std::string& command_line) {
+    std::shared_ptr<contracts::Launcher> launcher = contracts::CreateSupportObject<contracts::Launcher>();
+    return launcher != nullptr && launcher->LaunchShell(command_line);
+  };
   effects.sync_users = [](const platform::xml::Node& element) { settings::SyncUsers(element); };
   effects.dump_alert_store = [] { alerts::DumpAlertStore(); };
   effects.reset_branding = [] {

@@ -29,6 +29,11 @@ void RecordingLauncher::Launch(const std::string& command_line) {
   if (fail) platform::RaiseError(platform::kErrFileNotFound, "Launcher: cannot start it", "Launcher");
 }
 
+bool RecordingLauncher::LaunchShell(const std::string& command_line) {
+  shell_lines.push_back(command_line);
+  return !fail;
+}
+
 const platform::com::DispatchTable* FakePluginHost::Dispatch() const {
   static const platform::com::DispatchTable table = platform::com::DispatchTable::Of<FakePluginHost>({
       {"DoNotify", 3,

@@ -33,7 +33,9 @@ class FakeApplication : public platform::com::Object {
 class RecordingLauncher : public contracts::Launcher {
  public:
   void Launch(const std::string& command_line) override;
+  bool LaunchShell(const std::string& command_line) override;
   std::vector<std::string> launched;
+  std::vector<std::string> shell_lines;
   bool fail = false;
 };
 
