@@ -31,6 +31,7 @@
 #include "service/host/control_protocol.h"
 #include "service/host/lock/instance_lock.h"
 #include "service/lifecycle/state/lifecycle_state.h"
+#include "service_probe.h"
 #include "settings/shared/shared_settings.h"
 
 namespace hearthctl {
@@ -127,25 +128,20 @@ int Action(const Command& self, const Arguments& args, Io& io) {
   if (!ReadMessage(parsed.positional[0], &message, &error)) return Report(io, self, error, kExitFailure);
 
   const std::string root = platform::MachineRoot().string();
+  // Only running the message here, on the root's files, needs the lock.
   service::InstanceLock lock;
-  std::error_code ignored;
-  std::filesystem::create_directories(service::control::LockPath().parent_path(), ignored);
-  switch (lock.Acquire(service::control::LockPath().string(), &error)) {
-    case service::InstanceLock::Result::kAcquired:
-      break;
-    case service::InstanceLock::Result::kHeldElsewhere: {
-      std::optional<std::string> reply = RunOnService(message, &error);
-      if (!reply) {
-        return Report(io, self,
-                      "hearthd is running on " + root + " but did not take the message over the system bus: " + error,
-                      kExitFailure);
-      }
-      io.err << "hearthctl action: answered by hearthd (over the system bus)\n";
-      io.out << *reply << "\n";
-      return kExitOk;
+  const std::optional<ServiceState> state = ProbeRootService(&lock, &error);
+  if (!state) return Report(io, self, error, kExitFailure);
+  if (*state == ServiceState::kRunning) {
+    std::optional<std::string> reply = RunOnService(message, &error);
+    if (!reply) {
+      return Report(io, self,
+                    "hearthd is running on " + root + " but did not take the message over the system bus: " + error,
+                    kExitFailure);
     }
-    case service::InstanceLock::Result::kFailed:
-      return Report(io, self, error, kExitFailure);
+    io.err << "hearthctl action: answered by hearthd (over the system bus)\n";
+    io.out << *reply << "\n";
+    return kExitOk;
   }
   io.err << "hearthctl action: answered in this process (hearthd is not running on " << root << ")\n";
   io.out << RunInProcess(std::move(message)) << "\n";

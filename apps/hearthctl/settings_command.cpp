@@ -12,8 +12,8 @@
 #include "platform/basic/err.h"
 #include "platform/basic/string_functions.h"
 #include "platform/basic/variant.h"
-#include "service/host/control_protocol.h"
 #include "service/host/lock/instance_lock.h"
+#include "service_probe.h"
 #include "systemlog/system_log.h"
 #include "settings/collection/c_settings.h"
 #include "settings/collection/stored_snapshot.h"
@@ -56,22 +56,14 @@ int DamagedFile(Io& io, const Command& self, const std::string& owner, const set
                 kExitFailure);
 }
 
-enum class ServiceState { kStopped, kRunning };
-
 // Whether hearthd runs on the root. When it does not, `lock` holds the
 // root's instance lock for the rest of the command, so that it does not
 // start meanwhile and store over the file. Nullopt after reporting.
 std::optional<ServiceState> ProbeService(Io& io, const Command& self, service::InstanceLock& lock) {
   std::string error;
-  std::error_code code;
-  std::filesystem::create_directories(service::control::RunFolder(), code);
-  switch (lock.Acquire(service::control::LockPath().string(), &error)) {
-    case service::InstanceLock::Result::kAcquired: return ServiceState::kStopped;
-    case service::InstanceLock::Result::kHeldElsewhere: return ServiceState::kRunning;
-    case service::InstanceLock::Result::kFailed: break;
-  }
-  Report(io, self, "cannot tell whether hearthd is running: " + error, kExitFailure);
-  return std::nullopt;
+  const std::optional<ServiceState> state = ProbeRootService(&lock, &error);
+  if (!state) Report(io, self, error, kExitFailure);
+  return state;
 }
 
 // One setting of a stored collection's file.

@@ -29,8 +29,11 @@ const BusInterface& ApplicationInterface() {
           {.name = "UserSettings", .out = "o", .out_names = {"settings"}},
           {.name = "version", .out = "s", .out_names = {"version"}},
           {.name = "DnsResolver", .out = "o", .out_names = {"resolver"}},
+          // A password guesser's tool: root only, the password wiped with the
+          // message, and repeated failures slow their caller.
           {.name = "ValidateWindowsUserCredentials", .in = "ss", .in_names = {"Username", "password"}, .out = "b",
-           .out_names = {"valid"}, .access = Access::kAct},
+           .out_names = {"valid"}, .access = Access::kRoot, .access_why = "it checks passwords",
+           .sensitive = true, .throttled = true},
           // Settings: the path of one of the collections on the bus.
           {.name = "SaveSettingsEx", .in = "os", .in_names = {"Settings", "usersid"}, .out = "b",
            .out_names = {"saved"}, .access = Access::kAct},

@@ -19,34 +19,35 @@ using platform::Variant;
 
 // Caller names seen at once; a long-lived service forgets them now and then.
 constexpr size_t kMaxRememberedCallers = 4096;
+// A caller that left before it could be asked about.
+constexpr uid_t kUnknownUid = static_cast<uid_t>(-1);
 
 }  // namespace
 
-void BusServer::CheckCaller(sd_bus_message* message, const ExportedObject& object, const Member& member) {
+uid_t BusServer::CallerUid(sd_bus_message* message) {
   const char* sender = sd_bus_message_get_sender(message);
   const std::string name = sender ? sender : "";
-  uid_t uid = static_cast<uid_t>(-1);
-  bool known = false;
-  if (auto found = caller_uids_.find(name); !name.empty() && found != caller_uids_.end()) {
-    uid = found->second;
-    known = true;
+  if (auto found = caller_uids_.find(name); !name.empty() && found != caller_uids_.end()) return found->second;
+  uid_t uid = kUnknownUid;
+  sd_bus_creds* creds = nullptr;
+  if (sd_bus_query_sender_creds(message, SD_BUS_CREDS_EUID | SD_BUS_CREDS_UID, &creds) >= 0) {
+    if (sd_bus_creds_get_euid(creds, &uid) < 0 && sd_bus_creds_get_uid(creds, &uid) < 0) uid = kUnknownUid;
+    sd_bus_creds_unref(creds);
   }
-  if (!known) {
-    sd_bus_creds* creds = nullptr;
-    const int r = sd_bus_query_sender_creds(message, SD_BUS_CREDS_EUID | SD_BUS_CREDS_UID, &creds);
-    if (r >= 0) {
-      if (sd_bus_creds_get_euid(creds, &uid) < 0 && sd_bus_creds_get_uid(creds, &uid) < 0) uid = static_cast<uid_t>(-1);
-      sd_bus_creds_unref(creds);
-    }
-    if (uid != static_cast<uid_t>(-1) && !name.empty()) {
-      if (caller_uids_.size() >= kMaxRememberedCallers) caller_uids_.clear();
-      caller_uids_[name] = uid;
-    }
+  if (uid != kUnknownUid && !name.empty()) {
+    if (caller_uids_.size() >= kMaxRememberedCallers) caller_uids_.clear();
+    caller_uids_[name] = uid;
   }
-  if (uid != static_cast<uid_t>(-1) && UidMayAct(uid, kAccessGroup)) return;
-  service::WriteSystemLog(RefusalLogLine(uid, object.table->name, member.name));
-  throw CallError(kErrorAccessDenied, "only root and members of the group " + std::string(kAccessGroup) +
-                                          " may call " + member.name);
+  return uid;
+}
+
+uid_t BusServer::CheckCaller(sd_bus_message* message, const ExportedObject& object, const Member& member,
+                             const AccessNeed& need) {
+  const uid_t uid = CallerUid(message);
+  if (uid != kUnknownUid && UidHasAccess(uid, need.level, kAccessGroup)) return uid;
+  const std::string why = need.level == Access::kRoot ? need.why : std::string();
+  service::WriteSystemLog(RefusalLogLine(uid, object.table->name, member.name, why));
+  throw CallError(kErrorAccessDenied, RefusalText(need.level, kAccessGroup, member.name, why));
 }
 
 void BusServer::RunOnService(const std::function<void()>& call) {
@@ -74,11 +75,27 @@ int BusServer::Dispatch(ExportedObject& object, sd_bus_message* message) {
   Variant result;
   int answer = 0;
   try {
-    if (member->access == Access::kAct) CheckCaller(message, object, *member);
+    uid_t caller = kUnknownUid;
+    if (member->access != Access::kRead) {
+      caller = CheckCaller(message, object, *member, {member->access, member->access_why});
+    }
+    // A caller that failed this check too often waits for its answer; the
+    // bus thread serves everyone else meanwhile.
+    if (member->throttled) {
+      const auto at = throttle_.NextCheckAt(caller);
+      if (at > throttle_.Now()) {
+        Defer(object, message, at);
+        return 1;
+      }
+    }
     if (member->custom) return member->custom(object, message);
 
     auto finder = [this](const std::string& path) { return ObjectAt(path); };
     for (const std::string& type : SplitSignature(member->in)) args.push_back(ReadTyped(message, type, finder));
+    if (member->access_by_args) {
+      const AccessNeed need = member->access_by_args(args);
+      if (need.level > member->access) CheckCaller(message, object, *member, need);
+    }
     if (member->check) member->check(object, args);
     if (member->extra) {
       std::vector<Variant> more = member->extra(object);
@@ -94,6 +111,13 @@ int BusServer::Dispatch(ExportedObject& object, sd_bus_message* message) {
         result = platform::com::CallByName(target, late_bound, args);
       }
     });
+    if (member->throttled) {
+      if (result.IsBoolean() && result.BoolValue()) {
+        throttle_.Succeeded(caller);
+      } else {
+        throttle_.Failed(caller);
+      }
+    }
     Learn(member->name, result);
     // The signals the call raised go out before its answer.
     bus_apartment_->PumpPending();
@@ -158,6 +182,40 @@ void BusServer::EmitSignal(const std::string& path, const BusInterface& table, c
 }
 
 // --- Answers that come later ---------------------------------------------------
+
+void BusServer::Defer(ExportedObject& object, sd_bus_message* call, std::chrono::steady_clock::time_point at) {
+  deferred_.insert({at, {&object, sd_bus_message_ref(call)}});
+}
+
+std::optional<std::chrono::steady_clock::time_point> BusServer::NextDeferred() const {
+  if (deferred_.empty()) return std::nullopt;
+  return deferred_.begin()->first;
+}
+
+void BusServer::RunDueDeferred() {
+  // A call runs again from the start: it may be deferred once more (an
+  // earlier call of the same caller failed meanwhile).
+  const auto now = throttle_.Now();
+  std::vector<DeferredCall> due;
+  while (!deferred_.empty() && deferred_.begin()->first <= now) {
+    due.push_back(deferred_.begin()->second);
+    deferred_.erase(deferred_.begin());
+  }
+  for (const DeferredCall& call : due) {
+    Dispatch(*call.object, call.message);
+    sd_bus_message_unref(call.message);
+  }
+}
+
+void BusServer::DropDeferred() {
+  // A caller still waiting out its delay hears that the service is going
+  // rather than waiting for the bus's own time-out.
+  for (auto& [at, call] : deferred_) {
+    sd_bus_reply_method_errorf(call.message, kErrorNotAvailable, "the service is stopping");
+    sd_bus_message_unref(call.message);
+  }
+  deferred_.clear();
+}
 
 uint64_t BusServer::KeepPending(sd_bus_message* call) {
   const uint64_t id = next_pending_++;

@@ -48,6 +48,8 @@ void BuildVtable(ExportedObject& object) {
     entry.type = _SD_BUS_VTABLE_METHOD;
     // The service checks its callers itself (caller_access.h).
     entry.flags = SD_BUS_VTABLE_UNPRIVILEGED;
+    // sd-bus wipes a sensitive call's message from memory when it is freed.
+    if (member.sensitive) entry.flags |= SD_BUS_VTABLE_SENSITIVE;
     entry.x.method.member = member.name.c_str();
     entry.x.method.signature = member.in.c_str();
     entry.x.method.result = member.out.c_str();

@@ -14,6 +14,7 @@
 #include <map>
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <string>
 #include <thread>
 #include <unordered_map>
@@ -21,6 +22,7 @@
 
 #include "bus/bus_service.h"
 #include "bus/call_context.h"
+#include "bus/failure_throttle.h"
 #include "bus/member_table.h"
 #include "platform/apartment/apartment.h"
 #include "platform/basic/variant.h"
@@ -104,7 +106,18 @@ class BusServer {
   bool Serve();
   void WaitForRetry();
 
-  void CheckCaller(sd_bus_message* message, const ExportedObject& object, const Member& member);
+  // The caller's uid, asked of the bus daemon once per unique name;
+  // uid_t(-1) when it left before it could be asked about.
+  uid_t CallerUid(sd_bus_message* message);
+  // The caller's uid when it may call at `need`'s level; otherwise logs the
+  // refusal and raises CallError (AccessDenied).
+  uid_t CheckCaller(sd_bus_message* message, const ExportedObject& object, const Member& member,
+                    const AccessNeed& need);
+  // Keeps `call` to be dispatched again at `at`.
+  void Defer(ExportedObject& object, sd_bus_message* call, std::chrono::steady_clock::time_point at);
+  std::optional<std::chrono::steady_clock::time_point> NextDeferred() const;
+  void RunDueDeferred();
+  void DropDeferred();
   // Runs a member's call through the service thread, or refuses it once the
   // service has begun to stop.
   void RunOnService(const std::function<void()>& call);
@@ -148,6 +161,12 @@ class BusServer {
   std::vector<Connection> connections_;
 
   std::unordered_map<std::string, uid_t> caller_uids_;  // unique name -> uid
+  FailureThrottle throttle_;                            // failed credential checks per caller
+  struct DeferredCall {
+    ExportedObject* object = nullptr;
+    sd_bus_message* message = nullptr;
+  };
+  std::multimap<std::chrono::steady_clock::time_point, DeferredCall> deferred_;
   std::map<uint64_t, sd_bus_message*> pending_;
   uint64_t next_pending_ = 1;
 };

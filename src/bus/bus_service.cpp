@@ -6,6 +6,7 @@
 
 #include <cerrno>
 #include <cstdlib>
+#include <algorithm>
 #include <cstring>
 #include <future>
 
@@ -70,7 +71,8 @@ BusServer::BusServer(platform::ApartmentPtr home, std::function<platform::com::O
       application_(std::move(application)),
       options_(std::move(options)),
       address_(options_.address.empty() ? SystemBusAddress() : options_.address),
-      waker_(std::make_shared<BusWaker>()) {}
+      waker_(std::make_shared<BusWaker>()),
+      throttle_(options_.credential_throttle, options_.clock) {}
 
 BusServer::~BusServer() { Stop(); }
 
@@ -92,8 +94,10 @@ void BusServer::Start(std::chrono::milliseconds limit) {
 void BusServer::FirstTryOver() {
   {
     std::lock_guard lock(first_try_mutex_);
+    if (first_try_over_) return;
     first_try_over_ = true;
   }
+  if (options_.first_try_over) options_.first_try_over();
   first_try_changed_.notify_all();
 }
 
@@ -176,6 +180,7 @@ bool BusServer::Connect(std::string* error) {
 void BusServer::Disconnect() {
   for (auto& [id, call] : pending_) sd_bus_message_unref(call);
   pending_.clear();
+  DropDeferred();
   for (auto& object : exports_) sd_bus_slot_unref(object->slot);
   exports_.clear();
   caller_uids_.clear();
@@ -194,6 +199,7 @@ bool BusServer::Serve() {
     }
     if (sd_bus_is_open(bus_) <= 0) return false;
     bus_apartment_->PumpPending();
+    RunDueDeferred();
 
     pollfd fds[2] = {{sd_bus_get_fd(bus_), static_cast<short>(sd_bus_get_events(bus_)), 0},
                      {waker_->fd(), POLLIN, 0}};
@@ -204,6 +210,11 @@ bool BusServer::Serve() {
       clock_gettime(CLOCK_MONOTONIC, &now);
       const uint64_t now_us = static_cast<uint64_t>(now.tv_sec) * 1000000u + static_cast<uint64_t>(now.tv_nsec) / 1000u;
       timeout = until <= now_us ? 0 : static_cast<int>(std::min<uint64_t>((until - now_us + 999) / 1000, 60000));
+    }
+    if (const auto next = NextDeferred()) {
+      const auto wait = std::chrono::ceil<std::chrono::milliseconds>(*next - throttle_.Now()).count();
+      const int deferred_timeout = static_cast<int>(std::clamp<long long>(wait, 0, 60000));
+      timeout = timeout < 0 ? deferred_timeout : std::min(timeout, deferred_timeout);
     }
     if (::poll(fds, 2, timeout) < 0 && errno != EINTR) return false;
     if (fds[1].revents & POLLIN) waker_->Drain();

@@ -21,6 +21,7 @@
 #include <memory>
 #include <string>
 
+#include "bus/failure_throttle.h"
 #include "platform/apartment/apartment.h"
 #include "platform/com/object_fwd.h"
 
@@ -35,6 +36,14 @@ struct BusOptions {
   // the service thread from then on are refused (NotAvailable) instead of
   // running after the stop has stored everything.
   std::shared_ptr<std::atomic<bool>> closing;
+  // Called once, on the bus thread, when the first try to reach the bus is
+  // over: the name is taken, or the bus is not there (the service runs on
+  // without it), or the service has no Application to offer.
+  std::function<void()> first_try_over;
+  // How failed ValidateWindowsUserCredentials calls slow their caller, and
+  // the clock that measures it (a test's own).
+  ThrottlePolicy credential_throttle;
+  FailureThrottle::Clock clock = &std::chrono::steady_clock::now;
 };
 
 // The address BusOptions{} connects to.

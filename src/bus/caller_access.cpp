@@ -69,10 +69,26 @@ bool UidMayAct(uid_t uid, const std::string& group_name) {
   return false;
 }
 
-std::string RefusalLogLine(uid_t uid, const std::string& interface_name, const std::string& member) {
+bool UidHasAccess(uid_t uid, Access level, const std::string& group) {
+  switch (level) {
+    case Access::kRead: return true;
+    case Access::kAct: return UidMayAct(uid, group);
+    case Access::kRoot: return uid == 0;
+  }
+  return false;
+}
+
+std::string RefusalLogLine(uid_t uid, const std::string& interface_name, const std::string& member,
+                           const std::string& why) {
   // A caller that left before it could be asked about is "unknown".
   const std::string who = uid == static_cast<uid_t>(-1) ? std::string("unknown") : std::to_string(uid);
-  return "Bus: access denied to uid " + who + " calling " + interface_name + "." + member;
+  return "Bus: access denied to uid " + who + " calling " + interface_name + "." + member +
+         (why.empty() ? std::string() : " (root only: " + why + ")");
+}
+
+std::string RefusalText(Access level, const std::string& group, const std::string& member, const std::string& why) {
+  if (level == Access::kRoot) return "only root may call " + member + (why.empty() ? std::string() : ": " + why);
+  return "only root and members of the group " + group + " may call " + member;
 }
 
 }  // namespace bus

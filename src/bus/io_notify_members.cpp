@@ -4,6 +4,7 @@
 // their by-reference arguments as answers.
 #include "bus/bus_names.h"
 #include "bus/member_table.h"
+#include "plugins/action_message/action_elements.h"
 
 // The tables name only the fields a member needs.
 #pragma GCC diagnostic ignored "-Wmissing-field-initializers"
@@ -14,6 +15,28 @@ namespace {
 using platform::Variant;
 
 std::vector<Variant> Empties(size_t count) { return std::vector<Variant>(count); }
+
+// An action message that starts a program ("runprogram", "launchprocess")
+// would run it as root: only root may send one. The message is read with
+// the dispatcher's own reader, so the two agree on what it holds.
+constexpr char kProgramsNeedRoot[] = "a message that starts a program (runprogram, launchprocess) needs root";
+
+AccessNeed MessageNeed(const Variant& message) {
+  if (message.IsString() && plugins::action_message::MessageStartsAProgram(message.StringValue())) {
+    return {Access::kRoot, "the message starts a program"};
+  }
+  return {Access::kAct, {}};
+}
+
+AccessNeed ReportLogNeed(const std::vector<Variant>& args) {
+  // IoWriteReportLog("XMLACTION", ...) is DoXMLAction on its message.
+  if (args.size() < 3 || !args[0].IsString() || args[0].StringValue() != "XMLACTION") return {Access::kAct, {}};
+  return MessageNeed(args[2]);
+}
+
+AccessNeed FirstArgumentNeed(const std::vector<Variant>& args) {
+  return args.empty() ? AccessNeed{Access::kAct, {}} : MessageNeed(args[0]);
+}
 
 }  // namespace
 
@@ -31,8 +54,9 @@ const BusInterface& IoNotifyInterface() {
            .in_names = {"AlertIndex", "SeverityDelta", "AddToDescription", "ResetUserStatus"}, .out = "b",
            .out_names = {"updated"}, .access = Access::kAct},
           {.name = "IoWriteReportLog", .in = "sys", .in_names = {"LogName", "Severity", "Message"},
-           .access = Access::kAct},
-          {.name = "IoWriteXMLAction", .in = "s", .in_names = {"Message"}, .access = Access::kAct},
+           .access = Access::kAct, .access_why = kProgramsNeedRoot, .access_by_args = ReportLogNeed},
+          {.name = "IoWriteXMLAction", .in = "s", .in_names = {"Message"}, .access = Access::kAct,
+           .access_why = kProgramsNeedRoot, .access_by_args = FirstArgumentNeed},
           {.name = "GetFeaturePluginStatus", .in = "ss", .in_names = {"ProgID", "featureName"}, .out = "v",
            .out_names = {"status"}},
           {.name = "NotifyFeaturePlugins", .in = "ib", .in_names = {"nt", "fUserSettingsAlsoChanged"},
@@ -41,7 +65,7 @@ const BusInterface& IoNotifyInterface() {
           {.name = "GetDnsResolver", .out = "o", .out_names = {"resolver"}},
           {.name = "CancelAllDNSRequests", .access = Access::kAct},
           {.name = "DoXMLAction", .in = "s", .in_names = {"strXML"}, .out = "s", .out_names = {"strXML"},
-           .access = Access::kAct, .outputs = {0}},
+           .access = Access::kAct, .access_why = kProgramsNeedRoot, .access_by_args = FirstArgumentNeed, .outputs = {0}},
           {.name = "IoNewAlert", .in = "s", .in_names = {"AlertStoreName"}, .out = "b", .out_names = {"any"}},
           {.name = "IoGetAlertIndicesAll", .in = "s", .in_names = {"StoreName"}, .out = "iai",
            .out_names = {"count", "AlertIndex"}, .outputs = {kResult, 1},

@@ -290,6 +290,25 @@ TEST_F(BusServiceTest, AnXmlActionSentWithBusctlReturnsItsReply) {
   EXPECT_EQ(bus_.Call(kApp, kAppIface, "GetIoNotify").out, "o \"/com/norvale/Hearth/IoNotify\"\n");
 }
 
+TEST_F(BusServiceTest, RepeatedFailedPasswordChecksMakeTheirCallerWaitAndNobodyElse) {
+  const std::vector<std::string> guess = {"ss", "someone@elsewhere", "guess"};
+  for (int i = 0; i < 3; ++i) {
+    EXPECT_EQ(bus_.Call(kApp, kAppIface, "ValidateWindowsUserCredentials", guess).out, "b false\n");
+  }
+  // The fourth waits a second for its answer; the service answers others meanwhile.
+  const auto asked = std::chrono::steady_clock::now();
+  std::vector<std::string> argv = {"busctl", "--system", "call", "--", "com.norvale.Hearth", kApp, kAppIface,
+                                   "ValidateWindowsUserCredentials"};
+  argv.insert(argv.end(), guess.begin(), guess.end());
+  auto fourth = bus_.Spawn(argv, "fourth-guess");
+  Finished meanwhile = bus_.Call(kApp, kAppIface, "version");
+  EXPECT_EQ(meanwhile.exit_code, 0) << meanwhile.err;
+  Finished answered = fourth->Wait(std::chrono::seconds(30));
+  const auto waited = std::chrono::steady_clock::now() - asked;
+  EXPECT_EQ(answered.out, "b false\n") << answered.err;
+  EXPECT_GE(waited, std::chrono::milliseconds(1000));
+}
+
 TEST(BusAccessTest, TheInstalledPolicyLetsOthersIntrospectAndNothingMore) {
   PrivateBus bus(Policy::kInstalled);
   bus.StartService();

@@ -7,6 +7,7 @@
 
 #include "platform/basic/err.h"
 #include "platform/xml/document.h"
+#include "plugins/action_message/action_elements.h"
 #include "plugins/ionotify/action_effects.h"
 #include "plugins/ionotify/actions.h"
 #include "plugins/ionotify/io_notify.h"
@@ -80,12 +81,8 @@ void cIoNotify::DoXMLAction(std::string& strXML) {
   if (!document.LoadXml(strXML)) {
     if (Tracing()) Trace("DoXMLAction - Invalid or missing xml in '" + strXML + "'");
   } else {
-    Node root = document.DocumentElement();
     // The actions are taken first: an action may change the document.
-    std::vector<Node> actions;
-    for (Node child = root.FirstChild(); child; child = child.NextSibling()) {
-      if (child.Type() == platform::xml::NodeType::kElement && child.NodeName() == "action") actions.push_back(child);
-    }
+    const std::vector<Node> actions = action_message::ActionElements(document.DocumentElement());
     for (const Node& action : actions) {
       const std::string type = action.GetAttribute("type");
       if (Tracing()) Trace("DoXMLAction - Executing action '" + type + "'");
