@@ -1,5 +1,6 @@
 #include "service/host/host_main.h"
 
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <atomic>
@@ -54,7 +55,8 @@ void PrintHelp(std::ostream& out) {
          "system shutdown (so does SIGTERM while systemd takes the system down);\n"
          "hearthctl service stop|shutdown|control N sends the same requests through\n"
          "DIR/run/hearthd.sock. Only one hearthd runs on a root. Started by systemd\n"
-         "(Type=notify), it reports READY=1 once started and STOPPING=1 at a stop.\n"
+         "(Type=notify), it reports READY=1 once started and its name taken on the\n"
+         "system bus (or the bus found missing), and STOPPING=1 at a stop.\n"
          "\n"
          "Exit status: 0 after the service stopped, 1 when it could not start,\n"
          "2 bad usage.\n";
@@ -77,6 +79,17 @@ bool MakeFolder(const std::filesystem::path& folder, const char* what, std::stri
   *error = std::string("cannot create ") + what + " " + folder.string() + ": " +
            (code ? code.message() : std::string("a file of that name is in the way"));
   return false;
+}
+
+// The run folder takes the machine root's group (hearth, as the package
+// makes /var/lib/hearth) and mode 0750: the group's members may then see
+// whether hearthd runs (the lock's holder) while the control socket in it
+// stays root's (mode 0600). A failure only costs them that view.
+void ShareWithRootGroup(const std::filesystem::path& root, const std::filesystem::path& run) {
+  struct stat root_info {};
+  if (::stat(root.c_str(), &root_info) != 0) return;
+  if (::chown(run.c_str(), static_cast<uid_t>(-1), root_info.st_gid) != 0) return;
+  ::chmod(run.c_str(), 0750);
 }
 
 std::string ThisProgram() {
@@ -154,6 +167,7 @@ int HearthdMain(const std::vector<std::string>& args, const HostHooks& hooks) {
 
   if (!MakeFolder(root, "the machine root", &error)) return Fail(error);
   if (!MakeFolder(control::RunFolder(), "the run folder", &error)) return Fail(error);
+  ShareWithRootGroup(root, control::RunFolder());
 
   InstanceLock lock;
   switch (lock.Acquire(control::LockPath().string(), &error)) {
@@ -173,6 +187,9 @@ int HearthdMain(const std::vector<std::string>& args, const HostHooks& hooks) {
   auto toolkit = std::make_unique<ServiceToolkit>(hooks.make_service ? hooks.make_service()
                                                                      : std::make_shared<Service>());
   toolkit->SetReports(std::make_shared<SystemdReports>());
+  // Ready once clients can reach the service: its name on the bus is taken
+  // (or there is no bus to take it on).
+  toolkit->LeaveReadyToHost();
   // From the moment a stop begins, bus calls are refused rather than run
   // after the stop has stored the settings.
   auto closing = std::make_shared<std::atomic<bool>>(false);
@@ -184,8 +201,10 @@ int HearthdMain(const std::vector<std::string>& args, const HostHooks& hooks) {
   // Without its requests the service could never be stopped: stop it now.
   if (!serving) return StopAfterFailedStart(*toolkit, *server, hooks, error);
   if (hooks.at) hooks.at(HostPoint::kReady);
+  ServiceToolkit* started = toolkit.get();
   auto bus = bus::BusService::Start(toolkit->ServiceApartment(), [&toolkit] { return toolkit->RegisteredObject(); },
-                                    bus::BusOptions{.closing = closing});
+                                    bus::BusOptions{.closing = closing,
+                                                    .first_try_over = [started] { started->ReportReady(); }});
   std::cerr << "hearthd: running on " << root.string() << " (process " << ::getpid()
             << "); SIGTERM or Ctrl-C stops it\n";
 

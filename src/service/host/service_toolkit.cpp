@@ -65,7 +65,7 @@ size_t ServiceToolkit::QueuedRequests() const { return apartment_ ? apartment_->
 void ServiceToolkit::ServiceThreadMain() {
   platform::Err::Clear();
   service_->OnStart(*this);
-  reports_->Ready();
+  if (!host_reports_ready_) reports_->Ready();
   apartment_->Run();
   {
     // The registered object belongs to this thread: it goes with it.

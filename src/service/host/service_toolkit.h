@@ -60,6 +60,12 @@ class ServiceToolkit : public contracts::ServiceHost {
 
   // Where Ready, Stopping and Status go; call before Start.
   void SetReports(std::shared_ptr<ManagerReports> reports);
+  // Ready is then the host's to report (ReportReady), when clients can
+  // reach the service, rather than the toolkit's once OnStart returned;
+  // call before Start.
+  void LeaveReadyToHost() { host_reports_ready_ = true; }
+  // Any thread, after OnStart has returned.
+  void ReportReady() { reports_->Ready(); }
 
   // Any thread: delivers the request and waits for its answer, at most
   // `limit`. nullopt when the service ended (or its stop finished) before it
@@ -109,6 +115,7 @@ class ServiceToolkit : public contracts::ServiceHost {
   // the service thread is dropped, never run as a second stop.
   std::atomic<bool> finished_{false};
   std::shared_ptr<ManagerReports> reports_ = std::make_shared<ManagerReports>();
+  bool host_reports_ready_ = false;
   std::function<void()> stop_returned_hook_;
   std::function<void(bool stopping)> stop_begins_hook_;
   std::atomic<int> repeated_requests_{0};

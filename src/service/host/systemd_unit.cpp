@@ -25,6 +25,44 @@ std::vector<std::string> DependencyUnits(const std::string& text) {
   return units;
 }
 
+constexpr char kDefaultRoot[] = "/var/lib/hearth";
+
+// What the service needs, and no more: it writes only below its machine
+// root (run/ holds its socket and lock), reads the rest of the system (PAM
+// reads /etc/shadow as root, the owner), talks over local sockets (the bus,
+// the journal, sd_notify) and the Internet (the name resolver), changes a
+// file's group (the rights component) and reaches files of other users for
+// backup and playback. Programs it is asked to start run in transient units
+// of their own (platform/host/transient_unit.h), outside all of this.
+std::string Confinement(const std::string& root) {
+  return "# Confinement: hearthd(8), CONFINEMENT, says what to loosen for a plug-in that needs more.\n"
+         "UMask=0027\n"
+         "NoNewPrivileges=yes\n"
+         "ProtectSystem=strict\n"
+         "ReadWritePaths=" + UnitQuote(root) + "\n"
+         "ProtectHome=read-only\n"
+         "PrivateTmp=yes\n"
+         "PrivateDevices=yes\n"
+         "ProtectKernelTunables=yes\n"
+         "ProtectKernelModules=yes\n"
+         "ProtectKernelLogs=yes\n"
+         "ProtectControlGroups=yes\n"
+         "ProtectClock=yes\n"
+         "ProtectHostname=yes\n"
+         "ProtectProc=invisible\n"
+         "RestrictNamespaces=yes\n"
+         "LockPersonality=yes\n"
+         "MemoryDenyWriteExecute=yes\n"
+         "RestrictRealtime=yes\n"
+         "RestrictSUIDSGID=yes\n"
+         "SystemCallArchitectures=native\n"
+         "SystemCallFilter=@system-service\n"
+         "SystemCallFilter=~@resources @obsolete @debug @cpu-emulation\n"
+         "SystemCallErrorNumber=EPERM\n"
+         "CapabilityBoundingSet=CAP_CHOWN CAP_DAC_OVERRIDE CAP_DAC_READ_SEARCH CAP_FOWNER CAP_AUDIT_WRITE\n"
+         "RestrictAddressFamilies=AF_UNIX AF_INET AF_INET6\n";
+}
+
 int32_t Seconds(int32_t milliseconds) {
   if (milliseconds <= 0) return 1;
   return static_cast<int32_t>((static_cast<int64_t>(milliseconds) + 999) / 1000);
@@ -64,11 +102,15 @@ std::string SystemdUnit(IdwEasyServConfig& config, const UnitOptions& options) {
   unit << "# The hearth system service, written by hearthd --print-unit on Linux " << major << "." << minor << ".\n";
   if (!accepts_stop) {
     unit << "# It accepts no stop request: only a system shutdown stops it. To stop it anyway:\n"
-            "#   systemctl kill hearthd.service   (a clean stop: settings are stored)\n"
+            "#   systemctl kill --kill-whom=main hearthd.service   (a clean stop: settings are stored)\n"
             "# or set HKLM\\SOFTWARE\\Norvale\\Veltris\\v1.5 TraceLevel to \"4\" and install the unit again.\n";
   }
   unit << "[Unit]\n"
-       << "Description=" << config.GetDescription() << "\n";
+       << "Description=" << config.GetDescription() << "\n"
+       << "Documentation=man:hearthd(8) man:hearthctl(8)\n"
+       // Clients reach the service over the system bus.
+       << "After=dbus.service\n"
+       << "Wants=dbus.service\n";
   if (!dependencies.empty()) {
     std::string list;
     for (const std::string& name : dependencies) list += (list.empty() ? "" : " ") + name;
@@ -87,6 +129,7 @@ std::string SystemdUnit(IdwEasyServConfig& config, const UnitOptions& options) {
        << "TimeoutStopSec=" << Seconds(times.stop_wait) << "\n"
        << "KillMode=mixed\n"
        << "Restart=on-failure\n";
+  unit << Confinement(options.root.empty() ? std::string(kDefaultRoot) : options.root);
   if (config.AutoStart()) {
     unit << "\n[Install]\n"
          << "WantedBy=multi-user.target\n";

@@ -10,6 +10,7 @@
 
 #include <filesystem>
 #include <fstream>
+#include <iostream>
 #include <string>
 #include <vector>
 
@@ -88,9 +89,31 @@ TEST_F(SystemdTest, ThePrintedUnitFollowsTheConfigurationAndSystemdAcceptsIt) {
 
     const fs::path file = root_ / "hearthd.service";
     std::ofstream(file) << unit;
-    Finished verified = Run("/usr/bin/systemd-analyze", {"verify", file.string()});
+    Finished verified = Run("/usr/bin/systemd-analyze", {"verify", "--man=no", file.string()});
     EXPECT_EQ(verified.exit_code, 0) << verified.out << verified.err;
   }
+}
+
+TEST_F(SystemdTest, ThePrintedUnitIsConfinedToAnExposureOfThreeOrLess) {
+  const fs::path analyze = "/usr/bin/systemd-analyze";
+  if (!fs::exists(analyze)) GTEST_SKIP() << "systemd-analyze is not installed (scripts/deps installs systemd)";
+  Finished printed = Run("hearthd", {"--root", Root().string(), "--print-unit"});
+  ASSERT_EQ(printed.exit_code, 0) << printed.err;
+  const std::string& unit = printed.out;
+  for (const std::string& line : std::vector<std::string>{
+           "Documentation=man:hearthd(8) man:hearthctl(8)", "After=dbus.service", "Wants=dbus.service", "UMask=0027",
+        "NoNewPrivileges=yes", "ProtectSystem=strict", "ReadWritePaths=" + Root().string(), "PrivateTmp=yes",
+        "KillMode=mixed", "SystemCallFilter=@system-service", "RestrictAddressFamilies=AF_UNIX AF_INET AF_INET6"}) {
+    EXPECT_NE(unit.find("\n" + line + "\n"), std::string::npos) << line << "\n" << unit;
+  }
+  const fs::path file = root_ / "hearthd.service";
+  std::ofstream(file) << unit;
+  // --threshold=30: exit 0 only at an exposure of 3.0 or below.
+  Finished scored = Run(analyze.string(), {"security", "--offline=true", "--threshold=30", "--no-pager", file.string()});
+  EXPECT_EQ(scored.exit_code, 0) << scored.out << scored.err;
+  const size_t at = scored.out.find("Overall exposure level for hearthd.service: ");
+  ASSERT_NE(at, std::string::npos) << scored.out << scored.err;
+  std::cout << scored.out.substr(at, scored.out.find('\n', at) - at) << "\n";
 }
 
 TEST_F(SystemdTest, ReadyComesAfterTheStartAndStoppingAtTheStop) {

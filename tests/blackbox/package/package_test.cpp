@@ -101,7 +101,7 @@ void CheckFiles(const Package& package) {
   EXPECT_NE(control.find("Version: 2.1.7\n"), std::string::npos) << control;
   EXPECT_NE(control.find("Section: admin\n"), std::string::npos) << control;
   EXPECT_NE(control.find("adduser"), std::string::npos) << control;
-  for (const char* script : {"postinst", "prerm", "postrm"}) {
+  for (const char* script : {"preinst", "postinst", "prerm", "postrm"}) {
     struct stat info {};
     ASSERT_EQ(::stat((package.Control() / script).c_str(), &info), 0) << script;
     EXPECT_EQ(info.st_mode & 0777, 0755u) << script;
@@ -153,6 +153,99 @@ void CheckContainerInstall(const Package& package) {
   EXPECT_EQ(info.st_mode & 07777, 0750u);
 }
 
+// The maintainer scripts on a machine that runs systemd (a mount namespace
+// with its own /run/systemd/system), the system's tools standing in:
+// deb-systemd-helper answers was-enabled as told, systemctl says the service
+// is active until it was killed.
+class MaintainerScripts {
+ public:
+  explicit MaintainerScripts(const Package& package) : package_(package), dir_(package.Scratch() / "machine") {
+    fs::create_directories(dir_ / "tools");
+    Stub("getent", "[ -f " + Quote(dir_ / "group") + " ]");
+    Stub("groupadd", "touch " + Quote(dir_ / "group"));
+    Stub("addgroup", "touch " + Quote(dir_ / "group"));
+    Stub("chown", "exit 0");
+    Stub("deb-systemd-helper", "case \"$*\" in *was-enabled*) [ -f " + Quote(dir_ / "enabled") + " ];; esac");
+    Stub("deb-systemd-invoke", "exit 0");
+    Stub("systemctl",
+         "case \"$*\" in *is-active*) [ ! -f " + Quote(dir_ / "killed") + " ];; kill*) touch " +
+             Quote(dir_ / "killed") + ";; esac");
+    Stub("systemd-detect-virt", "exit 1");
+  }
+  void SetGroupExists(bool exists) { Mark("group", exists); }
+  void SetWasEnabled(bool enabled) { Mark("enabled", enabled); }
+  // Runs `script` with `args`; the calls the tools saw.
+  std::string Run(const std::string& script, const std::string& args) {
+    std::error_code ignored;
+    fs::remove(dir_ / "calls", ignored);
+    const Output ran = Shell("unshare --mount --propagation private sh -c 'mount -t tmpfs tmpfs /run && mount -t tmpfs tmpfs /var/lib && "
+                             "mkdir -p /run/systemd/system && PATH=" + Quote(dir_ / "tools") + ":/usr/bin:/bin " +
+                             Quote(package_.Control() / script) + " " + args + "'");
+    EXPECT_EQ(ran.status, 0) << script << " " << args << ": " << ran.text;
+    return fs::exists(dir_ / "calls") ? testing_support::ReadFileBytes(dir_ / "calls") : std::string();
+  }
+
+ private:
+  void Stub(const std::string& name, const std::string& body) {
+    const fs::path file = dir_ / "tools" / name;
+    std::ofstream(file) << "#!/bin/sh\necho \"" << name << " $*\" >> " << Quote(dir_ / "calls") << "\n" << body
+                        << "\n";
+    fs::permissions(file, fs::perms::owner_all);
+  }
+  void Mark(const std::string& name, bool on) {
+    std::error_code ignored;
+    if (on) {
+      std::ofstream(dir_ / name) << "";
+    } else {
+      fs::remove(dir_ / name, ignored);
+    }
+  }
+  const Package& package_;
+  fs::path dir_;
+};
+
+void CheckGroupFirstAndEnableOnce(const Package& package) {
+  MaintainerScripts machine(package);
+  // The group exists before the policy file is unpacked.
+  machine.SetGroupExists(false);
+  std::string calls = machine.Run("preinst", "install");
+  EXPECT_NE(calls.find("groupadd --system hearth\n"), std::string::npos) << calls;
+  calls = machine.Run("preinst", "upgrade 2.1.6");
+  EXPECT_EQ(calls.find("groupadd"), std::string::npos) << calls;
+
+  // A first install enables and starts the unit.
+  machine.SetWasEnabled(true);
+  calls = machine.Run("postinst", "configure");
+  EXPECT_EQ(calls.find("addgroup"), std::string::npos) << calls;
+  EXPECT_NE(calls.find("deb-systemd-helper enable hearthd.service\n"), std::string::npos) << calls;
+  EXPECT_NE(calls.find("deb-systemd-invoke start hearthd.service\n"), std::string::npos) << calls;
+
+  // An upgrade after "systemctl disable" keeps it disabled.
+  machine.SetWasEnabled(false);
+  calls = machine.Run("postinst", "configure 2.1.6");
+  EXPECT_EQ(calls.find("deb-systemd-helper enable"), std::string::npos) << calls;
+  EXPECT_NE(calls.find("deb-systemd-helper update-state hearthd.service\n"), std::string::npos) << calls;
+}
+
+void CheckFailedUpgrade(const Package& package) {
+  MaintainerScripts machine(package);
+  machine.SetGroupExists(true);
+  machine.SetWasEnabled(true);
+  // The old prerm stops hearthd alone; the new package's preinst fails; dpkg
+  // then asks the old postinst to undo: the old service runs again.
+  std::string calls = machine.Run("prerm", "upgrade 2.1.8");
+  EXPECT_NE(calls.find("systemctl kill --kill-whom=main --signal=SIGTERM hearthd.service\n"), std::string::npos)
+      << calls;
+  calls = machine.Run("postinst", "abort-upgrade 2.1.8");
+  EXPECT_NE(calls.find("deb-systemd-helper enable hearthd.service\n"), std::string::npos) << calls;
+  EXPECT_NE(calls.find("deb-systemd-invoke start hearthd.service\n"), std::string::npos) << calls;
+  for (const char* action : {"abort-remove", "abort-deconfigure in-favour other 1.0"}) {
+    SCOPED_TRACE(action);
+    calls = machine.Run("postinst", action);
+    EXPECT_NE(calls.find("deb-systemd-invoke start hearthd.service\n"), std::string::npos) << calls;
+  }
+}
+
 TEST(PackageTest, TheDebianPackage) {
   ASSERT_NE(std::getenv("HEARTH_BIN_DIR"), nullptr);
   const Package package;
@@ -168,6 +261,14 @@ TEST(PackageTest, TheDebianPackage) {
   {
     SCOPED_TRACE("installed in a container");
     CheckContainerInstall(package);
+  }
+  {
+    SCOPED_TRACE("the group before the policy file, the unit enabled once");
+    CheckGroupFirstAndEnableOnce(package);
+  }
+  {
+    SCOPED_TRACE("a failed upgrade");
+    CheckFailedUpgrade(package);
   }
 }
 
