@@ -106,8 +106,10 @@ class cFileMgr::FileSet {
   // the entry count in the file header) and flushes it to disk.
   void Commit() {
     if (entry_open_) WriteEntryLength();
+    // The count goes to disk with the bytes: an entry the header does not
+    // count is never played back.
+    if (!mgr_.WriteEntryCount(out_.number())) platform::RaiseError(platform::Err::Number(), platform::Err::Description());
     out_.Commit();
-    mgr_.WriteEntryCount(out_.number());
   }
 
  private:
@@ -137,11 +139,14 @@ class cFileMgr::FileSet {
 void cFileMgr::BackupFiles(const std::string& BasePath, const std::string& RelPath, const std::string& FileMask,
                            bool fRecurseSubdirs, bool fDeleteFiles, int32_t hStoreFile,
                            const std::string& ExcludePaths, int64_t MaxFileSize) {
-  if (!OwnsHandle(hStoreFile)) return;
-  platform::Step([&] {
+  last_backup_ = {};
+  if (!WritableHandle(hStoreFile, "BackupFiles")) {
+    last_backup_.written = false;
+    return;
+  }
+  last_backup_.written = platform::Step([&] {
     RecordWriter out(hStoreFile, platform::fs::Tell(hStoreFile));
     progress_state_ = {};
-    last_backup_ = {};
     std::string base = BasePath;
     if (!base.ends_with('/')) base += '/';
     platform::fs::WalkStop stop;

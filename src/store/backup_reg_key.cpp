@@ -31,7 +31,7 @@ bool IsStoredType(DWORD type) {
 
 void cFileMgr::BackupRegKey(int32_t BaseKey, const std::string& KeyName, bool fAlsoSubKeys, bool fDeleteKeys,
                             int32_t hStoreFile) {
-  if (!OwnsHandle(hStoreFile)) return;
+  if (!WritableHandle(hStoreFile, "BackupRegKey")) return;
   platform::Step([&] {
     RecordWriter out(hStoreFile, platform::fs::Tell(hStoreFile));
     BackupRegKeyTo(out, BaseKey, KeyName, fAlsoSubKeys, fDeleteKeys);

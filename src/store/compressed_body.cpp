@@ -2,7 +2,6 @@
 // crypto service's compressed bytes.
 #include <algorithm>
 
-#include "platform/apartment/apartment.h"
 #include "platform/basic/err.h"
 #include "platform/fs/file_numbers.h"
 #include "platform/fs/file_ops.h"
@@ -13,6 +12,7 @@
 #include "store/file_manager.h"
 #include "store/replace_store.h"
 #include "store/store_body.h"
+#include "store/yield.h"
 
 namespace store {
 
@@ -118,6 +118,7 @@ void cFileMgr::CompressStore(int32_t hStoreFile, const StoreFileHeader& header, 
         ReportProgress();
         RunChunkHook(static_cast<int32_t>(first + i + 1));
       }
+      YieldToPendingEvents();
     }
     out.Finish();
   }

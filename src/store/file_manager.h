@@ -43,7 +43,17 @@ struct StoreProgress {
   int64_t bytes_total = 0;  // what bytes_done counts up to; 0 when not known
 };
 
-// What the last playback restored.
+// How the last playback ended.
+enum class PlaybackOutcome {
+  kNotRead,         // the store could not be opened: missing, or held by another process
+  kComplete,        // every entry was read and everything in it written back
+  kStoppedAtDamage, // the store is damaged: what the damage held (the entry, or every entry
+                    // from it on) was not played back; what came before was
+  kFileFailures,    // the store is whole, but files or registry values were not written:
+                    // refused, or a file that could not be written ended the playback there
+};
+
+// What the last playback restored, and what it did not.
 struct PlaybackCounts {
   int32_t entries = 0;
   int32_t keys = 0;
@@ -51,8 +61,12 @@ struct PlaybackCounts {
   int32_t structs = 0;
   int32_t files = 0;
   int64_t bytes = 0;
-  int32_t refused = 0;     // files not written: a link on the way, an unsafe name
-  bool completed = false;  // false when a file failure ended it early
+  int32_t refused = 0;            // files not written: a link on the way, an unsafe name
+  int32_t registry_failures = 0;  // keys or values that could not be written
+  int32_t damaged = 0;            // damaged places met (the header, an entry, a record, the body)
+  int32_t left_out = 0;           // below a restore root: registry entries and large files
+  bool completed = false;         // read to its last entry (false when a file failure or damage ended it)
+  PlaybackOutcome outcome = PlaybackOutcome::kNotRead;
 };
 
 // What the last BackupFiles did.
@@ -63,6 +77,7 @@ struct BackupCounts {
   int32_t failed = 0;  // could not be stored (left in place)
   int32_t links = 0;   // symbolic links, never stored (left in place)
   int32_t refused = 0; // folders not walked: a link in the way
+  bool written = true;  // false when the store could not be written: the call failed
 };
 
 class cFileMgr : public platform::com::Object {
@@ -108,10 +123,14 @@ class cFileMgr : public platform::com::Object {
   // as its body is not compressed yet; 0 otherwise. Used by tools that add
   // to one store in several runs (hearthctl).
   int32_t ReopenStoreFile(const std::string& Filename, const std::string& TokenID);
-  // Writes the entry counter into the header without compressing.
-  void WriteEntryCount(int32_t hStoreFile);
+  // Writes the entry counter into the header without compressing; false
+  // (with the thread's error set) when it cannot.
+  bool WriteEntryCount(int32_t hStoreFile);
   // Playback writes every restored file below this folder (BasePath joined
-  // under it) instead of where it came from; empty: where it came from.
+  // under it) instead of where it came from, and nothing outside it: no link
+  // below it is followed (nor one to it that a user made), registry entries
+  // are left out and large files stay in the large-file folder. Empty:
+  // where it came from.
   void SetRestoreRoot(std::string root) { restore_root_ = std::move(root); }
   // Called after each file stored or restored and each chunk compressed or
   // expanded.
@@ -128,13 +147,21 @@ class cFileMgr : public platform::com::Object {
   struct ProtectedSlot {
     std::string name;  // the path as given; empty: a free slot
     int32_t handle = 0;
+    bool finalized = false;  // a finalized store: nothing more is written through this handle
   };
 
   // Puts a file this object opened itself (sharing denied) into the table.
   int32_t AdoptProtected(const std::string& Filename, int number);
-  bool OwnsHandle(int32_t handle) const;
+  // True for the handle of a store this object holds open for writing. A
+  // finalized store's handle (until it is opened for adding again) logs why
+  // not; any other number but 0 is not written to either. Both set the
+  // thread's error as `operation`'s.
+  bool WritableHandle(int32_t handle, const char* operation) const;
+  void MarkFinalized(const std::string& Filename);
   std::string ProtectedName(int32_t handle) const;
   void ReportProgress();
+  // How a playback ended, from what it counted; `opened`: the store was opened.
+  static PlaybackOutcome OutcomeOf(const PlaybackCounts& counts, bool opened);
 
   // Reads the header at the start of a protected file; nothing when the
   // signature is wrong or the header does not fit.
@@ -151,7 +178,7 @@ class cFileMgr : public platform::com::Object {
   void PlayBackCompressed(const std::string& Filename, int32_t handle, const StoreFileHeader& header,
                           int64_t header_size, PlaybackBag& bag);
   // Plays back `EntryCount` entries from `start`; false when a file failure
-  // or a damaged body ended it early.
+  // or damage ended it early.
   bool PlayBackEntries(ByteSource& source, const std::string& Filename, int32_t EntryCount, int64_t start,
                        int64_t length, PlaybackBag& bag);
 
@@ -176,7 +203,8 @@ class cFileMgr : public platform::com::Object {
   bool RestoreFolderBlocks(RecordReader& in, const std::string& Filename, int32_t entry_number);
   // One file of a folder block, its record already read, into `folder`
   // with `owner`'s owner and (at most) mode. False when a link in its place
-  // refused it (logged); raises when the file cannot be written.
+  // refused it or a restore root left it out (logged and counted); raises
+  // when the file cannot be written.
   bool RestoreFile(RecordReader& in, const platform::fs::Folder& folder, const platform::fs::NodeStatus& owner,
                    const FileRecord& record, int64_t data_length);
   // Where a stored folder goes on this machine (the restore root applied),
@@ -202,6 +230,10 @@ platform::com::ObjectPtr CreateFileManager();
 // Entries of file sets are split before they hold more than `limit` bytes
 // (a Long's largest value unless a test sets a smaller one; 0 resets it).
 void SetEntryLimitForTesting(int64_t limit);
+
+// Structs are stored and expanded up to `limit` bytes (kLargestStruct
+// unless a test sets a smaller one; 0 resets it).
+void SetStructLimitForTesting(int32_t limit);
 
 // Called after each chunk a finalize compresses or a playback expands, with
 // the chunk's number (from 1); a test uses it to stop the process midway.

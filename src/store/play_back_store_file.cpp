@@ -15,15 +15,22 @@ namespace store {
 std::shared_ptr<PlaybackBag> cFileMgr::PlayBackStoreFile(const std::string& Filename) {
   auto bag = std::make_shared<PlaybackBag>();
   last_playback_ = {};
+  bool opened = false;
   platform::Step([&] {
-    if (SafeFileSize(Filename) < kSmallestStoreFile) return;
+    if (SafeFileSize(Filename) < kSmallestStoreFile) {
+      // Too short to be a store is damage; no file at all is nothing read.
+      if (platform::fs::FileExists(Filename)) ++last_playback_.damaged;
+      return;
+    }
     int32_t handle = GetProtectedFileHandle(Filename);
     if (!handle) handle = ProtectFile(Filename);
     if (!handle) return;
+    opened = true;
     int64_t header_size = 0;
     std::optional<StoreFileHeader> header = ReadHeader(handle, &header_size);
     if (!header) {
       service::WriteSystemLog("Error reading file '" + Filename + "' (invalid file header)");
+      ++last_playback_.damaged;
       return;
     }
     progress_state_ = {};
@@ -36,7 +43,15 @@ std::shared_ptr<PlaybackBag> cFileMgr::PlayBackStoreFile(const std::string& File
     last_playback_.completed =
         PlayBackEntries(file, Filename, header->EntryCount, header_size, progress_state_.bytes_total, *bag);
   });
+  last_playback_.outcome = OutcomeOf(last_playback_, opened);
   return bag;
+}
+
+PlaybackOutcome cFileMgr::OutcomeOf(const PlaybackCounts& counts, bool opened) {
+  if (counts.damaged > 0) return PlaybackOutcome::kStoppedAtDamage;
+  if (!opened) return PlaybackOutcome::kNotRead;
+  if (!counts.completed || counts.refused > 0 || counts.registry_failures > 0) return PlaybackOutcome::kFileFailures;
+  return PlaybackOutcome::kComplete;
 }
 
 void cFileMgr::PlayBackCompressed(const std::string& Filename, int32_t handle, const StoreFileHeader& header,
@@ -44,6 +59,12 @@ void cFileMgr::PlayBackCompressed(const std::string& Filename, int32_t handle, c
   const int64_t length = platform::fs::FileLength(handle);
   if (length - header_size < 16) {
     service::WriteSystemLog("Error reading file '" + Filename + "' (invalid compressed size)");
+    // A store finalized without entries holds nothing to lose.
+    if (header.EntryCount == 0 && length == header_size) {
+      last_playback_.completed = true;
+    } else {
+      ++last_playback_.damaged;
+    }
     return;
   }
   // A body that is still a chain of entries was never compressed (a finalize
@@ -60,6 +81,7 @@ void cFileMgr::PlayBackCompressed(const std::string& Filename, int32_t handle, c
     chunks = ReadChunkTable(handle, header_size, length);
   } catch (const RecordError&) {
     service::WriteSystemLog("Error reading file '" + Filename + "' (invalid compressed body)");
+    ++last_playback_.damaged;
     return;
   }
 
@@ -92,7 +114,11 @@ void cFileMgr::PlayBackCompressed(const std::string& Filename, int32_t handle, c
     outcome = body.Finish();
   }
   if (outcome != ExpandedBodyStream::Outcome::kComplete) {
-    // The store stays as it was: compressed, whole, protected.
+    // The store stays as it was: compressed, whole, protected. A chunk that
+    // does not expand is damage; a work file that cannot be written is this
+    // machine's failure, not the store's.
+    last_playback_.completed = false;
+    if (outcome == ExpandedBodyStream::Outcome::kDamaged) ++last_playback_.damaged;
     service::WriteSystemLog("Error reading file '" + Filename + "' (" +
                             (outcome == ExpandedBodyStream::Outcome::kDamaged
                                  ? "invalid compressed body"
@@ -113,6 +139,7 @@ void cFileMgr::PlayBackCompressed(const std::string& Filename, int32_t handle, c
   handle = ProtectFile(Filename);
   if (!handle || !ReadHeader(handle, nullptr)) {
     service::WriteSystemLog("Error reading file '" + Filename + "' (invalid file header after decompression)");
+    ++last_playback_.damaged;
   }
 }
 
@@ -126,16 +153,26 @@ bool cFileMgr::PlayBackEntries(ByteSource& source, const std::string& Filename, 
       if (source.broken()) return false;
       service::WriteSystemLog("Error reading entry " + std::to_string(number) + " in file '" + Filename +
                               "' (invalid entry header)");
-      break;
+      // Reading stops here: every entry from this one on is lost.
+      ++last_playback_.damaged;
+      return false;
     }
     const EntryHeader& entry = *header;
     const int64_t body = in.position();
     in.SetLimit(body + entry.DataLength);
     bool go_on = true;
+    const bool registry = entry.EntryType == kRegistryKeyEntry || entry.EntryType == kRegistryValueEntry;
     try {
-      // A key's values are set as they are read: all of them must be there.
-      if (entry.EntryType == kRegistryKeyEntry || entry.EntryType == kRegistryValueEntry) in.Expect(entry.DataLength);
-      switch (entry.EntryType) {
+      if (registry && !restore_root_.empty()) {
+        // Below a restore root nothing outside it is written: the registry neither.
+        service::WriteSystemLog("PlayBackStoreFile: entry " + std::to_string(number) +
+                                " (registry) left out: restoring below " + restore_root_);
+        ++last_playback_.left_out;
+      } else if (registry) {
+        // A key's values are set as they are read: all of them must be there.
+        in.Expect(entry.DataLength);
+      }
+      switch (registry && !restore_root_.empty() ? int16_t{0} : entry.EntryType) {
         case kRegistryKeyEntry:
           RestoreRegKeys(in);
           break;
@@ -155,9 +192,17 @@ bool cFileMgr::PlayBackEntries(ByteSource& source, const std::string& Filename, 
       if (!source.broken()) {
         service::WriteSystemLog("Error reading entry " + std::to_string(number) + " in file '" + Filename +
                                 "' (invalid record)");
+        // The entry (or its rest) is lost; the next one is where DataLength says.
+        ++last_playback_.damaged;
       }
     } catch (...) {
+      // A key or value that could not be written: the playback goes on.
       platform::Err::SetFrom(std::current_exception());
+      if (registry) {
+        ++last_playback_.registry_failures;
+      } else {
+        ++last_playback_.damaged;
+      }
     }
     // A damaged body ends the playback wherever the damage was met.
     if (source.broken()) return false;

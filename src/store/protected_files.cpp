@@ -2,9 +2,11 @@
 // numbers that hold them open with sharing denied. Paths compare exactly:
 // on a file system where letter case counts, "A.store" and "a.store" are two
 // files.
+#include "platform/basic/err.h"
 #include "platform/fs/file_numbers.h"
 #include "platform/fs/no_follow.h"
 #include "store/file_manager.h"
+#include "systemlog/system_log.h"
 
 namespace store {
 
@@ -43,6 +45,7 @@ int32_t cFileMgr::AdoptProtected(const std::string& Filename, int number) {
   if (!slot) slot = &protected_->emplace_back();
   slot->name = Filename;
   slot->handle = number;
+  slot->finalized = false;
   return number;
 }
 
@@ -58,7 +61,31 @@ void cFileMgr::UnprotectFile(const std::string& Filename) {
   }
 }
 
-bool cFileMgr::OwnsHandle(int32_t handle) const { return handle != 0 && !ProtectedName(handle).empty(); }
+bool cFileMgr::WritableHandle(int32_t handle, const char* operation) const {
+  if (handle == 0) return false;
+  if (protected_) {
+    for (const ProtectedSlot& slot : *protected_) {
+      if (slot.handle != handle || slot.name.empty()) continue;
+      if (!slot.finalized) return true;
+      // Its header holds the final count, and a compressed body may now sit
+      // where the handle points: anything written would destroy the store.
+      service::WriteSystemLog(std::string(operation) + ": " + slot.name +
+                              " is finalized; nothing more is written to it");
+      platform::Err::Set(platform::kErrBadFileNumber, "the store file is finalized", operation);
+      return false;
+    }
+  }
+  // A number this object does not hold (another file's, or one it closed).
+  platform::Err::Set(platform::kErrBadFileNumber, {}, operation);
+  return false;
+}
+
+void cFileMgr::MarkFinalized(const std::string& Filename) {
+  if (!protected_) return;
+  for (ProtectedSlot& slot : *protected_) {
+    if (!slot.name.empty() && slot.name == Filename) slot.finalized = true;
+  }
+}
 
 std::string cFileMgr::ProtectedName(int32_t handle) const {
   if (!protected_ || handle == 0) return {};

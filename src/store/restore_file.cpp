@@ -136,10 +136,7 @@ bool cFileMgr::RestoreFolderBlocks(RecordReader& in, const std::string& Filename
       platform::Err::Clear();
       bool written = false;
       if (!platform::Step([&] { written = RestoreFile(in, folder, owner, record, data_length); })) return false;
-      if (!written) {
-        ++last_playback_.refused;
-        continue;
-      }
+      if (!written) continue;  // refused or left out, and counted so
       ++last_playback_.files;
       ++progress_state_.files_done;
       ReportProgress();
@@ -152,6 +149,14 @@ bool cFileMgr::RestoreFile(RecordReader& in, const platform::fs::Folder& folder,
                            const FileRecord& record, int64_t data_length) {
   const std::string destination = folder.path() + "/" + record.FileName;
   if (record.FullChunks == kMovedFileChunks) {
+    if (!restore_root_.empty()) {
+      // The file is in the profile's large-file folder, outside the root;
+      // a store that is not trusted must not take files out of it either.
+      service::WriteSystemLog("RestoreFile: '" + destination + "' left in the large-file folder: restoring below " +
+                              restore_root_);
+      ++last_playback_.left_out;
+      return false;
+    }
     const platform::fs::Folder large =
         platform::fs::OpenFolderPath(LargeFilesFolder(), platform::fs::LinkPolicy::kTrustRootMade, false);
     if (!platform::fs::RenameBetween(large, record.FileName, folder, record.FileName, /*replace=*/true)) {
@@ -174,6 +179,7 @@ bool cFileMgr::RestoreFile(RecordReader& in, const platform::fs::Folder& folder,
     if (platform::fs::StatusIn(folder, record.FileName).kind == platform::fs::NodeKind::kLink) {
       // Refused, not failed: the link stays, the playback goes on.
       service::WriteSystemLog("RestoreFile: refusing '" + destination + "': it is a symbolic link");
+      ++last_playback_.refused;
       in.Skip(data_length);
       return false;
     }

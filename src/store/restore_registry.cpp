@@ -70,6 +70,7 @@ void cFileMgr::RestoreRegKeys(RecordReader& in) {
       if (result != reg::kErrorSuccess) {
         service::WriteSystemLog("RestoreRegKeys: Win32 error on RegFacetCreateKeyEx(" + path + "): " +
                                 HexResult(result));
+        ++last_playback_.registry_failures;
       } else {
         ++last_playback_.keys;
       }
@@ -77,12 +78,14 @@ void cFileMgr::RestoreRegKeys(RecordReader& in) {
     if (value.ValueType != reg::kRegDword && !IsDataType(value.ValueType)) {
       service::WriteSystemLog("RestoreRegKeys: Unknown value type '" + std::to_string(value.ValueType) +
                               "' on RegSetValueEx(" + path + "\\" + value.ValueName + "): " + HexResult(result));
+      ++last_playback_.registry_failures;
       continue;
     }
     result = SetValue(current.key, value);
     if (result != reg::kErrorSuccess) {
       service::WriteSystemLog("RestoreRegKeys: Win32 error on RegSetValueEx(" + path + "\\" + value.ValueName +
                               "): " + HexResult(result));
+      ++last_playback_.registry_failures;
     } else {
       ++last_playback_.values;
     }

@@ -120,6 +120,9 @@ int32_t cFileMgr::OpenForAdding(const std::string& Filename, const std::string& 
   int64_t end = 0;
   int32_t last_number = 0;
   if (accepted && WalkEntries(handle, header_size, header->EntryCount, &end, &last_number)) {
+    for (ProtectedSlot& slot : *protected_) {
+      if (slot.handle == handle) slot.finalized = false;
+    }
     current_store_name_ = Filename;
     entry_counter_ = last_number;
     platform::fs::SeekTo(handle, end);
@@ -141,9 +144,9 @@ int32_t cFileMgr::ReopenStoreFile(const std::string& Filename, const std::string
   return handle;
 }
 
-void cFileMgr::WriteEntryCount(int32_t hStoreFile) {
-  if (!OwnsHandle(hStoreFile)) return;
-  platform::Step([&] {
+bool cFileMgr::WriteEntryCount(int32_t hStoreFile) {
+  if (!WritableHandle(hStoreFile, "WriteEntryCount")) return false;
+  return platform::Step([&] {
     int64_t header_size = 0;
     std::optional<StoreFileHeader> header = ReadHeader(hStoreFile, &header_size);
     if (!header) platform::RaiseError(platform::kErrDeviceIo, "invalid store file header", "FinalizeStoreFile");
@@ -157,7 +160,11 @@ void cFileMgr::WriteEntryCount(int32_t hStoreFile) {
 }
 
 void cFileMgr::FinalizeStoreFile(int32_t hStoreFile) {
-  if (!OwnsHandle(hStoreFile)) return;
+  // A second finalize would compress the compressed body again.
+  if (!WritableHandle(hStoreFile, "FinalizeStoreFile")) return;
+  const std::string name = ProtectedName(hStoreFile);
+  const std::string path = platform::fs::OpenFilePath(hStoreFile);
+  bool counted = false;
   platform::Step([&] {
     int64_t header_size = 0;
     std::optional<StoreFileHeader> header = ReadHeader(hStoreFile, &header_size);
@@ -166,13 +173,20 @@ void cFileMgr::FinalizeStoreFile(int32_t hStoreFile) {
     std::string bytes;
     Encode(bytes, *header);
     if (!platform::fs::WriteAt(hStoreFile, 0, bytes)) platform::RaiseError(platform::kErrDeviceIo, {}, "FinalizeStoreFile");
+    counted = true;
     if (!header->Compressed) return;
-    const std::string path = platform::fs::OpenFilePath(hStoreFile);
     if (!platform::Step([&] { CompressStore(hStoreFile, *header, header_size); })) {
       service::WriteSystemLog("FinalizeStoreFile: " + path +
                               " is not compressed: " + platform::Err::Description());
     }
   });
+  // Under whichever handle protects it now (a compressed store is a new
+  // file, under a number that may be the old one), until it is opened for
+  // adding again.
+  if (counted) {
+    MarkFinalized(name);
+    MarkFinalized(path);
+  }
 }
 
 }  // namespace store

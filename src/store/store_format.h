@@ -30,6 +30,9 @@ inline constexpr int64_t kChunkRecordSize = 12;
 inline constexpr int64_t kSmallestStoreFile = 64;
 // Compressed bodies are cut into chunks of this many bytes.
 inline constexpr int64_t kBodyChunkSize = 524288;
+// The largest struct (its SourceLength) stored, and so expanded or
+// decrypted on playback: one limit, so whatever is stored comes back.
+inline constexpr int32_t kLargestStruct = 256 * 1024 * 1024;
 // File data travel in chunks of this many bytes.
 inline constexpr int64_t kFileChunkSize = 32768;
 // FullChunks of a file that was moved to the large-file folder.

@@ -1,6 +1,7 @@
 // Struct entries: opaque caller buffers, optionally compressed, encrypted and
 // hashed, played back into the bag under their Tag.
-#include <limits>
+#include <atomic>
+#include <string>
 
 #include "platform/basic/err.h"
 #include "platform/fs/file_numbers.h"
@@ -11,17 +12,23 @@
 namespace store {
 namespace {
 
-// Decompressing a struct never asks for more than this (a guard against
-// lengths read from damaged files).
-constexpr int32_t kLargestStruct = 256 * 1024 * 1024;
+std::atomic<int32_t> struct_limit{kLargestStruct};
 
 }  // namespace
 
+void SetStructLimitForTesting(int32_t limit) { struct_limit = limit > 0 ? limit : kLargestStruct; }
+
 void cFileMgr::StoreStruct(const std::string& Tag, int32_t hStoreFile, int32_t EncryptionKeyType, bool fDoHash,
                            bool fDoCompress, int32_t StructType, Bytes& StructBuffer) {
-  if (!OwnsHandle(hStoreFile) || StructBuffer.empty()) return;
-  if (StructBuffer.size() > static_cast<size_t>(std::numeric_limits<int32_t>::max() / 2)) return;
-  platform::Step([&] {
+  if (StructBuffer.empty() || !WritableHandle(hStoreFile, "StoreStruct")) return;
+  const int32_t counter_before = entry_counter_;
+  const bool written = platform::Step([&] {
+    // What a playback could not take back is not stored.
+    if (StructBuffer.size() > static_cast<size_t>(struct_limit.load())) {
+      service::WriteSystemLog("StoreStruct: '" + Tag + "' is larger than " + std::to_string(struct_limit.load()) +
+                              " bytes, the most a playback takes back; not stored");
+      platform::RaiseError(platform::kErrOverflow, "the struct is too large to store", "StoreStruct");
+    }
     const bool encrypt = EncryptionKeyType != EK_NONE;
     StructRecord record;
     record.StructType = static_cast<int16_t>(StructType);
@@ -55,6 +62,8 @@ void cFileMgr::StoreStruct(const std::string& Tag, int32_t hStoreFile, int32_t E
     out.Rewrite(entry_position_, rewritten);
     out.Finish();
   });
+  // An entry that was not written is not counted: the next one takes its place.
+  if (!written) entry_counter_ = counter_before;
 }
 
 void cFileMgr::LoadStruct(RecordReader& in, PlaybackBag& bag) {
@@ -62,7 +71,13 @@ void cFileMgr::LoadStruct(RecordReader& in, PlaybackBag& bag) {
   if (record.DataLength < 0 || record.DataLength > in.remaining()) throw RecordError("struct data length");
   const std::string stored = in.ReadBytes(record.DataLength);
   Bytes data(stored.begin(), stored.end());
-  if (record.SourceLength <= kLargestStruct) data = RestoreStructData(std::move(data), record);
+  // Nothing larger is stored: such a length is damage, never a reason to
+  // expand that far nor to hand out the bytes still compressed or encrypted.
+  // (Plain bytes are the struct itself, whatever an older writer allowed.)
+  if ((record.Compressed || record.Encrypted) && record.SourceLength > struct_limit.load()) {
+    throw RecordError("struct source length");
+  }
+  data = RestoreStructData(std::move(data), record);
   for (int32_t i = 1; i <= bag.Count(); ++i) service::WriteSystemLog("Existing playback buffer key: " + bag.Key(i));
   if (!data.empty()) {
     service::WriteSystemLog("Adding playback buffer with key: " + record.Tag);

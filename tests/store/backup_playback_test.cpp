@@ -164,6 +164,9 @@ TEST_F(KeyEntryTest, PlaybackLogsWhatItCannotSet) {
   EXPECT_EQ(Tree("SOFTWARE\\Odd"), expected);
   EXPECT_TRUE(Tree("SOFTWARE\\V").empty());
   EXPECT_EQ(platform::Err::Description(), "Win32 error on RegFacetCreateKeyEx: 0x6");
+  // The value of no known type and the refused entry were not written.
+  EXPECT_EQ(mgr_->LastPlayback().registry_failures, 2);
+  EXPECT_EQ(mgr_->LastPlayback().outcome, PlaybackOutcome::kFileFailures);
 }
 
 using FilePlaybackTest = StoreTest;
@@ -196,6 +199,7 @@ TEST_F(FilePlaybackTest, ALockedDestinationEndsThePlaybackAndEarlierEntriesStay)
   EXPECT_TRUE(Tree("SOFTWARE\\After").empty()) << "nothing after the failed file is read";
   EXPECT_EQ(platform::Err::Description(), "DESTFILE_UNWRITEABLE");
   EXPECT_FALSE(mgr_->LastPlayback().completed);
+  EXPECT_EQ(mgr_->LastPlayback().outcome, PlaybackOutcome::kFileFailures);
 }
 
 TEST_F(FilePlaybackTest, ALockedSourceIsNotStoredNorDeleted) {
@@ -247,7 +251,10 @@ TEST_F(FilePlaybackTest, NamesThatLeaveTheirFolderAreRefused) {
   EXPECT_FALSE(fs::exists("/abs/evil3"));
   EXPECT_TRUE(Logged("RestoreFile: refusing the unsafe name '../evil' in " + base));
   EXPECT_TRUE(Logged("RestoreFile: refusing the unsafe name 'a/../../evil5' in " + base));
+  // Read to the end, but five files were not written: not a success.
   EXPECT_TRUE(mgr_->LastPlayback().completed);
+  EXPECT_EQ(mgr_->LastPlayback().refused, 5);
+  EXPECT_EQ(mgr_->LastPlayback().outcome, PlaybackOutcome::kFileFailures);
 }
 
 TEST_F(FilePlaybackTest, ARestoreRootKeepsEveryFileBelowIt) {

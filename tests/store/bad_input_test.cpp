@@ -67,16 +67,23 @@ TEST_F(BadInputTest, EachDamageEndsInItsMessage) {
       {"compressed, chunk that does not expand", compressed_header + I32(1) + I32(8) + I32(100) + "abcdefgh",
        "Error reading file '{file}' (invalid compressed body)", 0, false},
   };
+  const std::string path = Path("bad.bin");
+  Write("bad.bin", good);
+  mgr_->PlayBackStoreFile(path);
+  ASSERT_EQ(mgr_->LastPlayback().outcome, PlaybackOutcome::kComplete);
+  ASSERT_EQ(Bytes("dest/f"), "data");
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
     fs::remove_all(root_ / "dest");
-    const std::string path = Path("bad.bin");
     mgr_->UnprotectFile(path);
     Write("bad.bin", c.bytes);
     ClearLog();
     auto bag = mgr_->PlayBackStoreFile(path);
     EXPECT_EQ(bag->Count(), c.bag);
     EXPECT_EQ(fs::exists(root_ / "dest/f"), c.file_restored);
+    // Whatever was lost, the playback says so: damage is never a success.
+    EXPECT_EQ(mgr_->LastPlayback().outcome, PlaybackOutcome::kStoppedAtDamage);
+    EXPECT_GE(mgr_->LastPlayback().damaged, 1);
     std::vector<std::string> expected;
     if (!c.message.empty()) {
       std::string message = c.message;

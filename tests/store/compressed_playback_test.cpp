@@ -77,6 +77,7 @@ TEST_F(CompressedPlaybackTest, APlaybackEndedByALockedFileStillLeavesTheWholeExp
   mgr_->PlayBackStoreFile(Path("packed.bin"));
   platform::fs::CloseFile(locker);
   EXPECT_FALSE(mgr_->LastPlayback().completed);
+  EXPECT_EQ(mgr_->LastPlayback().outcome, PlaybackOutcome::kFileFailures);
   EXPECT_EQ(platform::Err::Description(), "DESTFILE_UNWRITEABLE");
   EXPECT_EQ(Bytes("src/f2"), "held by someone else");
   mgr_->UnprotectFile(Path("packed.bin"));
@@ -105,6 +106,7 @@ TEST_F(CompressedPlaybackTest, ADamagedLaterChunkLeavesTheStoreAndTheFilesItCove
   ClearLog();
   auto bag = mgr_->PlayBackStoreFile(Path("packed.bin"));
   EXPECT_FALSE(mgr_->LastPlayback().completed);
+  EXPECT_EQ(mgr_->LastPlayback().outcome, PlaybackOutcome::kStoppedAtDamage);
   EXPECT_EQ(bag->Count(), 1) << "the struct before the damage plays back";
   EXPECT_TRUE(Bytes("src/f1") == Mixed(700000, 1));
   EXPECT_TRUE(Bytes("src/f2") == Mixed(300000, 2));

@@ -13,6 +13,8 @@
 namespace store::testing {
 namespace {
 
+namespace fs = std::filesystem;
+
 using FileManagerTest = StoreTest;
 
 TEST_F(FileManagerTest, CreatingAndReleasingAreLogged) {
@@ -312,6 +314,101 @@ TEST_F(FileManagerTest, LateBoundCallersGetHandlesBagsAndTheStoredBuffer) {
   const int32_t before = mgr_->EntryCounter();
   platform::com::CallByName(mgr, "StoreStruct", tiny);
   EXPECT_EQ(mgr_->EntryCounter(), before);
+}
+
+TEST_F(FileManagerTest, OneStructLimitForStoringAndPlayingBack) {
+  constexpr int32_t kLimit = 4096;
+  SetStructLimitForTesting(kLimit);
+  const std::string s = Path("s.bin");
+  const int32_t h = mgr_->CreateStoreFile(s, "tok", false);
+  store::Bytes at_limit(kLimit);
+  for (size_t i = 0; i < at_limit.size(); ++i) at_limit[i] = static_cast<uint8_t>(i * 7);
+  const store::Bytes original = at_limit;
+  mgr_->StoreStruct("limit", h, EK_SPECIFIED, true, true, ST_RAW, at_limit);
+  ASSERT_EQ(mgr_->EntryCounter(), 1);
+  const std::string before = Bytes("s.bin");
+
+  // One byte more is refused, said, and leaves the store as it was.
+  store::Bytes over(kLimit + 1, 'o');
+  ClearLog();
+  platform::Err::Clear();
+  mgr_->StoreStruct("over", h, EK_NONE, false, false, ST_RAW, over);
+  EXPECT_EQ(platform::Err::Number(), platform::kErrOverflow);
+  EXPECT_EQ(mgr_->EntryCounter(), 1);
+  EXPECT_EQ(Bytes("s.bin"), before);
+  EXPECT_TRUE(Logged("StoreStruct: 'over' is larger than 4096 bytes, the most a playback takes back; not stored"));
+  mgr_->FinalizeStoreFile(h);
+
+  auto bag = mgr_->PlayBackStoreFile(s);
+  ASSERT_NE(bag->Item("limit"), nullptr);
+  EXPECT_EQ(*bag->Item("limit"), original);
+  EXPECT_EQ(mgr_->LastPlayback().outcome, PlaybackOutcome::kComplete);
+
+  // A compressed struct that claims more than the limit is damage: never
+  // expanded that far, never handed out still compressed.
+  const std::string record = I16(ST_RAW) + I32(4) + I16(0) + Array(std::string(16, '\0'), 1) + I16(-1) +
+                             I32(kLimit + 1) + Text("big") + Array("", 0) + "abcd";
+  Write("big.bin", Header(1, "tok", "", false) + Entry(3, record, 1));
+  ClearLog();
+  bag = mgr_->PlayBackStoreFile(Path("big.bin"));
+  EXPECT_EQ(bag->Count(), 0);
+  EXPECT_TRUE(Logged("Error reading entry 1 in file '" + Path("big.bin") + "' (invalid record)"));
+  EXPECT_EQ(mgr_->LastPlayback().outcome, PlaybackOutcome::kStoppedAtDamage);
+  SetStructLimitForTesting(0);
+}
+
+TEST_F(FileManagerTest, AFinalizedStoreTakesNothingMoreThroughAnyHandleUntilOpenedForAppend) {
+  Write("src/a", std::string(100000, 'a'));
+  for (const bool compressed : {true, false}) {
+    SCOPED_TRACE(compressed ? "compressed" : "plain");
+    const std::string s = Path("s.bin");
+    mgr_->UnprotectFile(s);
+    const int32_t h = mgr_->CreateStoreFile(s, "tok", compressed);
+    mgr_->BackupFiles(Path("src"), "", "*", false, false, h);
+    mgr_->FinalizeStoreFile(h);
+    const std::string finalized = Bytes("s.bin");
+    const int32_t now = mgr_->GetProtectedFileHandle(s);
+    ASSERT_NE(now, 0);
+
+    // The caller's handle (whose number the compressed store may have taken
+    // over) and the store's own: a second finalize would compress the body
+    // again, a writer would start at the header.
+    for (const int32_t handle : {h, now}) {
+      SCOPED_TRACE(handle == now ? "the store's handle" : "the caller's old handle");
+      ClearLog();
+      platform::Err::Clear();
+      mgr_->FinalizeStoreFile(handle);
+      EXPECT_EQ(platform::Err::Number(), platform::kErrBadFileNumber);
+      if (handle == now) {
+        EXPECT_TRUE(Logged("FinalizeStoreFile: " + s + " is finalized; nothing more is written to it"));
+      }
+      platform::Err::Clear();
+      mgr_->BackupFiles(Path("src"), "", "*", false, false, handle);
+      EXPECT_FALSE(mgr_->LastBackup().written);
+      EXPECT_EQ(platform::Err::Number(), platform::kErrBadFileNumber);
+      store::Bytes buffer{1, 2, 3};
+      mgr_->StoreStruct("t", handle, EK_NONE, false, false, ST_RAW, buffer);
+      mgr_->BackupRegKey(static_cast<int32_t>(0x80000002u), "SOFTWARE", false, false, handle);
+      EXPECT_FALSE(mgr_->WriteEntryCount(handle));
+      EXPECT_EQ(Bytes("s.bin"), finalized);
+    }
+    // Opened for adding, a plain store takes entries again; a compressed
+    // one is refused.
+    const int32_t again = mgr_->OpenStoreFileForAppend(s, "tok");
+    EXPECT_EQ(again != 0, !compressed);
+    if (again) {
+      platform::Err::Clear();
+      store::Bytes buffer{1, 2, 3};
+      mgr_->StoreStruct("t", again, EK_NONE, false, false, ST_RAW, buffer);
+      mgr_->FinalizeStoreFile(again);
+      EXPECT_FALSE(platform::Err::IsSet()) << platform::Err::Description();
+    }
+    fs::remove(root_ / "src/a");
+    auto bag = mgr_->PlayBackStoreFile(s);
+    EXPECT_EQ(mgr_->LastPlayback().outcome, PlaybackOutcome::kComplete);
+    EXPECT_EQ(Bytes("src/a"), std::string(100000, 'a'));
+    EXPECT_EQ(bag->Count(), compressed ? 0 : 1);
+  }
 }
 
 }  // namespace

@@ -7,6 +7,7 @@
 #include <filesystem>
 
 #include "settings/folders/folders.h"
+#include "store/large_files.h"
 #include "store/store_fixture.h"
 
 namespace store::testing {
@@ -240,6 +241,69 @@ TEST_F(HostileFolderTest, TheStoreFileItselfIsNeverReachedThroughALinkAUserPlant
   mgr_->FinalizeStoreFile(h);
   EXPECT_FALSE(fs::exists(etc_ / "s.bin"));
   EXPECT_TRUE(fs::exists(d_ / "kept" / "s.bin"));
+}
+
+TEST_F(HostileFolderTest, ARestoreRootIsNeverLeftWhateverLinksItsOwnerPlants) {
+  Write("home/d/x", "stored x");
+  Write("home/d/sub/y", "stored y");
+  Write("home/d/big", std::string(2000, 'b'));
+  Give(home_);
+  const std::string s = Path("s.bin");
+  const int32_t h = mgr_->CreateStoreFile(s, "tok", true);
+  mgr_->BackupFiles(d_.string(), "", "*", true, false, h, "", /*MaxFileSize=*/1000);
+  mgr_->FinalizeStoreFile(h);
+  const fs::path large = fs::path(LargeFilesFolder()) / "big";
+  ASSERT_TRUE(fs::exists(large));
+
+  // The admin plays the store back below a folder the user owns; the user
+  // has planted a link somewhere on the way.
+  const fs::path out = home_ / "out";
+  const fs::path jailed = out.string() + d_.string();  // where d_ goes below the root
+  const fs::path first_part = out / d_.relative_path().begin()->string();
+  struct Case {
+    const char* name;
+    fs::path link;  // "": no link
+    fs::path target;
+  };
+  const Case cases[] = {
+      {"no link", "", ""},
+      {"the root itself", out, etc_},
+      {"the first folder below the root", first_part, etc_},
+      {"the stored folder", jailed, etc_},
+      {"a folder in it", jailed / "sub", etc_},
+      {"a file", jailed / "x", etc_ / "passwd"},
+  };
+  mgr_->SetRestoreRoot(out.string());
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    fs::remove_all(out);
+    fs::create_directories(jailed / "sub");
+    Give(out);
+    if (!c.link.empty()) Plant(c.link, c.target);
+    ClearLog();
+
+    mgr_->PlayBackStoreFile(s);
+
+    // Nothing behind a link, nothing where the files came from, the large
+    // file still set aside.
+    EXPECT_EQ(Bytes("etc/passwd"), "root:x:0:0");
+    for (const char* name : {"x", "y", "sub", "big", "d"}) EXPECT_FALSE(fs::exists(etc_ / name)) << name;
+    EXPECT_FALSE(fs::exists(d_ / "big"));
+    EXPECT_TRUE(fs::exists(large));
+    if (c.link.empty()) {
+      EXPECT_EQ(mgr_->LastPlayback().left_out, 1);
+      EXPECT_TRUE(Logged("RestoreFile: '" + jailed.string() + "/big' left in the large-file folder: restoring below " +
+                         out.string()));
+      EXPECT_EQ(mgr_->LastPlayback().outcome, PlaybackOutcome::kComplete);
+      EXPECT_EQ(Bytes(jailed.string() + "/x"), "stored x");
+      EXPECT_EQ(Bytes(jailed.string() + "/sub/y"), "stored y");
+      EXPECT_EQ(StatOf(jailed / "x").st_uid, kUser);
+    } else {
+      EXPECT_EQ(mgr_->LastPlayback().outcome, PlaybackOutcome::kFileFailures);
+      EXPECT_GE(mgr_->LastPlayback().refused, 1);
+      EXPECT_TRUE(fs::is_symlink(c.link));
+    }
+  }
 }
 
 }  // namespace
