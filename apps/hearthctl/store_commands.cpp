@@ -111,6 +111,13 @@ int32_t OpenForAdding(store::cFileMgr& mgr, const Command& self, const std::stri
   return handle;
 }
 
+// A run whose entries could not be written (or counted): the store keeps
+// the entries it had, this run's are not counted.
+int NotWritten(Io& io, const Command& self, const std::string& path) {
+  return Report(io, self, "nothing stored: " + path + " could not be written: " + platform::Err::Description(),
+                kExitFailure);
+}
+
 int Create(const Command& self, const Arguments& args, Io& io) {
   ParsedArguments parsed;
   std::string error;
@@ -176,16 +183,22 @@ int AddFiles(const Command& self, const Arguments& args, Io& io) {
   if (::isatty(STDERR_FILENO) == 1) CountTree(dir, recurse, exclude, &total_files, &total_bytes);
   progress.SetTotals(total_bytes, total_files);
   mgr.SetProgress([&](const store::StoreProgress& now) { progress.Show(now); });
+  platform::Err::Clear();
   mgr.BackupFiles(dir, "", parsed.Option("--mask", "*"), recurse, false, handle, exclude, max_size);
-  mgr.WriteEntryCount(handle);
-  progress.Done();
   const store::BackupCounts& done = mgr.LastBackup();
+  // Entries the header does not count are never played back.
+  const bool counted = done.written && mgr.WriteEntryCount(handle);
+  progress.Done();
+  if (!counted) return NotWritten(io, self, path);
   io.out << "stored " << done.files << " files (" << done.bytes << " bytes) from " << dir << " as entry "
          << mgr.EntryCounter();
   if (done.moved) io.out << "; " << done.moved << " large files moved to lfiles";
+  if (done.links) io.out << "; " << done.links << " symbolic links left out";
   io.out << "\n";
-  if (done.failed) {
-    return Report(io, self, std::to_string(done.failed) + " files could not be read and were not stored",
+  if (done.failed || done.refused) {
+    return Report(io, self,
+                  std::to_string(done.failed + done.refused) +
+                      " files or folders could not be read and were not stored (see the system log)",
                   kExitFailure);
   }
   return kExitOk;
@@ -203,11 +216,12 @@ int AddKey(const Command& self, const Arguments& args, Io& io) {
   const int32_t handle = OpenForAdding(mgr, self, path, parsed.Option("--token", kDefaultToken), io);
   if (!handle) return kExitFailure;
   const int32_t before = mgr.EntryCounter();
+  platform::Err::Clear();
   mgr.BackupRegKey(static_cast<int32_t>(key->root), key->sub_key, parsed.Has("--subkeys"), false, handle);
-  mgr.WriteEntryCount(handle);
   if (mgr.EntryCounter() == before) {
     return Report(io, self, "cannot read " + parsed.positional[1], kExitFailure);
   }
+  if (platform::Err::IsSet() || !mgr.WriteEntryCount(handle)) return NotWritten(io, self, path);
   io.out << "stored " << parsed.positional[1] << " in " << mgr.EntryCounter() - before << " entries\n";
   return kExitOk;
 }
@@ -234,10 +248,12 @@ int AddStruct(const Command& self, const Arguments& args, Io& io) {
   store::cFileMgr mgr;
   const int32_t handle = OpenForAdding(mgr, self, path, parsed.Option("--token", kDefaultToken), io);
   if (!handle) return kExitFailure;
+  platform::Err::Clear();
   mgr.StoreStruct(parsed.positional[1], handle, parsed.Has("--encrypt") ? store::EK_SPECIFIED : store::EK_NONE,
                   parsed.Has("--hash"), parsed.Has("--compress"), type, buffer);
-  mgr.WriteEntryCount(handle);
-  if (platform::Err::IsSet()) return Report(io, self, "not stored: " + platform::Err::Description(), kExitFailure);
+  if (platform::Err::IsSet() || !mgr.WriteEntryCount(handle)) {
+    return Report(io, self, "not stored: " + platform::Err::Description(), kExitFailure);
+  }
   io.out << "stored " << size << " bytes as '" << parsed.positional[1] << "' (" << buffer.size()
          << " bytes in the store) as entry " << mgr.EntryCounter() << "\n";
   return kExitOk;
@@ -300,11 +316,39 @@ int List(const Command& self, const Arguments& args, Io& io) {
   return kExitOk;
 }
 
+// Says what a playback did not do, one line each; exit 1 when there is anything.
+int PlaybackProblems(Io& io, const Command& self, const store::PlaybackCounts& done) {
+  if (done.outcome == store::PlaybackOutcome::kComplete) return kExitOk;
+  const std::string why = platform::Err::IsSet() ? platform::Err::Description() : "see the system log";
+  if (done.outcome == store::PlaybackOutcome::kNotRead) {
+    return Report(io, self, "the store cannot be opened: " + why, kExitFailure);
+  }
+  if (done.damaged) {
+    Report(io, self, "the store is damaged: what the damage held was not played back (see the system log)",
+           kExitFailure);
+  } else if (!done.completed) {
+    Report(io, self, "playback ended early: " + why, kExitFailure);
+  }
+  if (done.refused) {
+    Report(io, self,
+           std::to_string(done.refused) + " files refused: a symbolic link in the way or an unsafe name (see the "
+                                          "system log)",
+           kExitFailure);
+  }
+  if (done.registry_failures) {
+    Report(io, self,
+           std::to_string(done.registry_failures) + " registry keys or values not written (see the system log)",
+           kExitFailure);
+  }
+  return kExitFailure;
+}
+
 int Playback(const Command& self, const Arguments& args, Io& io) {
   ParsedArguments parsed;
   std::string error;
-  if (!ParseArguments(args, {}, {"--structs-to"}, &parsed, &error)) return UsageError(io, self, error);
+  if (!ParseArguments(args, {}, {"--structs-to", "--to"}, &parsed, &error)) return UsageError(io, self, error);
   if (parsed.positional.size() != 1) return UsageError(io, self, "STORE expected");
+  if (parsed.Has("--to") && parsed.Option("--to").empty()) return UsageError(io, self, "--to needs a folder");
   const std::string path = Absolute(parsed.positional[0]);
   if (!platform::fs::FileExists(path)) return Report(io, self, "no store file " + path, kExitFailure);
   const std::string structs_to = parsed.Option("--structs-to");
@@ -312,6 +356,9 @@ int Playback(const Command& self, const Arguments& args, Io& io) {
     return Report(io, self, "cannot create " + structs_to, kExitFailure);
   }
   store::cFileMgr mgr;
+  // Made by the playback itself if missing, reached without a user's link.
+  const std::string restore_root = parsed.Has("--to") ? Absolute(parsed.Option("--to")) : std::string();
+  mgr.SetRestoreRoot(restore_root);
   Progress progress(io, "restoring");
   mgr.SetProgress([&](const store::StoreProgress& now) {
     progress.SetTotals(now.bytes_total, 0);
@@ -339,12 +386,12 @@ int Playback(const Command& self, const Arguments& args, Io& io) {
          << done.values << " values, " << done.files << " files (" << done.bytes << " bytes), " << done.structs
          << " structs";
   if (!structs_to.empty()) io.out << " (" << written << " written to " << structs_to << ")";
-  io.out << "\n";
-  if (!done.completed) {
-    std::string why = platform::Err::IsSet() ? platform::Err::Description() : "see the system log";
-    return Report(io, self, "playback ended early: " + why, kExitFailure);
+  if (!restore_root.empty()) {
+    io.out << ", below " << restore_root;
+    if (done.left_out) io.out << " (" << done.left_out << " registry entries and large files left out)";
   }
-  return kExitOk;
+  io.out << "\n";
+  return PlaybackProblems(io, self, done);
 }
 
 const CommandRegistration kCreate{{
@@ -363,8 +410,10 @@ const CommandRegistration kAddFiles{{
     .summary = "store the files of a folder",
     .details = "M is a file mask (default \"*\"; \"*\" and \"?\" wildcards, letter case counts). --recurse\n"
                "descends into subfolders whose names match the mask too; --exclude names folders of DIR\n"
-               "itself (any letter case) not to descend into. Hidden files are stored like the others.\n"
-               "Files of N bytes or more (default 10000000) in DIR are moved to the profile's lfiles folder.",
+               "itself (any letter case) not to descend into. Hidden files are stored like the others;\n"
+               "symbolic links are left out, never followed. Files of N bytes or more (default 10000000)\n"
+               "in DIR are moved to the profile's lfiles folder. Exit 1 when a file or folder could not\n"
+               "be read, or the store could not be written (then nothing of this run is stored).",
     .run = AddFiles,
 }};
 
@@ -408,11 +457,18 @@ const CommandRegistration kList{{
 const CommandRegistration kPlayback{{
     .group = "store",
     .name = "playback",
-    .arguments = "STORE [--structs-to DIR]",
+    .arguments = "STORE [--to DIR] [--structs-to DIR]",
     .summary = "put every key and file of the store back where it came from",
     .details = "A compressed store is left uncompressed. With --structs-to each struct entry is written\n"
-               "to DIR/TAG. A file that cannot be written ends the playback (exit 1); what came before\n"
-               "stays restored.",
+               "to DIR/TAG.\n"
+               "--to DIR plays a store you do not trust back below DIR (made if missing): each file goes\n"
+               "to DIR followed by the folder it came from, and nothing is written outside DIR. Registry\n"
+               "entries are left out, files moved to lfiles stay there, a symbolic link in DIR's place\n"
+               "or below it is never followed (DIR itself may be a link only root could have made).\n"
+               "Files are restored as their folder's owner's, never wider than 0644.\n"
+               "Exit 1 when anything was not played back: a damaged store (what the damage held is lost),\n"
+               "files refused (a symbolic link in the way, an unsafe name), registry values not set, or\n"
+               "a file that cannot be written, which ends the playback (what came before stays restored).",
     .run = Playback,
 }};
 
