@@ -181,7 +181,7 @@ TEST_F(HearthctlStoreTest, PlaybackToAFolderWritesNothingOutsideIt) {
   run = Ctl({"store", "playback", "--help"});
   EXPECT_EQ(run.exit_code, 0);
   EXPECT_NE(run.out.find("STORE [--to DIR] [--structs-to DIR]"), std::string::npos) << run.out;
-  EXPECT_NE(run.out.find("nothing is written outside DIR"), std::string::npos) << run.out;
+  EXPECT_NE(run.out.find("nothing it holds is written outside DIR"), std::string::npos) << run.out;
 }
 
 }  // namespace
