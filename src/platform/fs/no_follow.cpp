@@ -203,6 +203,10 @@ bool MakeFolderIn(const Folder& parent, const std::string& name) {
   if (made_now && (now.uid != owner.uid || now.gid != owner.gid)) {
     if (::fchown(made.fd(), owner.uid, owner.gid) != 0 && errno != EPERM) return false;
   }
+  // The mode is the parent's, not what the service's umask (0027 in its
+  // unit) leaves of it; a set-group bit the folder inherited stays.
+  const mode_t wanted = (owner.mode & 0755) | (now.mode & S_ISGID);
+  if (made_now && (now.mode & 07777) != wanted && ::fchmod(made.fd(), wanted) != 0) return false;
   return true;
 }
 

@@ -94,6 +94,22 @@ TEST_F(SystemdTest, ThePrintedUnitFollowsTheConfigurationAndSystemdAcceptsIt) {
   }
 }
 
+// The text without its terminal colour sequences (ESC [ ... m).
+std::string WithoutColours(const std::string& text) {
+  std::string plain;
+  for (size_t i = 0; i < text.size(); ++i) {
+    if (text[i] == '\x1b' && i + 1 < text.size() && text[i + 1] == '[') {
+      const size_t end = text.find('m', i);
+      if (end != std::string::npos) {
+        i = end;
+        continue;
+      }
+    }
+    plain += text[i];
+  }
+  return plain;
+}
+
 TEST_F(SystemdTest, ThePrintedUnitIsConfinedToAnExposureOfThreeOrLess) {
   const fs::path analyze = "/usr/bin/systemd-analyze";
   if (!fs::exists(analyze)) GTEST_SKIP() << "systemd-analyze is not installed (scripts/deps installs systemd)";
@@ -111,9 +127,11 @@ TEST_F(SystemdTest, ThePrintedUnitIsConfinedToAnExposureOfThreeOrLess) {
   // --threshold=30: exit 0 only at an exposure of 3.0 or below.
   Finished scored = Run(analyze.string(), {"security", "--offline=true", "--threshold=30", "--no-pager", file.string()});
   EXPECT_EQ(scored.exit_code, 0) << scored.out << scored.err;
-  const size_t at = scored.out.find("Overall exposure level for hearthd.service: ");
+  // systemd colours its text where it thinks a terminal reads it.
+  const std::string text = WithoutColours(scored.out + scored.err);
+  const size_t at = text.find("Overall exposure level for hearthd.service: ");
   ASSERT_NE(at, std::string::npos) << scored.out << scored.err;
-  std::cout << scored.out.substr(at, scored.out.find('\n', at) - at) << "\n";
+  std::cout << text.substr(at, text.find('\n', at) - at) << "\n";
 }
 
 TEST_F(SystemdTest, ReadyComesAfterTheStartAndStoppingAtTheStop) {
