@@ -44,6 +44,27 @@ TEST(SidList, MatchesWholeEntriesWithoutRegardToCase) {
   EXPECT_EQ(list.Text(), "s-1-22-1-1001|");
 }
 
+// A sync removes and appends the same identifiers in any order between
+// reads: each read sees exactly the entries left, in their order.
+TEST(SidList, RemovalsAndAppendsInAnyOrderKeepTheOrderOfWhatIsLeft) {
+  SidList list("A|b|C|a|");
+  list.RemoveAll("a");
+  list.Append("A");
+  EXPECT_TRUE(list.Contains("a"));
+  EXPECT_EQ(list.Text(), "b|C|A|");
+  list.RemoveAll("c");
+  EXPECT_EQ(list.Entries(), (std::vector<std::string>{"b", "A"}));
+  list.Append("c");
+  list.RemoveAll("B");
+  list.RemoveAll("zz");  // not there: nothing changes
+  EXPECT_FALSE(list.Contains("b"));
+  EXPECT_EQ(list.Text(), "A|c|");
+  list.RemoveAll("a");
+  list.RemoveAll("C");
+  EXPECT_EQ(list.Text(), "");
+  EXPECT_FALSE(list.Contains(""));
+}
+
 TEST(SidList, UserEntriesAreNeitherEmptyNorTheGuest) {
   EXPECT_FALSE(IsUserEntry(""));
   EXPECT_FALSE(IsUserEntry("*"));
