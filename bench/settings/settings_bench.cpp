@@ -21,6 +21,7 @@
 #include <pugixml.hpp>
 #include <string>
 
+#include "common/growth_reporter.h"
 #include "platform/basic/conversions.h"
 #include "platform/root/machine_root.h"
 #include "settings/collection/c_settings.h"
@@ -156,44 +157,11 @@ BENCHMARK(BM_StoreAndReload)->Arg(100)->Arg(1000)->Arg(10000)->Unit(benchmark::k
 BENCHMARK(BM_SnapshotText)->Arg(100)->Arg(1000)->Arg(10000)->Unit(benchmark::kMicrosecond);
 BENCHMARK(BM_LoadSnapshotText)->Arg(100)->Arg(1000)->Arg(10000)->Arg(50000)->Unit(benchmark::kMicrosecond);
 
-// Prints the usual table, then how the CPU time of each benchmark grows from
-// one size to the next (the mean where repetitions were asked for).
-class GrowthReporter : public benchmark::ConsoleReporter {
- public:
-  void ReportRuns(const std::vector<Run>& runs) override {
-    ConsoleReporter::ReportRuns(runs);
-    for (const Run& run : runs) {
-      const bool mean = run.run_type == Run::RT_Aggregate && run.aggregate_name == "mean";
-      const bool single = run.run_type == Run::RT_Iteration && run.repetitions <= 1;
-      if ((!mean && !single) || run.iterations <= 0) continue;
-      const std::string name = run.run_name.function_name;
-      const long size = std::stol(run.run_name.args);
-      times_[name][size] = run.GetAdjustedCPUTime();
-    }
-  }
-  void Finalize() override {
-    ConsoleReporter::Finalize();
-    for (const auto& [name, by_size] : times_) {
-      const std::pair<const long, double>* before = nullptr;
-      for (const auto& entry : by_size) {
-        if (before && before->second > 0) {
-          std::printf("%-20s %6ld -> %6ld settings: %5.2fx CPU time (sizes %.0fx)\n", name.c_str(), before->first,
-                      entry.first, entry.second / before->second, static_cast<double>(entry.first) / before->first);
-        }
-        before = &entry;
-      }
-    }
-  }
-
- private:
-  std::map<std::string, std::map<long, double>> times_;
-};
-
 }  // namespace
 
 int main(int argc, char** argv) {
   benchmark::Initialize(&argc, argv);
-  GrowthReporter reporter;
+  GrowthReporter reporter("settings", GrowthReporter::Time::kCpu);
   benchmark::RunSpecifiedBenchmarks(&reporter);
   benchmark::Shutdown();
   return 0;

@@ -25,6 +25,7 @@
 #include <thread>
 #include <vector>
 
+#include "common/growth_reporter.h"
 #include "platform/basic/variant.h"
 #include "platform/root/machine_root.h"
 #include "service/contracts/support_objects.h"
@@ -163,40 +164,11 @@ void BM_WarmStart(benchmark::State& state) { Measure(state, true); }
 BENCHMARK(BM_ColdStart)->Arg(1000)->Arg(4000)->Arg(16000)->Iterations(2)->UseManualTime()->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_WarmStart)->Arg(1000)->Arg(4000)->Arg(16000)->Iterations(3)->UseManualTime()->Unit(benchmark::kMillisecond);
 
-// The usual table, then each benchmark's growth in time from one account
-// count to the next.
-class GrowthReporter : public benchmark::ConsoleReporter {
- public:
-  void ReportRuns(const std::vector<Run>& runs) override {
-    ConsoleReporter::ReportRuns(runs);
-    for (const Run& run : runs) {
-      const std::string name = run.run_name.function_name;
-      times_[name][run.run_name.args.empty() ? 0 : std::stol(run.run_name.args)] = run.GetAdjustedRealTime();
-    }
-  }
-  void Finalize() override {
-    ConsoleReporter::Finalize();
-    for (const auto& [name, by_size] : times_) {
-      const std::pair<const long, double>* before = nullptr;
-      for (const auto& entry : by_size) {
-        if (before && before->second > 0) {
-          std::printf("%-14s %6ld -> %6ld accounts: %5.2fx time (accounts %.0fx)\n", name.c_str(), before->first,
-                      entry.first, entry.second / before->second, static_cast<double>(entry.first) / before->first);
-        }
-        before = &entry;
-      }
-    }
-  }
-
- private:
-  std::map<std::string, std::map<long, double>> times_;
-};
-
 }  // namespace
 
 int main(int argc, char** argv) {
   benchmark::Initialize(&argc, argv);
-  GrowthReporter reporter;
+  GrowthReporter reporter("accounts", GrowthReporter::Time::kReal);
   benchmark::RunSpecifiedBenchmarks(&reporter);
   benchmark::Shutdown();
   return 0;
