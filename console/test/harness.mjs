@@ -1,0 +1,234 @@
+// One browser test's world: a private dbus-daemon (the system bus's default
+// policy plus hearthd's installed policy file), hearthd on a fresh root on
+// that bus, Debian's cockpit-ws on 127.0.0.1 with a local session
+// (cockpit-bridge, no login, no TLS) that sees the built page and the
+// private bus, and Debian's chromium driven by playwright-core. Nothing of
+// the machine's own bus or root is touched.
+//
+// The build tells where things are (ctest sets these):
+//   HEARTH_BIN_DIR      hearthd and hearthctl
+//   HEARTH_SOURCE_DIR   the source tree (the bus policy file)
+//   HEARTH_CONSOLE_DATA the folder holding cockpit/hearth/ (build/<kind>/share)
+//   HEARTH_SCREENSHOTS  where each flow leaves its screenshots
+import { spawn, spawnSync } from "node:child_process";
+import { chmodSync, chownSync, existsSync, mkdirSync, mkdtempSync, rmSync, writeFileSync } from "node:fs";
+import net from "node:net";
+import os from "node:os";
+import path from "node:path";
+import { setTimeout as sleep } from "node:timers/promises";
+
+import { chromium } from "playwright-core";
+
+const here = path.dirname(new URL(import.meta.url).pathname);
+const sourceDir = process.env.HEARTH_SOURCE_DIR ?? path.resolve(here, "../..");
+const binDir = process.env.HEARTH_BIN_DIR ?? path.join(sourceDir, "build/asan/bin");
+const consoleData = process.env.HEARTH_CONSOLE_DATA ?? path.join(path.dirname(binDir), "share");
+export const screenshotDir = process.env.HEARTH_SCREENSHOTS ?? path.join(path.dirname(binDir), "console-screenshots");
+
+const COCKPIT_WS = "/usr/lib/cockpit/cockpit-ws";
+const CHROMIUM = process.env.HEARTH_CHROMIUM ?? "/usr/bin/chromium";
+const NOBODY = 65534;
+
+// The system bus's own default policy (as dbus ships it), so that hearthd's
+// policy file is what lets callers in.
+const SYSTEM_DEFAULTS = `
+  <policy context="default">
+    <allow user="*"/>
+    <deny own="*"/>
+    <deny send_type="method_call"/>
+    <allow send_type="signal"/>
+    <allow send_requested_reply="true" send_type="method_return"/>
+    <allow send_requested_reply="true" send_type="error"/>
+    <allow receive_type="method_call"/>
+    <allow receive_type="method_return"/>
+    <allow receive_type="error"/>
+    <allow receive_type="signal"/>
+    <allow send_destination="org.freedesktop.DBus" send_interface="org.freedesktop.DBus"/>
+    <allow send_destination="org.freedesktop.DBus" send_interface="org.freedesktop.DBus.Introspectable"/>
+    <allow send_destination="org.freedesktop.DBus" send_interface="org.freedesktop.DBus.Properties"/>
+    <allow send_destination="org.freedesktop.DBus" send_interface="org.freedesktop.DBus.Peer"/>
+  </policy>`;
+
+// The environment every program of the test gets: the private bus as the
+// system bus, no session bus, and nothing inherited that points elsewhere.
+function baseEnvironment(busAddress, extra = {}) {
+  const env = {};
+  for (const [name, value] of Object.entries(process.env)) {
+    if (/^(DBUS_|XDG_|DISPLAY$|WAYLAND_)/.test(name)) continue;
+    env[name] = value;
+  }
+  return {
+    ...env,
+    DBUS_SYSTEM_BUS_ADDRESS: busAddress,
+    DBUS_SESSION_BUS_ADDRESS: "disabled:",
+    ...extra,
+  };
+}
+
+function freePort() {
+  return new Promise((resolve, reject) => {
+    const server = net.createServer();
+    server.once("error", reject);
+    server.listen(0, "127.0.0.1", () => {
+      const { port } = server.address();
+      server.close(() => resolve(port));
+    });
+  });
+}
+
+async function waitFor(what, test, limitMs = 30000) {
+  const deadline = Date.now() + limitMs;
+  for (;;) {
+    if (await test()) return;
+    if (Date.now() > deadline) throw new Error(`timed out waiting for ${what}`);
+    await sleep(50);
+  }
+}
+
+function portOpen(port) {
+  return new Promise(resolve => {
+    const socket = net.connect(port, "127.0.0.1");
+    socket.once("connect", () => { socket.destroy(); resolve(true); });
+    socket.once("error", () => resolve(false));
+  });
+}
+
+export class World {
+  constructor() {
+    this.folder = mkdtempSync(path.join(os.tmpdir(), "hearth-console-"));
+    chmodSync(this.folder, 0o755);  // the unprivileged bridge reaches the bus socket
+    this.root = path.join(this.folder, "root");
+    this.socket = path.join(this.folder, "bus.sock");
+    this.busAddress = `unix:path=${this.socket}`;
+    this.processes = [];
+    this.sessions = [];
+  }
+
+  // Starts the bus and hearthd; `cockpit()` then starts a session on them.
+  async start() {
+    writeFileSync(path.join(this.folder, "bus.conf"),
+      "<!DOCTYPE busconfig PUBLIC \"-//freedesktop//DTD D-BUS Bus Configuration 1.0//EN\"\n" +
+      " \"http://www.freedesktop.org/standards/dbus/1.0/busconfig.dtd\">\n<busconfig>\n" +
+      `  <listen>unix:path=${this.socket}</listen>\n  <auth>EXTERNAL</auth>\n${SYSTEM_DEFAULTS}\n` +
+      `  <include>${path.join(sourceDir, "config/dbus/com.norvale.Hearth.conf")}</include>\n</busconfig>\n`);
+    this.spawn("dbus-daemon", "/usr/bin/dbus-daemon",
+      ["--nofork", "--nopidfile", `--config-file=${path.join(this.folder, "bus.conf")}`]);
+    await waitFor("the private bus", () => existsSync(this.socket));
+    await this.startService();
+  }
+
+  async startService() {
+    this.service = this.spawn("hearthd", path.join(binDir, "hearthd"), ["--root", this.root]);
+    await waitFor("hearthd's name on the bus", () => this.nameHasOwner());
+  }
+
+  // Stops hearthd as systemd would (SIGTERM) and waits for it to end.
+  async stopService() {
+    const service = this.service;
+    this.service = null;
+    if (!service || service.exitCode !== null) return;
+    const ended = new Promise(resolve => service.once("exit", resolve));
+    service.kill("SIGTERM");
+    await ended;
+  }
+
+  nameHasOwner() {
+    const r = this.run("busctl", ["--system", "call", "org.freedesktop.DBus", "/org/freedesktop/DBus",
+      "org.freedesktop.DBus", "NameHasOwner", "s", "com.norvale.Hearth"]);
+    return r.status === 0 && r.stdout === "b true\n";
+  }
+
+  spawn(name, program, args, options = {}) {
+    const out = path.join(this.folder, `${name}.log`);
+    const child = spawn(program, args, {
+      env: options.env ?? baseEnvironment(this.busAddress),
+      stdio: ["ignore", "pipe", "pipe"],
+      uid: options.uid,
+      gid: options.gid,
+    });
+    const chunks = [];
+    child.stdout.on("data", d => chunks.push(d));
+    child.stderr.on("data", d => chunks.push(d));
+    child.on("exit", () => { try { writeFileSync(out, Buffer.concat(chunks)); } catch { /* folder gone */ } });
+    child.output = () => Buffer.concat(chunks).toString();
+    this.processes.push(child);
+    return child;
+  }
+
+  // Runs a program to its end on the private bus.
+  run(program, args) {
+    return spawnSync(program, args, { env: baseEnvironment(this.busAddress), encoding: "utf8", timeout: 60000 });
+  }
+
+  // hearthctl on this world's root; throws with its words when it fails.
+  hearthctl(...args) {
+    const r = this.run(path.join(binDir, "hearthctl"), ["--root", this.root, ...args]);
+    if (r.status !== 0) throw new Error(`hearthctl ${args.join(" ")}: ${r.status}\n${r.stdout}${r.stderr}`);
+    return r.stdout;
+  }
+
+  // A Cockpit session on this world's bus, as root (the administrator) or as
+  // an unprivileged user; answers the page of the service, opened.
+  async cockpit({ unprivileged = false, colorScheme = "light" } = {}) {
+    const port = await freePort();
+    const home = path.join(this.folder, `home-${this.sessions.length}`);
+    mkdirSync(home, { recursive: true });
+    const runtime = path.join(home, "run");
+    mkdirSync(runtime, { mode: 0o700 });
+    if (unprivileged) {
+      chownSync(home, NOBODY, NOBODY);
+      chownSync(runtime, NOBODY, NOBODY);
+    }
+    const env = baseEnvironment(this.busAddress, {
+      HOME: home,
+      XDG_RUNTIME_DIR: runtime,
+      // The built page first, then Debian's Cockpit (base1, the shell's parts).
+      XDG_DATA_DIRS: `${consoleData}:/usr/share`,
+      XDG_CONFIG_DIRS: path.join(this.folder, "cockpit-config"),
+    });
+    const ws = this.spawn(`cockpit-ws-${port}`, COCKPIT_WS,
+      ["--address=127.0.0.1", `--port=${port}`, "--local-session=cockpit-bridge"],
+      { env, uid: unprivileged ? NOBODY : undefined, gid: unprivileged ? NOBODY : undefined });
+    await waitFor("cockpit-ws", async () => {
+      if (ws.exitCode !== null) throw new Error(`cockpit-ws ended: ${ws.output()}`);
+      return portOpen(port);
+    });
+    const browser = await chromium.launch({
+      executablePath: CHROMIUM,
+      headless: true,
+      args: ["--no-sandbox", "--disable-gpu", "--disable-dev-shm-usage"],
+      env: baseEnvironment("unix:path=/nonexistent/hearth-tests-have-no-system-bus", { HOME: home }),
+    });
+    const context = await browser.newContext({ viewport: { width: 1280, height: 900 }, colorScheme });
+    const page = await context.newPage();
+    page.setDefaultTimeout(20000);
+    const messages = [];
+    page.on("console", m => messages.push(`${m.type()}: ${m.text()}`));
+    page.on("pageerror", e => messages.push(`pageerror: ${e.message}`));
+    const session = { browser, page, port, messages, base: `http://127.0.0.1:${port}/cockpit/@localhost/hearth/index.html` };
+    this.sessions.push(session);
+    return session;
+  }
+
+  async stop() {
+    for (const s of this.sessions) await s.browser.close().catch(() => {});
+    await this.stopService().catch(() => {});
+    for (const child of this.processes.reverse()) {
+      if (child.exitCode === null && child.signalCode === null) child.kill("SIGTERM");
+    }
+    await sleep(100);
+    if (!process.env.HEARTH_KEEP_WORLD) rmSync(this.folder, { recursive: true, force: true });
+  }
+}
+
+// Opens a view of the page and waits until it has drawn.
+export async function openView(session, view) {
+  await session.page.goto(`${session.base}#/${view}`);
+  await session.page.locator(`#view-${view}`).waitFor();
+}
+
+// Saves a screenshot of the page for a person to look at.
+export async function screenshot(session, name) {
+  mkdirSync(screenshotDir, { recursive: true });
+  await session.page.screenshot({ path: path.join(screenshotDir, `${name}.png`), fullPage: true });
+}
