@@ -1,48 +1,41 @@
 // Alerts: one posted with hearthctl appears without a reload; its fields,
 // marking it processed, deleting it, filters and the chart.
 import assert from "node:assert/strict";
-import { after, before, test } from "node:test";
+import { test } from "node:test";
 
-import { openView, screenshot, World } from "./harness.mjs";
+import { openView, screenshot, useWorld } from "./harness.mjs";
 
-let world;
-let session;
-before(async () => {
-  world = new World();
-  await world.start();
-  session = await world.cockpit();
-});
-after(async () => { await world?.stop(); });
+const use = useWorld();
 
-const row = summary => session.page.locator("#alert-table tbody tr", { hasText: summary });
+const row = summary => use.session.page.locator("#alert-table tbody tr", { hasText: summary });
 
 test("an alert posted with hearthctl appears in the open page without a reload", async () => {
-  world.hearthctl("alerts", "post", "Firewall", "20", "Port scan from 192.0.2.7", "Seen twice", "--id", "FW001");
-  await openView(session, "alerts");
+  use.world.hearthctl("alerts", "post", "Firewall", "20", "Port scan from 192.0.2.7", "Seen twice", "--id", "FW001");
+  await openView(use.session, "alerts");
   await row("Port scan from 192.0.2.7").waitFor();
   const navigations = [];
-  session.page.on("framenavigated", f => navigations.push(f.url()));
-  const index = world.hearthctl("alerts", "post", "Firewall", "85", "Intrusion blocked", "From 198.51.100.4",
+  use.session.page.on("framenavigated", f => navigations.push(f.url()));
+  const index = use.world.hearthctl("alerts", "post", "Firewall", "85", "Intrusion blocked", "From 198.51.100.4",
     "--id", "FW002").trim();
   await row("Intrusion blocked").waitFor();
   assert.deepEqual(navigations, []);
   assert.equal(await row("Intrusion blocked").getAttribute("data-index"), index);
   assert.match(await row("Intrusion blocked").textContent(), /85 High/);
-  await screenshot(session, "alerts-live");
+  await screenshot(use.session, "alerts-live");
 });
 
 test("the chart counts this hour's alerts by severity", async () => {
-  await openView(session, "alerts");
+  await openView(use.session, "alerts");
   await row("Intrusion blocked").waitFor();
-  const bars = session.page.locator("#alert-chart rect");
+  const bars = use.session.page.locator("#alert-chart rect");
   assert.equal(await bars.count(), 2);
   assert.deepEqual(
     (await bars.evaluateAll(rs => rs.map(r => r.dataset.band))).sort(), ["High", "Low"]);
 });
 
 test("text and severity filters and sorting narrow and order the table", async () => {
-  await openView(session, "alerts");
-  const { page } = session;
+  await openView(use.session, "alerts");
+  const { page } = use.session;
   await row("Intrusion blocked").waitFor();
   await page.locator("#alert-text-filter input").fill("port scan");
   await row("Intrusion blocked").waitFor({ state: "detached" });
@@ -59,8 +52,8 @@ test("text and severity filters and sorting narrow and order the table", async (
 });
 
 test("an alert's fields, marking it processed and deleting it", async () => {
-  await openView(session, "alerts");
-  const { page } = session;
+  await openView(use.session, "alerts");
+  const { page } = use.session;
   await row("Intrusion blocked").click();
   const details = page.locator("#alert-details");
   await details.waitFor();
@@ -68,13 +61,13 @@ test("an alert's fields, marking it processed and deleting it", async () => {
   await page.locator("#alert-mark-processed").click();
   await row("Intrusion blocked").filter({ hasText: "Processed" }).waitFor();
   const index = await row("Intrusion blocked").getAttribute("data-index");
-  assert.match(world.hearthctl("alerts", "show", index), /UserProc:\s*True/i);
-  await screenshot(session, "alerts-details");
+  assert.match(use.world.hearthctl("alerts", "show", index), /UserProc:\s*True/i);
+  await screenshot(use.session, "alerts-details");
 
   await page.locator("#alert-delete").click();
   await page.locator("#alert-delete-confirm").click();
   await row("Intrusion blocked").waitFor({ state: "detached" });
-  const listed = world.hearthctl("alerts", "list", "Firewall");
+  const listed = use.world.hearthctl("alerts", "list", "Firewall");
   assert.doesNotMatch(listed, /Intrusion blocked/);
   assert.match(listed, /Port scan from 192.0.2.7/);
 });

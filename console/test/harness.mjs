@@ -17,6 +17,8 @@ import os from "node:os";
 import path from "node:path";
 import { setTimeout as sleep } from "node:timers/promises";
 
+import { after, before } from "node:test";
+
 import { chromium } from "playwright-core";
 
 const here = path.dirname(new URL(import.meta.url).pathname);
@@ -231,4 +233,17 @@ export async function openView(session, view) {
 export async function screenshot(session, name) {
   mkdirSync(screenshotDir, { recursive: true });
   await session.page.screenshot({ path: path.join(screenshotDir, `${name}.png`), fullPage: true });
+}
+
+// A world for one test file, started before its tests and stopped after
+// them, with one Cockpit session opened on it unless `session` is false.
+export function useWorld({ session = true, ...options } = {}) {
+  const handle = { world: null, session: null };
+  before(async () => {
+    handle.world = new World();
+    await handle.world.start();
+    if (session) handle.session = await handle.world.cockpit(options);
+  });
+  after(async () => { await handle.world?.stop(); });
+  return handle;
 }
