@@ -24,12 +24,12 @@ if(HEARTH_CONSOLE AND HEARTH_NODE AND HEARTH_NPM)
   # The package "hearth-cockpit" (scripts/package): the page under
   # /usr/share/cockpit/hearth and its documents, laid out in a stage.
   set(HEARTH_CONSOLE_STAGE ${CMAKE_BINARY_DIR}/packaging/console-stage)
-  set(console_doc ${HEARTH_CONSOLE_STAGE}/share/doc/hearth-cockpit)
+  set(console_doc ${HEARTH_CONSOLE_STAGE}/usr/share/doc/hearth-cockpit)
   add_custom_command(
     OUTPUT ${console_doc}/copyright
     COMMAND ${CMAKE_COMMAND} -E rm -rf ${HEARTH_CONSOLE_STAGE}
-    COMMAND ${CMAKE_COMMAND} -E make_directory ${HEARTH_CONSOLE_STAGE}/share/cockpit ${console_doc}
-    COMMAND ${CMAKE_COMMAND} -E copy_directory ${HEARTH_CONSOLE_OUT} ${HEARTH_CONSOLE_STAGE}/share/cockpit/hearth
+    COMMAND ${CMAKE_COMMAND} -E make_directory ${HEARTH_CONSOLE_STAGE}/usr/share/cockpit ${console_doc}
+    COMMAND ${CMAKE_COMMAND} -E copy_directory ${HEARTH_CONSOLE_OUT} ${HEARTH_CONSOLE_STAGE}/usr/share/cockpit/hearth
     COMMAND ${CMAKE_COMMAND} -E copy ${console_dir}/packaging/copyright ${console_doc}/copyright
     COMMAND sh -c "gzip -9nc '${CMAKE_SOURCE_DIR}/packaging/debian/changelog' > '${console_doc}/changelog.gz'"
     DEPENDS ${HEARTH_CONSOLE_OUT}/index.js ${console_dir}/packaging/copyright ${CMAKE_SOURCE_DIR}/packaging/debian/changelog

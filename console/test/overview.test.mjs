@@ -25,15 +25,6 @@ test("the overview follows a dark browser", async () => {
   await screenshot(session, "overview-dark");
 });
 
-test("the page tells when the service goes away", async () => {
-  const session = await use.world.cockpit();
-  await openView(session, "overview");
-  await session.page.locator("#service-state", { hasText: "Service running" }).waitFor();
-  await use.world.stopService();
-  await session.page.locator("#service-state", { hasText: "Service not running" }).waitFor();
-  await screenshot(session, "overview-stopped");
-});
-
 test("Cockpit's menu has the Veltris entry, and it opens the page", async () => {
   const session = await use.world.cockpit();
   const { page } = session;
@@ -44,4 +35,13 @@ test("Cockpit's menu has the Veltris entry, and it opens the page", async () => 
   const frame = page.frameLocator("iframe[name$='/hearth']");
   await frame.locator("#overview-version", { hasText: "2.01.007" }).waitFor();
   await screenshot(session, "overview-in-cockpit");
+});
+
+test("the page tells when the service goes away", async () => {
+  const session = await use.world.cockpit();
+  await openView(session, "overview");
+  await session.page.locator("#service-state", { hasText: "Service running" }).waitFor();
+  await use.world.stopService();
+  await session.page.locator("#service-state", { hasText: "Service not running" }).waitFor();
+  await screenshot(session, "overview-stopped");
 });
