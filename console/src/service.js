@@ -114,6 +114,12 @@ export function setValue(path, name, variant) {
 const ALERT_FIELDS = ["Severity", "Summary", "Description", "AlertID", "ActionIDs", "UserProc", "EventDateTime",
   "SysProc", "Tag"];
 
+// The stores that hold alerts, in ascending order.
+export async function alertStores() {
+  const [count, names] = await call(PATH.ioNotify, IFACE.ioNotify, "IoGetAlertStores", "");
+  return count > 0 ? names : [];
+}
+
 export async function alertIndices(store) {
   const [count, indices] = await call(PATH.ioNotify, IFACE.ioNotify, "IoGetAlertIndicesAll", "s", [store]);
   return count > 0 ? indices : [];

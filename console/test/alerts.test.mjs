@@ -1,5 +1,6 @@
-// Alerts: one posted with hearthctl appears without a reload; its fields,
-// marking it processed, deleting it, filters and the chart.
+// Alerts of every store: one posted with hearthctl appears without a
+// reload; its fields, marking it processed, deleting it, filters and the
+// chart.
 import assert from "node:assert/strict";
 import { test } from "node:test";
 
@@ -37,6 +38,14 @@ test("text and severity filters and sorting narrow and order the table", async (
   await openView(use.session, "alerts");
   const { page } = use.session;
   await row("Intrusion blocked").waitFor();
+  use.world.hearthctl("alerts", "post", "Wavelock", "50", "Rule changed", "By the user");
+  await row("Rule changed").waitFor();
+  await page.locator("#alert-store-filter").selectOption("Wavelock");
+  await row("Intrusion blocked").waitFor({ state: "detached" });
+  assert.deepEqual(await page.locator("#alert-table tbody tr td:nth-child(3)").allTextContents(), ["Wavelock"]);
+  assert.deepEqual(await page.locator("#alert-store-filter option").allTextContents(),
+    ["Every store", "Firewall", "Wavelock"]);
+  await page.locator("#alert-store-filter").selectOption("");
   await page.locator("#alert-text-filter input").fill("port scan");
   await row("Intrusion blocked").waitFor({ state: "detached" });
   assert.equal(await page.locator("#alert-table tbody tr").count(), 1);
@@ -48,7 +57,7 @@ test("text and severity filters and sorting narrow and order the table", async (
   await page.getByRole("button", { name: "Severity" }).click();  // ascending
   await row("Port scan").waitFor();
   const summaries = await page.locator("#alert-table tbody tr td:nth-child(4)").allTextContents();
-  assert.deepEqual(summaries, ["Port scan from 192.0.2.7", "Intrusion blocked"]);
+  assert.deepEqual(summaries, ["Port scan from 192.0.2.7", "Rule changed", "Intrusion blocked"]);
 });
 
 test("an alert's fields, marking it processed and deleting it", async () => {

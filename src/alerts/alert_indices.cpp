@@ -1,4 +1,5 @@
-// GetAlertIndicesAll and GetAlertIndices: the AlertIndex values of a store.
+// GetAlertIndicesAll and GetAlertIndices: the AlertIndex values of a store;
+// GetAlertStores: the stores that hold alerts.
 #include <vector>
 
 #include "alerts/alert_state.h"
@@ -50,6 +51,28 @@ int32_t ListIndices(const std::string& sql, const std::vector<Variant>& params, 
 }
 
 }  // namespace
+
+int32_t GetAlertStores(Variant& store_names) {
+  if (!CheckIMDBObject()) return 0;
+  contracts::ImdbComponent& db = Connection();
+  static constexpr std::string_view kSql = "SELECT DISTINCT Store FROM Alerts ORDER BY Store";
+  bool ran = false;
+  Step([&] { ran = db.Execute(kSql); });
+  int32_t count = 0;
+  if (ran) Step([&] { count = db.RowCount(); });
+  if (count > 0) {
+    std::vector<Variant> items(static_cast<size_t>(count), Variant(std::string()));
+    Step([&] { db.MoveFirst(); });
+    for (int32_t i = 0; i < count; ++i) {
+      Step([&] { items[static_cast<size_t>(i)] = Variant(db.GetFieldText(1)); });
+      Step([&] { db.MoveNext(); });
+    }
+    Step([&] { store_names = Variant::Array(std::move(items), 1, platform::VarType::kString); });
+  }
+  if (ran) Step([&] { db.CloseResult(); });
+  if (Err::IsSet()) Log("GetAlertStores: query failed -- " + std::string(kSql) + ": " + Err::Description());
+  return count;
+}
 
 int32_t GetAlertIndicesAll(const std::string& store_name, Variant& alert_index) {
   if (!CheckIMDBObject()) return 0;

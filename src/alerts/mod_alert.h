@@ -95,6 +95,12 @@ int32_t GetAlertIndicesAll(const std::string& store_name, platform::Variant& ale
 int32_t GetAlertIndices(const std::string& store_name, platform::Variant& alert_index, bool no_sys_proc_only,
                         const std::string& event_id);
 
+// The names of the stores that hold alerts, each once, in ascending order,
+// as an array of String with the bounds 1 to n in `store_names`; returns n.
+// With no alerts (or a failure) returns 0 and leaves `store_names` as it
+// was. For a client that shows every store's alerts at once.
+int32_t GetAlertStores(platform::Variant& store_names);
+
 // One alert's fields. `event_date_time` receives the stored UTC time text
 // with its date part in the locale's order (see GetDateOrder).
 bool GetAlert(int32_t alert_index, uint8_t& severity, std::string& summary, std::string& description,

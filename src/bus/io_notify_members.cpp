@@ -97,6 +97,8 @@ const BusInterface& IoNotifyInterface() {
            .in_names = {"AlertIndex", "SeverityDelta", "AddToDescription", "ResetUserStatus", "AddToActionIDs"},
            .out = "b", .out_names = {"updated"}, .access = Access::kAct},
           {.name = "IoGetPrivacyReport", .out = "s", .out_names = {"report"}},
+          {.name = "IoGetAlertStores", .out = "ias", .out_names = {"count", "StoreName"}, .outputs = {kResult, 0},
+           .extra = [](CallContext&) { return Empties(1); }},
       },
       {},
   };

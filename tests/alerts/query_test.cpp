@@ -58,6 +58,24 @@ TEST_F(QueryTest, IndexFiltersBySysProcUserProcAndEvent) {
   EXPECT_EQ(sorted(list), (std::vector<int32_t>{acknowledged, hidden}));
 }
 
+TEST_F(QueryTest, StoresAreListedOnceEachInOrderAndAnEmptyTableLeavesTheArray) {
+  Variant list = Variant::Array({Variant(std::string("kept"))}, 0, VarType::kString);
+  Variant before = list;
+  EXPECT_EQ(GetAlertStores(list), 0);
+  EXPECT_TRUE(platform::Identical(list, before));
+
+  Post("Wavelock");
+  Post("Firewall");
+  Post("Wavelock");
+  Post("it's \"quoted\"");
+  ASSERT_EQ(GetAlertStores(list), 3);
+  EXPECT_EQ(list.vt(), platform::ArrayOf(VarType::kString));
+  EXPECT_EQ(platform::LBound(list), 1);
+  std::vector<std::string> names;
+  for (int32_t i = 1; i <= platform::UBound(list); ++i) names.push_back(list.Element(i).StringValue());
+  EXPECT_EQ(names, (std::vector<std::string>{"Firewall", "Wavelock", "it's \"quoted\""}));
+}
+
 TEST_F(QueryTest, NoRowsLeavesTheCallersArrayAsItWas) {
   Post("S");
   Variant list = Variant::Array({Variant(int32_t{7}), Variant(int32_t{8})}, 0, VarType::kLong);

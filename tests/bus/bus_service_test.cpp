@@ -177,6 +177,18 @@ TEST_F(BusServiceTest, ByReferenceArgumentsComeBackAsAnswers) {
   EXPECT_EQ(bus_.Call(kApp, kAppIface, "GetFSO", {"s", ""}).out, "io 0 \"/\"\n");
 }
 
+TEST_F(BusServiceTest, TheStoresThatHoldAlertsAreListedOnceEach) {
+  const std::string io = "/com/norvale/Hearth/IoNotify", iface = "com.norvale.Hearth.cIoNotify";
+  EXPECT_EQ(bus_.Call(io, iface, "IoGetAlertStores").out, "ias 0 0\n");
+  for (const char* store : {"Wavelock", "Firewall", "Wavelock"}) {
+    Finished posted = bus_.Call(io, iface, "IoPostAlert",
+                                {"syssssbibvs", store, "10", "summary", "description", "ID1", "", "false", "0",
+                                 "false", "(sv)", "Date", "d", "29221", ""});
+    ASSERT_EQ(posted.exit_code, 0) << posted.err;
+  }
+  EXPECT_EQ(bus_.Call(io, iface, "IoGetAlertStores").out, "ias 2 2 \"Firewall\" \"Wavelock\"\n");
+}
+
 TEST_F(BusServiceTest, ASettingsChangeRaisesTheSignalsAMonitorSeesInOrder) {
   auto monitor = bus_.Spawn({"gdbus", "monitor", "--system", "--dest", "com.norvale.Hearth"}, "monitor");
   // gdbus prints its first line once its match rules are in place.

@@ -5,7 +5,7 @@ import React, { useCallback, useEffect, useMemo, useState } from "react";
 import {
   Button, Card, CardBody, CardTitle, DescriptionList, DescriptionListDescription, DescriptionListGroup,
   DescriptionListTerm, Flex, FlexItem, FormSelect, FormSelectOption, Label, Modal, ModalBody, ModalFooter,
-  ModalHeader, SearchInput, Spinner, Stack, StackItem, TextInput, Toolbar, ToolbarContent, ToolbarItem,
+  ModalHeader, SearchInput, Spinner, Stack, StackItem, Toolbar, ToolbarContent, ToolbarItem,
   Alert as Notice,
 } from "@patternfly/react-core";
 import { Table, Tbody, Td, Th, Thead, Tr } from "@patternfly/react-table";
@@ -15,20 +15,12 @@ import { AlertChart } from "./alert-chart.jsx";
 import { severityBand, SEVERITY_BANDS } from "./severity.js";
 import { Unavailable } from "./unavailable.jsx";
 
-// How often the table asks for new and changed alerts.
+// How often the table asks for new and changed alerts: hearthctl and the
+// plug-ins write to the store without the service raising a signal.
 const POLL_MS = 2000;
-const STORES_KEY = "hearth:alert-stores";
-const DEFAULT_STORES = ["Firewall"];
 
-function savedStores() {
-  try {
-    const saved = JSON.parse(localStorage.getItem(STORES_KEY));
-    if (Array.isArray(saved) && saved.every(s => typeof s === "string")) return saved;
-  } catch { /* nothing saved */ }
-  return DEFAULT_STORES;
-}
-
-async function readAlerts(stores) {
+async function readAlerts() {
+  const stores = await service.alertStores();
   const rows = [];
   for (const store of stores) {
     const indices = await service.alertIndices(store);
@@ -37,7 +29,7 @@ async function readAlerts(stores) {
       if (alert) rows.push({ ...alert, store, time: service.alertTime(alert.EventDateTime) });
     }
   }
-  return rows;
+  return { stores, rows };
 }
 
 function stateOf(alert) {
@@ -95,8 +87,7 @@ function Details({ alert, onDelete, onProcessed, busy }) {
 }
 
 export function Alerts({ serviceState }) {
-  const [stores, setStores] = useState(savedStores);
-  const [storesText, setStoresText] = useState(() => savedStores().join(", "));
+  const [stores, setStores] = useState([]);
   const [alerts, setAlerts] = useState(null);
   const [error, setError] = useState(null);
   const [actionError, setActionError] = useState(null);
@@ -108,21 +99,15 @@ export function Alerts({ serviceState }) {
   const [confirming, setConfirming] = useState(false);
   const [busy, setBusy] = useState(false);
 
-  const refresh = useCallback(() => readAlerts(stores).then(
-    rows => { setAlerts(rows); setError(null); },
-    e => setError(e)), [stores]);
+  const refresh = useCallback(() => readAlerts().then(
+    read => { setStores(read.stores); setAlerts(read.rows); setError(null); },
+    e => setError(e)), []);
 
   useEffect(() => {
     refresh();
     const timer = setInterval(refresh, POLL_MS);
     return () => clearInterval(timer);
   }, [refresh, serviceState]);
-
-  const applyStores = () => {
-    const list = [...new Set(storesText.split(",").map(s => s.trim()).filter(Boolean))];
-    try { localStorage.setItem(STORES_KEY, JSON.stringify(list)); } catch { /* not kept */ }
-    setStores(list);
-  };
 
   const shown = useMemo(() => {
     if (!alerts) return [];
@@ -172,11 +157,6 @@ export function Alerts({ serviceState }) {
           <CardBody>
             <Toolbar>
               <ToolbarContent>
-                <ToolbarItem>
-                  <TextInput id="alert-stores" aria-label="Stores to show" value={storesText}
-                             onChange={(_e, v) => setStoresText(v)} onBlur={applyStores}
-                             onKeyDown={e => { if (e.key === "Enter") applyStores(); }} />
-                </ToolbarItem>
                 <ToolbarItem>
                   <FormSelect id="alert-store-filter" aria-label="Store" value={storeFilter}
                               onChange={(_e, v) => setStoreFilter(v)}>

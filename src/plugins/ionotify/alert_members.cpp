@@ -74,6 +74,10 @@ int32_t cIoNotify::IoGetAlertIndicesAll(const std::string& StoreName, platform::
   return Contained(0, [&] { return alerts::GetAlertIndicesAll(StoreName, AlertIndex); });
 }
 
+int32_t cIoNotify::IoGetAlertStores(platform::Variant& StoreName) {
+  return Contained(0, [&] { return alerts::GetAlertStores(StoreName); });
+}
+
 int32_t cIoNotify::IoGetAlertIndices(const std::string& StoreName, platform::Variant& AlertIndex, bool NoSysProcOnly,
                                      const std::string& EventID) {
   return Contained(0, [&] { return alerts::GetAlertIndices(StoreName, AlertIndex, NoSysProcOnly, EventID); });

@@ -84,6 +84,9 @@ class cIoNotify : public platform::com::Object {
   bool IoUpdateAlert2(int32_t AlertIndex, uint8_t SeverityDelta, const std::string& AddToDescription,
                       bool ResetUserStatus, const std::string& AddToActionIDs);
   std::string IoGetPrivacyReport();
+  // Beyond the suite's own members: the stores that hold alerts (for a
+  // console that shows every store at once).
+  int32_t IoGetAlertStores(platform::Variant& StoreName);
 
   // --- Routines of the report log and filter alerts --------------------------
   // The user name alerts and report entries carry.

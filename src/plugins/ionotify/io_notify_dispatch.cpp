@@ -152,6 +152,8 @@ const platform::com::DispatchTable* cIoNotify::Dispatch() const {
          });
        }},
       {32, "IoGetPrivacyReport", 0, [](Self& self) { return self.IoGetPrivacyReport(); }},
+      {33, "IoGetAlertStores", 1,
+       [](Self& self, Args args) { return Contain(0, [&] { return self.IoGetAlertStores(args[0]); }); }},
   });
   return &table;
 }
