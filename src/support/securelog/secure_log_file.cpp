@@ -6,6 +6,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <chrono>
 #include <cerrno>
 #include <cstring>
 #include <ctime>
@@ -54,13 +55,24 @@ void Observe(std::string_view step) {
   if (DurabilityObserver()) DurabilityObserver()(step);
 }
 
+std::function<ssize_t(int, const void*, size_t)>& WriteForTesting() {
+  static std::function<ssize_t(int, const void*, size_t)> write;
+  return write;
+}
+
+std::chrono::milliseconds& PathLookInterval() {
+  static std::chrono::milliseconds interval = std::chrono::seconds(1);
+  return interval;
+}
+
 int OpenLogFile(const std::string& path) {
   return ::open(path.c_str(), O_RDWR | O_CREAT | O_APPEND | O_CLOEXEC | O_NOFOLLOW, 0600);
 }
 
 bool WriteAll(int fd, std::string_view data) {
   while (!data.empty()) {
-    ssize_t wrote = ::write(fd, data.data(), data.size());
+    ssize_t wrote = WriteForTesting() ? WriteForTesting()(fd, data.data(), data.size())
+                                      : ::write(fd, data.data(), data.size());
     if (wrote < 0 && errno == EINTR) continue;
     if (wrote <= 0) return false;
     data.remove_prefix(static_cast<size_t>(wrote));
@@ -112,6 +124,12 @@ void SetSecureLogDurabilityObserverForTesting(std::function<void(std::string_vie
   DurabilityObserver() = std::move(observer);
 }
 
+void SetSecureLogWriteForTesting(std::function<ssize_t(int, const void*, size_t)> write) {
+  WriteForTesting() = std::move(write);
+}
+
+void SetSecureLogPathLookIntervalForTesting(std::chrono::milliseconds interval) { PathLookInterval() = interval; }
+
 SecureLogFile::SecureLogFile(std::string folder, std::string key_path)
     : folder_(std::move(folder)), key_path_(std::move(key_path)) {
   if (key_path_.empty()) key_path_ = securelog::MachineKeyPath();
@@ -132,6 +150,7 @@ void SecureLogFile::Open(const std::string& log_name, const std::string& /*log_i
   if (fd < 0) Fail("cannot open " + log_path + ": " + ErrnoText());
   if (fd_ >= 0) ::close(fd_);
   fd_ = fd;
+  RememberFile();
   name_ = log_name;
   folded_ = securelog::FoldedLogName(log_name);
   log_path_ = std::move(log_path);
@@ -165,11 +184,28 @@ void SecureLogFile::NoteChange() {
   if (shared_lock_.IsOpen()) seen_changes_ = shared_lock_.Bump();
 }
 
-bool SecureLogFile::FollowPath() {
-  struct stat open_file {}, at_path {};
+void SecureLogFile::RememberFile() {
+  struct stat open_file {};
   if (::fstat(fd_, &open_file) != 0) Fail("cannot read " + log_path_ + ": " + ErrnoText());
-  if (::stat(log_path_.c_str(), &at_path) == 0 && at_path.st_dev == open_file.st_dev &&
-      at_path.st_ino == open_file.st_ino) {
+  file_device_ = open_file.st_dev;
+  file_inode_ = open_file.st_ino;
+}
+
+void SecureLogFile::LookAtPath() {
+  // Objects count the files they move aside as changes; a log moved or
+  // removed by hand is not counted, and is noticed within a second (the
+  // interval): a look at the path costs as much as the rest of an append.
+  const auto now = std::chrono::steady_clock::now();
+  if (known_valid_ && shared_lock_.IsOpen() && shared_lock_.Changes() == seen_changes_ && now < next_path_look_) {
+    return;
+  }
+  next_path_look_ = now + PathLookInterval();
+  FollowPath();
+}
+
+bool SecureLogFile::FollowPath() {
+  struct stat at_path {};
+  if (::stat(log_path_.c_str(), &at_path) == 0 && at_path.st_dev == file_device_ && at_path.st_ino == file_inode_) {
     return false;
   }
   int fd = OpenLogFile(log_path_);
@@ -179,6 +215,7 @@ bool SecureLogFile::FollowPath() {
   if (!shared_lock_.IsOpen()) ::flock(fd, LOCK_EX);
   ::close(fd_);
   fd_ = fd;
+  RememberFile();
   known_valid_ = false;
   read_point_.reset();
   return true;
@@ -191,7 +228,7 @@ void SecureLogFile::Learn(ScanResult log) {
 }
 
 void SecureLogFile::Refresh(bool repair) {
-  FollowPath();
+  LookAtPath();
   // Nobody changed the log since this object last looked, and its size is
   // what this object left (a hand edit that changes the size is seen too).
   if (known_valid_ && (!repair || !needs_repair_) &&
@@ -239,6 +276,7 @@ void SecureLogFile::Repair(ScanResult& log, const StateCheck& check) {
     // The state file already records the new generation: the log catches up.
     NoteChange();
     if (::ftruncate(fd_, 0) != 0) Fail("cannot clear " + log_path_ + ": " + ErrnoText());
+    known_.size = 0;
     const securelog::Mac start = mac_->Start(check.state.nonce, folded_);
     const securelog::Mac mark = mac_->Mark(start, 0, 0, 0);
     AppendBytes(securelog::EncodeHeader(check.state.nonce) + securelog::EncodeMark(0, 0, 0, mark));
@@ -278,6 +316,7 @@ void SecureLogFile::Salvage(ScanResult& damaged, const StateCheck& check) {
     fd_ = old_fd;
     Fail("cannot open " + log_path_ + ": " + ErrnoText());
   }
+  RememberFile();
   if (!shared_lock_.IsOpen()) ::flock(fd_, LOCK_EX);
   if (::access(state_path_.c_str(), F_OK) == 0) {
     ::rename(state_path_.c_str(), (aside + securelog::kStateSuffix).c_str());
@@ -324,13 +363,16 @@ void SecureLogFile::Salvage(ScanResult& damaged, const StateCheck& check) {
 void SecureLogFile::AppendBytes(const std::string& bytes) {
   if (bytes.empty()) return;
   NoteChange();
-  const off_t before = ::lseek(fd_, 0, SEEK_END);
+  // Under the lock the file ends where this object knows it does: asking
+  // the file would cost a system call on every append.
+  const off_t before = known_valid_ ? static_cast<off_t>(known_.size) : ::lseek(fd_, 0, SEEK_END);
   if (!WriteAll(fd_, bytes)) {
     const std::string reason = ErrnoText();
     // Nothing half-written stays behind to hide later entries.
     if (before < 0 || ::ftruncate(fd_, before) != 0) known_valid_ = false;
     Fail("cannot append to " + log_path_ + ": " + reason);
   }
+  known_.size += bytes.size();
 }
 
 void SecureLogFile::WriteState(const LogState& state) {
@@ -357,6 +399,8 @@ void SecureLogFile::StartGeneration(uint32_t flags, const std::string& previous)
   WriteState(state);
   NoteChange();
   if (::ftruncate(fd_, 0) != 0) Fail("cannot clear " + log_path_ + ": " + ErrnoText());
+  known_.size = 0;
+  known_valid_ = true;
   const securelog::Mac mark = mac_->Mark(state.last, 0, 0, flags);
   const std::string bytes = securelog::EncodeHeader(state.nonce) + securelog::EncodeMark(0, 0, flags, mark);
   AppendBytes(bytes);
@@ -389,7 +433,19 @@ void SecureLogFile::WriteMarks(uint64_t read, uint64_t synced, const StateCheck&
   WriteState(state);
   const securelog::Mac mark = mac_->Mark(known_.end.last, read, synced, flags);
   Observe("append mark");
-  AppendBytes(securelog::EncodeMark(read, synced, flags, mark));
+  try {
+    AppendBytes(securelog::EncodeMark(read, synced, flags, mark));
+  } catch (const platform::BasicError&) {
+    // The marks were not saved: the state file goes back to what it was, or
+    // entries the caller never got would count as read.
+    if (check.standing == StateStanding::kAgrees) {
+      try {
+        WriteState(check.state);
+      } catch (const platform::BasicError&) {
+      }
+    }
+    throw;
+  }
   securelog::FoundMark found{known_.end.offset, known_.end.entries, read, synced, flags, mark};
   known_.end.offset += securelog::kMarkSize;
   known_.end.last = mark;

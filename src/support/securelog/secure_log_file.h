@@ -14,6 +14,9 @@
 // diagnostic sink (the system log) once per object and problem.
 #pragma once
 
+#include <sys/types.h>
+
+#include <chrono>
 #include <cstdint>
 #include <functional>
 #include <string_view>
@@ -37,6 +40,12 @@ std::string SecureLogFolder(const std::string& profile_folder);
 // Tests: told of each step that makes something durable, in order: "sync
 // log", "write state", "append mark".
 void SetSecureLogDurabilityObserverForTesting(std::function<void(std::string_view)> observer);
+// Tests: stands in for write(2) when a log file is appended to, so a full
+// disk or a failing device can be played (empty: the real call).
+void SetSecureLogWriteForTesting(std::function<ssize_t(int fd, const void* data, size_t size)> write);
+// Tests: how long an object trusts that its log's path still names the file
+// it has open (default a second).
+void SetSecureLogPathLookIntervalForTesting(std::chrono::milliseconds interval);
 
 class SecureLogFile : public contracts::SecureLog {
  public:
@@ -67,7 +76,12 @@ class SecureLogFile : public contracts::SecureLog {
   // Clear or a mark that a crash interrupted, and carries the entries of a
   // damaged file into a new one, keeping the damaged file aside.
   void Refresh(bool repair);
+  // Follows the path when another object changed the log, or when the path
+  // was last looked at a while ago.
+  void LookAtPath();
   bool FollowPath();
+  // Notes which file `fd_` is, so that FollowPath needs one look at the path.
+  void RememberFile();
   std::optional<std::string> ReadStateText() const;
   securelog::StateCheck CheckState(const std::optional<std::string>& state_text) const;
   void ReportProblems(const securelog::ScanResult& log, const securelog::StateCheck& check);
@@ -99,8 +113,11 @@ class SecureLogFile : public contracts::SecureLog {
   std::string log_path_;
   std::string state_path_;
   int fd_ = -1;
+  dev_t file_device_ = 0;
+  ino_t file_inode_ = 0;
   platform::fs::SharedMutexFile shared_lock_;
   uint64_t seen_changes_ = 0;
+  std::chrono::steady_clock::time_point next_path_look_{};
   std::unique_ptr<securelog::ChainMac> mac_;
   // What the file held the last time this object looked (valid while
   // `known_valid_`): the chain up to its end, verified once, so that no read
