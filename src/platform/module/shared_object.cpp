@@ -3,11 +3,15 @@
 #include <dlfcn.h>
 #include <fcntl.h>
 #include <limits.h>
+#include <poll.h>
+#include <signal.h>
 #include <stdlib.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <cerrno>
+#include <chrono>
 #include <cstring>
 #include <map>
 #include <mutex>
@@ -128,6 +132,115 @@ int OpenChecked(const std::string& path, std::string* reason) {
   return fd;
 }
 
+// What a probe's child process says when its dlopen itself failed: the
+// real load then fails the same way and reports the loader's reason.
+constexpr int kProbeNotLoaded = 121;
+// How much of what the child wrote to its error output is kept.
+constexpr std::size_t kProbeWordsKept = 2048;
+
+// The child's last words, on one line: its lines trimmed and joined by
+// "; " ("terminate called after throwing an instance of 'X'; what(): ...").
+std::string OneLine(const std::string& text) {
+  std::string joined;
+  std::size_t at = 0;
+  while (at < text.size()) {
+    std::size_t end = text.find('\n', at);
+    if (end == std::string::npos) end = text.size();
+    const std::size_t first = text.find_first_not_of(" \t\r", at);
+    if (first != std::string::npos && first < end) {
+      const std::size_t last = text.find_last_not_of(" \t\r", end - 1);
+      if (!joined.empty()) joined += "; ";
+      joined.append(text, first, last + 1 - first);
+    }
+    at = end + 1;
+  }
+  return joined;
+}
+
+// A probe whose child has not ended by then is given up, and the library
+// refused: its start-up code would hang the service the same way.
+constexpr std::chrono::seconds kProbeLimit{30};
+
+// A library's start-up code (its static constructors) runs inside dlopen,
+// where nothing can contain it: an exception out of it is std::terminate,
+// and an abort or exit there ends the whole service. So the library is
+// first loaded in a child process, which then leaves at once; only a
+// library whose start-up code came through there is loaded here. Empty when
+// it did, else why not, with what the child wrote to its error output.
+std::string ProbeStartUpCode(const std::string& through) {
+  int words[2];
+  if (::pipe2(words, O_CLOEXEC) != 0) {
+    return std::string("it could not be tried in a separate process first: ") + std::strerror(errno);
+  }
+  const pid_t child = ::fork();
+  if (child < 0) {
+    const int error = errno;
+    ::close(words[0]);
+    ::close(words[1]);
+    return std::string("it could not be tried in a separate process first: ") + std::strerror(error);
+  }
+  if (child == 0) {
+    ::dup2(words[1], STDERR_FILENO);
+    void* handle = dlopen(through.c_str(), RTLD_NOW | RTLD_LOCAL);
+    ::_exit(handle != nullptr ? 0 : kProbeNotLoaded);
+  }
+  ::close(words[1]);
+  ::fcntl(words[0], F_SETFL, O_NONBLOCK);
+  // Waits for the child itself, not for the end of its output: whatever it
+  // started may hold the pipe open for longer.
+  const auto deadline = std::chrono::steady_clock::now() + kProbeLimit;
+  std::string said;
+  int status = 0;
+  bool ended = false, open = true;
+  char buffer[512];
+  while (!ended) {
+    if (open) {
+      pollfd wait_for{words[0], POLLIN, 0};
+      ::poll(&wait_for, 1, 20);
+      for (;;) {
+        const ssize_t got = ::read(words[0], buffer, sizeof buffer);
+        if (got > 0) {
+          said.append(buffer, static_cast<std::size_t>(got));
+          if (said.size() > kProbeWordsKept) said.erase(0, said.size() - kProbeWordsKept);
+          continue;
+        }
+        if (got == 0) open = false;
+        break;
+      }
+    } else {
+      ::usleep(5000);
+    }
+    const pid_t done = ::waitpid(child, &status, WNOHANG);
+    if (done == child || (done < 0 && errno != EINTR)) {
+      ended = true;
+    } else if (std::chrono::steady_clock::now() >= deadline) {
+      ::kill(child, SIGKILL);
+      ::waitpid(child, &status, 0);
+      ::close(words[0]);
+      return "its start-up code had not finished after " + std::to_string(kProbeLimit.count()) +
+             " seconds when tried in a separate process";
+    }
+  }
+  while (open) {
+    const ssize_t got = ::read(words[0], buffer, sizeof buffer);
+    if (got <= 0) break;
+    said.append(buffer, static_cast<std::size_t>(got));
+  }
+  ::close(words[0]);
+  if (said.size() > kProbeWordsKept) said.erase(0, said.size() - kProbeWordsKept);
+  if (WIFEXITED(status) && (WEXITSTATUS(status) == 0 || WEXITSTATUS(status) == kProbeNotLoaded)) return {};
+  std::string why = "its start-up code ended the process that tried it (";
+  if (WIFSIGNALED(status)) {
+    const char* name = ::strsignal(WTERMSIG(status));
+    why += "signal " + std::to_string(WTERMSIG(status)) + (name != nullptr ? std::string(", ") + name : "") + ")";
+  } else {
+    why += "exit status " + std::to_string(WIFEXITED(status) ? WEXITSTATUS(status) : -1) + ")";
+  }
+  const std::string words_said = OneLine(said);
+  if (!words_said.empty()) why += ": " + words_said;
+  return why;
+}
+
 }  // namespace
 
 SharedObject* OpenSharedObject(const std::string& path, std::string* error) {
@@ -151,6 +264,11 @@ SharedObject* OpenSharedObject(const std::string& path, std::string* error) {
   // function. (dlopen serialises itself, and opening one file twice gives
   // the same handle.)
   const std::string through = "/proc/self/fd/" + std::to_string(fd);
+  if (std::string why = ProbeStartUpCode(through); !why.empty()) {
+    ::close(fd);
+    if (error != nullptr) *error = why;
+    return nullptr;
+  }
   dlerror();
   void* handle = dlopen(through.c_str(), RTLD_NOW | RTLD_LOCAL);
   if (handle == nullptr) {

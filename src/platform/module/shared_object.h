@@ -22,8 +22,11 @@ struct SharedObject;
 // file, owned by root or the process's user, not writable by group or
 // others) and loaded through that descriptor; every folder above it must
 // pass the same owner and mode test (a sticky folder anyone may write, such
-// as /tmp, only when the next component is root's). Thread-safe; a library's
-// constructors may open another library.
+// as /tmp, only when the next component is root's). Its start-up code is
+// tried first in a child process: a library whose static constructors throw,
+// abort or exit there (which would end this process) is refused, with what
+// the child wrote to its error output. Thread-safe; a library's constructors
+// may open another library.
 SharedObject* OpenSharedObject(const std::string& path, std::string* error);
 
 // The address of an exported symbol; null (with the reason) when missing.

@@ -3,6 +3,7 @@
 #include "platform/basic/conversions.h"
 #include "platform/basic/err.h"
 #include "platform/com/dispatch_table.h"
+#include "plugins/host/plugin_call_watch.h"
 
 namespace plugins {
 
@@ -27,6 +28,7 @@ void cPluginHost::SendToPlugin(std::string Name, Variant& Param1, Variant& Param
 void cPluginHost::DoNotify(std::string& Name, Variant& Param1, Variant& Param2) {
   if (!PluginNotifier) platform::RaiseError(platform::kErrObjectNotSet, {}, "cPluginHost");
   std::shared_ptr<contracts::cNotifier> channel = PluginNotifier;
+  PluginCallWatch watch("cPluginHost", progid_, "DoNotify " + Name);
   channel->Notify(Name, Param1, Param2);
 }
 

@@ -1,6 +1,7 @@
 #include "platform/basic/err.h"
 #include "platform/com/class_registry.h"
 #include "plugins/host/c_plugin_host.h"
+#include "plugins/host/plugin_call_watch.h"
 #include "systemlog/system_log.h"
 
 namespace plugins {
@@ -8,6 +9,8 @@ namespace plugins {
 bool cPluginHost::CreatePlugin(const std::string& ProgID, const std::string& PluginXML) {
   platform::Err::Clear();
   progid_ = ProgID;
+  // The plug-in's own code runs from here to the end of the start-up exchange.
+  PluginCallWatch watch("cPluginHost", ProgID, "CreatePlugin");
   ObjectPtr plugin;
   if (!platform::Step([&] { plugin = platform::com::CreateObject(ProgID); }) || !plugin) {
     service::WriteSystemLog("CreatePlugin - Could not create Plugin '" + ProgID + "' The error was '" +

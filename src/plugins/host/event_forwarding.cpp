@@ -1,6 +1,7 @@
 #include "platform/basic/conversions.h"
 #include "platform/basic/err.h"
 #include "plugins/host/c_plugin_host.h"
+#include "plugins/host/plugin_call_watch.h"
 
 namespace plugins {
 
@@ -103,6 +104,7 @@ bool cPluginHost::GetStatus(ObjectPtr& PlugInData, std::string& SubStatus) {
   std::shared_ptr<platform::com::Object> keep = weak_from_this().lock();
   plugin_data_ = PlugInData;
   bool status = false;
+  PluginCallWatch watch("cPluginHost", progid_, "GetStatus");
   if (is_io_core_events_) {
     platform::Step([&] {
       if (!events_plugin_) platform::RaiseError(platform::kErrObjectNotSet, {}, "cPluginHost");

@@ -6,7 +6,7 @@
 #include "platform/com/object.h"
 #include "plugins/host/c_plugin_host.h"
 #include "plugins/notify/feature_plugins.h"
-#include "plugins/notify/plugin_call_watch.h"
+#include "plugins/host/plugin_call_watch.h"
 #include "plugins/notify/settings_changed_follow_up.h"
 #include "plugins/notify/shared_io_notify.h"
 #include "plugins/notify/wmi_info.h"
@@ -73,7 +73,7 @@ void NotifyEach(typelib::NotifyType nt, ObjectPtr Settings, ObjectPtr UserSettin
     ObjectPtr data = host->PlugInData();
     platform::Step([&] {
       // A plug-in that hangs is named in the log (once) while it hangs.
-      PluginCallWatch watch(host->ProgID(), word);
+      PluginCallWatch watch("IoCoreEvents::NotifyFeaturePlugins", host->ProgID(), word);
       CallHost(*host, nt, Settings, UserSettings, io_notify, data, fUserSettingsAlsoChanged);
     });
     service::WriteSystemLog(std::string(kLinePrefix) + "Sent " + word + " to " + host->ProgID());

@@ -4,6 +4,7 @@
 #include "platform/com/object.h"
 #include "platform/xml/document.h"
 #include "plugins/host/c_plugin_host.h"
+#include "plugins/host/plugin_call_watch.h"
 #include "plugins/loader/plugin_loader.h"
 #include "plugins/notify/feature_plugins.h"
 #include "plugins/notify/feature_plugins_state.h"
@@ -64,6 +65,7 @@ void StartAlone(const std::shared_ptr<cPluginHost>& host) {
     platform::com::ObjectPtr system = AsObject(settings::GetSystemSettings());
     platform::com::ObjectPtr user = AsObject(settings::GetUserSettings());
     platform::com::ObjectPtr data = host->PlugInData();
+    PluginCallWatch watch("IoCoreEvents::NotifyFeaturePlugins", host->ProgID(), "OnStartup");
     host->OnStartup(system, user, io_notify, data);
   });
   service::WriteSystemLog("IoCoreEvents::NotifyFeaturePlugins: Sent OnStartup to " + host->ProgID());

@@ -98,6 +98,11 @@ std::string ThisProgram() {
   return code ? std::string("/usr/sbin/hearthd") : self.string();
 }
 
+std::string LimitText(std::chrono::milliseconds limit) {
+  if (limit.count() % 1000 == 0) return std::to_string(limit.count() / 1000) + " seconds";
+  return std::to_string(limit.count()) + " ms";
+}
+
 // The host could not take requests: stop the service, but never wait on a
 // stop that hangs for longer than the grace.
 int StopAfterFailedStart(ServiceToolkit& toolkit, ControlServer& server, const HostHooks& hooks,
@@ -208,7 +213,17 @@ int HearthdMain(const std::vector<std::string>& args, const HostHooks& hooks) {
   std::cerr << "hearthd: running on " << root.string() << " (process " << ::getpid()
             << "); SIGTERM or Ctrl-C stops it\n";
 
-  const bool ended = toolkit->WaitForEnd(hooks.stop_grace);
+  const bool ended = toolkit->WaitForEnd(hooks.stop_grace, hooks.stop_limit);
+  if (!ended && !toolkit->StopServiceRequested()) {
+    // The stop hangs on the service thread (the system log names a plug-in
+    // call that does not return): leave without it.
+    const std::string line = "hearthd: the stop had not finished after " + LimitText(hooks.stop_limit) +
+                             "; leaving without it";
+    WriteSystemLog(line);
+    std::cerr << line << "\n";
+    std::cerr.flush();
+    ::_exit(kExitFailure);
+  }
   const bool replies_sent = server->Stop(kReplyGrace);
   if (!ended || !replies_sent) {
     // The stop hangs on the service thread and the service asked to be

@@ -28,6 +28,10 @@ struct HostHooks {
   // How long a stop may take on the ways out that do not wait for it: after
   // StopService, and when the host could not start.
   std::chrono::milliseconds stop_grace = std::chrono::seconds(3);
+  // How long a stop may run before the host leaves without it, whatever
+  // holds it (a plug-in that does not return): within the unit's
+  // TimeoutStopSec (90 s), so the host says why before systemd kills it.
+  std::chrono::milliseconds stop_limit = std::chrono::seconds(75);
 };
 
 // Runs hearthd with `args` (without the program name). The exit status: 0

@@ -103,6 +103,11 @@ void ServiceToolkit::RunOnServiceThread(const std::shared_ptr<Pending>& pending)
   bool stop_begun = false;
   if (stop_request && !service_->StopRunning()) {
     repeated_requests_ = 0;
+    {
+      std::lock_guard lock(end_mutex_);
+      stop_began_ = std::chrono::steady_clock::now();
+    }
+    end_changed_.notify_all();
     reports_->Stopping();
     stop_begun = true;
     if (stop_begins_hook_) stop_begins_hook_(true);
@@ -121,7 +126,14 @@ void ServiceToolkit::RunOnServiceThread(const std::shared_ptr<Pending>& pending)
       break;
   }
   if (stop_ended && stop_returned_hook_) stop_returned_hook_();
-  if (stop_begun && !stop_ended && stop_begins_hook_) stop_begins_hook_(false);
+  if (stop_begun && !stop_ended) {
+    if (stop_begins_hook_) stop_begins_hook_(false);
+    {
+      std::lock_guard lock(end_mutex_);
+      stop_began_.reset();
+    }
+    end_changed_.notify_all();
+  }
   {
     std::lock_guard lock(deliver_mutex_);
     if (stop_ended) finished_ = true;
@@ -184,9 +196,24 @@ std::optional<control::Answer> ServiceToolkit::Deliver(const control::Request& r
   }
 }
 
-bool ServiceToolkit::WaitForEnd(std::chrono::milliseconds grace) {
+bool ServiceToolkit::WaitForEnd(std::chrono::milliseconds grace, std::chrono::milliseconds stop_limit) {
   std::unique_lock lock(end_mutex_);
-  end_changed_.wait(lock, [this] { return ended_.load() || stop_service_requested_.load(); });
+  const auto settled = [this] { return ended_.load() || stop_service_requested_.load(); };
+  for (;;) {
+    end_changed_.wait(lock, [&] { return settled() || stop_began_.has_value(); });
+    if (settled()) break;
+    // A stop runs: it has until its limit to end the service (a stop the
+    // service turns down clears stop_began_ again).
+    const auto began = *stop_began_;
+    const bool bounded = stop_limit < std::chrono::hours(24 * 365);
+    if (!bounded) {
+      end_changed_.wait(lock, [&] { return settled() || stop_began_ != began; });
+    } else if (!end_changed_.wait_until(lock, began + stop_limit,
+                                        [&] { return settled() || stop_began_ != began; })) {
+      return false;
+    }
+    if (settled()) break;
+  }
   if (ended_.load()) return true;
   end_changed_.wait_for(lock, grace, [this] { return ended_.load(); });
   return ended_.load();

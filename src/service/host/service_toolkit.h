@@ -74,9 +74,12 @@ class ServiceToolkit : public contracts::ServiceHost {
                                          std::chrono::milliseconds limit = std::chrono::milliseconds::max());
 
   // Waits until the service thread has ended (true), or StopService was
-  // asked and the thread did not end within `grace` after that (false: the
-  // stop hangs, the process should exit without it).
-  bool WaitForEnd(std::chrono::milliseconds grace);
+  // asked and the thread did not end within `grace` after that, or a stop
+  // began and neither ended the thread nor asked for StopService within
+  // `stop_limit` (false: the stop hangs, say on a plug-in that does not
+  // return, and the process should exit without it).
+  bool WaitForEnd(std::chrono::milliseconds grace,
+                  std::chrono::milliseconds stop_limit = std::chrono::milliseconds::max());
   // Waits at most `limit` for the service thread to end; true when it has.
   bool WaitForEndFor(std::chrono::milliseconds limit);
 
@@ -119,6 +122,9 @@ class ServiceToolkit : public contracts::ServiceHost {
   std::function<void()> stop_returned_hook_;
   std::function<void(bool stopping)> stop_begins_hook_;
   std::atomic<int> repeated_requests_{0};
+  // When the stop that runs now began (under end_mutex_); nullopt while
+  // none runs.
+  std::optional<std::chrono::steady_clock::time_point> stop_began_;
 
   // Lock order: deliver_mutex_, then the service's guard, then end_mutex_.
   std::mutex deliver_mutex_;

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <atomic>
 #include <chrono>
+#include <functional>
 #include <future>
 #include <stdexcept>
 
@@ -13,7 +14,7 @@
 #include "plugins/host/c_plugin_host.h"
 #include "plugins/notify/feature_plugins.h"
 #include "plugins/notify/notify_feature_plugins.h"
-#include "plugins/notify/plugin_call_watch.h"
+#include "plugins/host/plugin_call_watch.h"
 #include "plugins/notify/shared_io_notify.h"
 #include "service/init/svc_init.h"
 #include "service/lifecycle/state/lifecycle_state.h"
@@ -121,6 +122,66 @@ TEST_F(PluginNotifyTest, APlugInCallThatDoesNotReturnIsLoggedOnceWithItsProgIdAn
               1);
     for (const std::string& line : lines) EXPECT_EQ(line.find("has not returned from OnStartup"), std::string::npos);
   });
+}
+
+// Not only events: creation (with the start-up exchange), GetStatus and
+// DoNotify run the plug-in's code on the service thread too.
+TEST_F(PluginNotifyTest, EveryOtherPlugInCallThatDoesNotReturnIsLoggedOnceWithItsProgIdAndCall) {
+  struct Case {
+    const char* progid;
+    const char* hang_in;  // the event the plug-in hangs in (plugin_fixture.h)
+    bool load_first;      // the call is made of a loaded plug-in
+    std::function<void()> call;
+    const char* line;
+  };
+  const Case cases[] = {
+      {"Test.Notifier", "GetBranding", false, [] { QueryFeaturePlugins(); },
+       "cPluginHost: Test.Notifier has not returned from CreatePlugin after 50 ms"},
+      {"Test.Events", "GetStatus(x)", true, [] { GetFeaturePluginStatus("Test.Events", "x"); },
+       "cPluginHost: Test.Events has not returned from GetStatus after 50 ms"},
+      {"Test.Notifier", "GetStatus.y", true, [] { GetFeaturePluginStatus("Test.Notifier", "y"); },
+       "cPluginHost: Test.Notifier has not returned from GetStatus after 50 ms"},
+      {"Test.Notifier", "UpdateSchedule", true,
+       [] {
+         auto host = std::dynamic_pointer_cast<cPluginHost>(FeaturePluginHost("Test.Notifier"));
+         ASSERT_NE(host, nullptr);
+         std::string name = "UpdateSchedule";
+         Variant param1, param2;
+         host->DoNotify(name, param1, param2);
+       },
+       "cPluginHost: Test.Notifier has not returned from DoNotify UpdateSchedule after 50 ms"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.line);
+    RunOnFreshThread([&] {
+      plugin_testing::RegisterEventsPlugin("Test.Events");
+      plugin_testing::RegisterNotifierPlugin("Test.Notifier");
+      InstallSystem();
+      SetPluginList(Entry("Test.Events", "1") + Entry("Test.Notifier", "2"));
+      if (c.load_first) QueryFeaturePlugins();
+      Mark();
+      std::promise<void> gate;
+      std::shared_future<void> opened = gate.get_future().share();
+      std::atomic<int> reports{0};
+      SetPluginCallLimit(std::chrono::milliseconds(50));
+      SetPluginCallReportHook([&](const std::string&) {
+        if (reports.fetch_add(1) == 0) gate.set_value();
+      });
+      bool gave_up = false;
+      OnPluginEvent() = [&](EventContext& e) {
+        if (e.progid != c.progid || e.event != c.hang_in) return;
+        gave_up = opened.wait_for(std::chrono::seconds(20)) != std::future_status::ready;
+      };
+      c.call();
+      OnPluginEvent() = nullptr;
+      SetPluginCallReportHook({});
+      SetPluginCallLimit(std::chrono::seconds(30));
+      EXPECT_FALSE(gave_up);
+      EXPECT_EQ(reports.load(), 1);
+      const auto lines = MessagesSinceMark();
+      EXPECT_EQ(std::count(lines.begin(), lines.end(), std::string(c.line)), 1);
+    });
+  }
 }
 
 TEST_F(PluginNotifyTest, EveryNotifyTypeReachesTheHostOperationOfItsRow) {

@@ -102,6 +102,10 @@ TEST_F(SharedObjectTest, LibrariesThatCannotServeAreCreationFailuresThatSayWhy) 
       // Built through HEARTH_PLUGIN, unoptimised, for another version.
       {"Fixture.OtherAbi", Library("plugin_fixture_other_abi"), "was built for plug-in interface 77 (description 20, "},
       {"Bad.NullFactory", Library("plugin_fixture_null_factory"), "returned nothing for 'Bad.NullFactory'"},
+      // Its static constructor throws: loaded here it would end the process.
+      {"Fixture.ThrowsAtLoad", Library("plugin_fixture_throwing_static"),
+       "could not be loaded: its start-up code ended the process that tried it (signal 6, Aborted): terminate "
+       "called after throwing an instance of 'std::runtime_error'; what():  static constructor failed"},
       {"Fixture.ThrowsOnCreate", Library("plugin_fixture_throwing"), "cannot start without its driver"},
       {"Bad.UnknownClass", Library("plugin_fixture_throwing"), "does not make objects of class 'Bad.UnknownClass'"},
   };
@@ -207,7 +211,9 @@ TEST_F(SharedObjectTest, LibrariesInFoldersOthersCouldChangeAreRefused) {
     const fs::path folder = base / relative;
     fs::create_directories(folder);
     fs::permissions(folder, mode);
-    if (owner != 0) ASSERT_EQ(::chown(folder.c_str(), owner, static_cast<gid_t>(-1)), 0);
+    if (owner != 0) {
+      ASSERT_EQ(::chown(folder.c_str(), owner, static_cast<gid_t>(-1)), 0);
+    }
   };
   make("open", fs::perms(0777), 0);
   make("group", fs::perms(0775), 0);

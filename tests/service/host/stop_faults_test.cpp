@@ -4,14 +4,17 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <filesystem>
 #include <thread>
 
 #include "host_fixture.h"
+#include "platform/com/class_registry.h"
 #include "service/host/control_server.h"
 #include "service/host/host_main.h"
 #include "service/host/service_toolkit.h"
 #include "service/lifecycle/test_host.h"
 #include "testing/child_process.h"
+#include "typelib/norv_io_core_events.h"
 
 namespace service {
 namespace {
@@ -138,6 +141,40 @@ TEST_F(HostTest, AFailedHostStartStopsTheServiceWithinItsBound) {
   hooks.stop_grace = 300ms;
   EXPECT_EQ(RunHostInChild({"--root", root_.path().string()}, hooks, 30s), 1);
   EXPECT_EQ(LogCount("Service::OnStop invoked"), 1u);
+}
+
+// A feature plug-in whose OnShutdown never returns.
+class HangsOnShutdown : public typelib::INorvIoCoreEvents {
+ public:
+  void OnShutdown(platform::com::ObjectPtr&, platform::com::ObjectPtr&, platform::com::ObjectPtr&,
+                  platform::com::ObjectPtr&) override {
+    for (;;) ::pause();
+  }
+};
+
+TEST_F(HostTest, AStopThatAPlugInHoldsEndsAtTheStopLimit) {
+  std::string branding = testing_support::ReadFileBytes(std::filesystem::path(HEARTH_SOURCE_TREE) / "config/branding.xml");
+  const std::string empty_list = "<system></system>";
+  ASSERT_NE(branding.find(empty_list), std::string::npos);
+  branding.replace(branding.find(empty_list), empty_list.size(),
+                   "<system><plugin rank=\"1\"><progid>Test.HangsOnShutdown</progid></plugin></system>");
+  std::filesystem::create_directories(root_ / "config");
+  testing_support::WriteFileBytes(root_ / "config/branding.xml", branding);
+
+  HostHooks hooks;
+  hooks.at = [](HostPoint point) {
+    if (point == HostPoint::kReady) ::kill(::getpid(), SIGTERM);
+  };
+  hooks.stop_limit = 500ms;
+  // In the child, before the service starts and creates its plug-ins.
+  hooks.make_service = [] {
+    platform::com::RegisterClass("Test.HangsOnShutdown",
+                                 [] { return platform::com::ObjectPtr(std::make_shared<HangsOnShutdown>()); });
+    return std::make_shared<Service>();
+  };
+  EXPECT_EQ(RunHostInChild({"--root", root_.path().string()}, hooks, 60s), 1);
+  EXPECT_EQ(LogCount("IoCoreEvents::NotifyFeaturePlugins: Sending OnShutdown to Test.HangsOnShutdown"), 1u);
+  EXPECT_EQ(LogCount("hearthd: the stop had not finished after 500 ms; leaving without it"), 1u);
 }
 
 }  // namespace

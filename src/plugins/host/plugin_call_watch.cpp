@@ -1,4 +1,4 @@
-#include "plugins/notify/plugin_call_watch.h"
+#include "plugins/host/plugin_call_watch.h"
 
 #include <condition_variable>
 #include <map>
@@ -14,8 +14,9 @@ namespace {
 using Clock = std::chrono::steady_clock;
 
 struct WatchedCall {
+  std::string where;
   std::string progid;
-  std::string event;
+  std::string call;
   Clock::time_point deadline;
   std::chrono::milliseconds limit;
 };
@@ -51,8 +52,8 @@ struct Watcher {
       calls.erase(first);  // reported once
       std::function<void(const std::string&)> report = hook;
       lock.unlock();
-      const std::string line = "IoCoreEvents::NotifyFeaturePlugins: " + call.progid + " has not returned from " +
-                               call.event + " after " + LimitText(call.limit);
+      const std::string line = call.where + ": " + call.progid + " has not returned from " + call.call + " after " +
+                               LimitText(call.limit);
       service::WriteSystemLog(line);
       if (report) report(line);
       lock.lock();
@@ -72,7 +73,7 @@ Watcher& TheWatcher() {
 
 }  // namespace
 
-PluginCallWatch::PluginCallWatch(std::string progid, std::string event) {
+PluginCallWatch::PluginCallWatch(std::string where, std::string progid, std::string call) {
   Watcher& watcher = TheWatcher();
   std::lock_guard lock(watcher.mutex);
   if (!watcher.started) {
@@ -80,8 +81,8 @@ PluginCallWatch::PluginCallWatch(std::string progid, std::string event) {
     watcher.started = true;
   }
   id_ = watcher.next_id++;
-  watcher.calls.emplace(id_, WatchedCall{std::move(progid), std::move(event), Clock::now() + watcher.limit,
-                                         watcher.limit});
+  watcher.calls.emplace(id_, WatchedCall{std::move(where), std::move(progid), std::move(call),
+                                         Clock::now() + watcher.limit, watcher.limit});
   watcher.changed.notify_one();
 }
 

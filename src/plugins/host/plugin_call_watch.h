@@ -1,9 +1,10 @@
 // Watches the plug-in calls in progress: one that has not returned after a
-// limit (30 s) is logged once, with the plug-in's ProgID and the event, so a
-// plug-in that hangs the service thread is named in the system log.
+// limit (30 s) is logged once, with the plug-in's ProgID and the call, so a
+// plug-in that hangs the service thread is named in the system log:
+// "<where>: <ProgID> has not returned from <call> after 30 seconds".
 //
 //   {
-//     PluginCallWatch watch(host->ProgID(), "OnStartup");
+//     PluginCallWatch watch("IoCoreEvents::NotifyFeaturePlugins", host->ProgID(), "OnStartup");
 //     host->OnStartup(...);
 //   }   // returned: nothing more is logged for it
 //
@@ -20,7 +21,7 @@ namespace plugins {
 
 class PluginCallWatch {
  public:
-  PluginCallWatch(std::string progid, std::string event);
+  PluginCallWatch(std::string where, std::string progid, std::string call);
   ~PluginCallWatch();
   PluginCallWatch(const PluginCallWatch&) = delete;
   PluginCallWatch& operator=(const PluginCallWatch&) = delete;
