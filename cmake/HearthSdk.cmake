@@ -24,7 +24,7 @@ set(HEARTH_SDK_HEADERS
   src/platform/dom/xml_element_object.h
   src/platform/xml/document.h
   src/platform/xml/node.h
-  src/service/contracts/notifier.h
+  src/contracts/notifier.h
   src/typelib/notify_type.h
   src/typelib/norv_io_core_events.h)
 

@@ -21,6 +21,7 @@
 #include "bus/bus_names.h"
 #include "bus_client.h"
 #include "command.h"
+#include "contracts/lifecycle/lifecycle_state.h"
 #include "platform/basic/err.h"
 #include "platform/com/dispatch_table.h"
 #include "platform/root/machine_root.h"
@@ -30,7 +31,6 @@
 #include "plugins/notify/shared_io_notify.h"
 #include "service/host/control_protocol.h"
 #include "service/host/lock/instance_lock.h"
-#include "service/lifecycle/state/lifecycle_state.h"
 #include "service_probe.h"
 #include "settings/shared/shared_settings.h"
 

@@ -11,13 +11,13 @@
 #include "bus/bus_names.h"
 #include "bus_client.h"
 #include "command.h"
+#include "contracts/notifier.h"
+#include "contracts/support_objects.h"
 #include "platform/basic/err.h"
 #include "platform/com/class_registry.h"
 #include "platform/xml/document.h"
 #include "plugins/loader/plugin_loader.h"
 #include "plugins/notify/feature_plugins.h"
-#include "service/contracts/notifier.h"
-#include "service/contracts/support_objects.h"
 #include "typelib/norv_io_core_events.h"
 
 namespace hearthctl {

@@ -23,11 +23,11 @@
 #include <string>
 #include <vector>
 
+#include "contracts/lifecycle/lifecycle_state.h"
 #include "platform/com/dispatch_table.h"
 #include "platform/root/machine_root.h"
 #include "platform/xml/document.h"
 #include "plugins/ionotify/io_notify.h"
-#include "service/lifecycle/state/lifecycle_state.h"
 #include "settings/shared/shared_settings.h"
 #include "support/securelog/chain_mac.h"
 #include "support/securelog/log_format.h"

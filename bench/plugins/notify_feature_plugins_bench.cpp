@@ -17,13 +17,13 @@
 #include <string>
 #include <vector>
 
+#include "contracts/support_objects.h"
 #include "platform/com/class_registry.h"
 #include "platform/root/machine_root.h"
 #include "plugins/notify/feature_plugins.h"
 #include "plugins/notify/notify_feature_plugins.h"
-#include "service/contracts/support_objects.h"
-#include "systemlog/system_log.h"
 #include "settings/shared/shared_settings.h"
+#include "systemlog/system_log.h"
 #include "typelib/norv_io_core_events.h"
 
 namespace {

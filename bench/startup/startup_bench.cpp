@@ -26,9 +26,9 @@
 #include <vector>
 
 #include "common/growth_reporter.h"
+#include "contracts/support_objects.h"
 #include "platform/basic/variant.h"
 #include "platform/root/machine_root.h"
-#include "service/contracts/support_objects.h"
 #include "settings/collection/c_settings.h"
 
 namespace {

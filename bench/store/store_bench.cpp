@@ -30,9 +30,9 @@
 #include <string>
 #include <vector>
 
+#include "contracts/support_objects.h"
 #include "platform/fs/file_numbers.h"
 #include "platform/root/machine_root.h"
-#include "service/contracts/support_objects.h"
 #include "store/file_manager.h"
 
 namespace {

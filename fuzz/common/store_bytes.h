@@ -15,7 +15,7 @@
 #include <string>
 #include <string_view>
 
-#include "service/contracts/support_objects.h"
+#include "contracts/support_objects.h"
 #include "store/store_format.h"
 
 namespace fuzz_support {

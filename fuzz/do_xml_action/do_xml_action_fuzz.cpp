@@ -16,13 +16,13 @@
 #include <vector>
 
 #include "common/private_root.h"
+#include "contracts/lifecycle/lifecycle_state.h"
+#include "contracts/support_objects.h"
 #include "platform/basic/err.h"
 #include "platform/com/dispatch_table.h"
 #include "plugins/ionotify/action_effects.h"
 #include "plugins/ionotify/io_notify.h"
 #include "plugins/ionotify/plugin_hosts.h"
-#include "service/contracts/support_objects.h"
-#include "service/lifecycle/state/lifecycle_state.h"
 #include "settings/shared/shared_settings.h"
 
 namespace {

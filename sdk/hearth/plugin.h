@@ -33,6 +33,7 @@
 #include <memory>
 #include <string>
 
+#include "contracts/notifier.h"
 #include "hearth/abi_description.h"
 #include "hearth/plugin_abi.h"
 #include "hearth/settings.h"
@@ -40,7 +41,6 @@
 #include "platform/basic/variant.h"
 #include "platform/com/object.h"
 #include "platform/dom/xml_element_object.h"
-#include "service/contracts/notifier.h"
 #include "typelib/norv_io_core_events.h"
 
 namespace hearth {

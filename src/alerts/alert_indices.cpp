@@ -5,8 +5,8 @@
 #include "alerts/alert_state.h"
 #include "alerts/alert_statements.h"
 #include "alerts/mod_alert.h"
+#include "contracts/imdb_component.h"
 #include "platform/basic/err.h"
-#include "service/contracts/imdb_component.h"
 
 namespace alerts {
 namespace {

@@ -8,8 +8,8 @@
 #include <string>
 #include <string_view>
 
+#include "contracts/imdb_component.h"
 #include "platform/basic/variant.h"
-#include "service/contracts/imdb_component.h"
 
 namespace alerts {
 

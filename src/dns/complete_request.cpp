@@ -3,10 +3,10 @@
 #include <algorithm>
 #include <sstream>
 
+#include "contracts/sock_component.h"
 #include "dns/dns_resolver.h"
 #include "platform/basic/err.h"
 #include "systemlog/system_log.h"
-#include "service/contracts/sock_component.h"
 
 namespace dns {
 namespace {

@@ -2,10 +2,10 @@
 
 #include <utility>
 
+#include "contracts/sock_component.h"
 #include "dns/dns_result.h"
 #include "platform/basic/err.h"
 #include "systemlog/system_log.h"
-#include "service/contracts/sock_component.h"
 
 namespace dns {
 

@@ -23,11 +23,11 @@
 #include <unordered_map>
 #include <vector>
 
+#include "contracts/sock_component.h"
 #include "dns/keyed_collection.h"
 #include "dns/listener.h"
 #include "platform/com/dispatch_table.h"
 #include "platform/com/object.h"
-#include "service/contracts/sock_component.h"
 
 namespace dns {
 

@@ -2,9 +2,9 @@
 // address at once, else join or start a lookup.
 #include "dns/dns_resolver.h"
 
+#include "contracts/sock_component.h"
 #include "platform/basic/err.h"
 #include "systemlog/system_log.h"
-#include "service/contracts/sock_component.h"
 
 namespace dns {
 namespace {

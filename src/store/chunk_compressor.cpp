@@ -2,7 +2,7 @@
 
 #include <span>
 
-#include "service/contracts/support_objects.h"
+#include "contracts/support_objects.h"
 
 namespace store {
 

@@ -2,17 +2,17 @@
 // crypto service's compressed bytes.
 #include <algorithm>
 
+#include "contracts/support_objects.h"
 #include "platform/basic/err.h"
 #include "platform/fs/file_numbers.h"
 #include "platform/fs/file_ops.h"
-#include "service/contracts/support_objects.h"
-#include "systemlog/system_log.h"
 #include "store/chunk_compressor.h"
 #include "store/chunk_hook.h"
 #include "store/file_manager.h"
 #include "store/replace_store.h"
 #include "store/store_body.h"
 #include "store/yield.h"
+#include "systemlog/system_log.h"
 
 namespace store {
 

@@ -3,8 +3,8 @@
 #include <algorithm>
 #include <span>
 
+#include "contracts/support_objects.h"
 #include "platform/fs/file_numbers.h"
-#include "service/contracts/support_objects.h"
 
 namespace store {
 

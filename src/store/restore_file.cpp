@@ -2,6 +2,7 @@
 #include <cerrno>
 #include <ctime>
 
+#include "contracts/support_objects.h"
 #include "platform/basic/date_time.h"
 #include "platform/basic/err.h"
 #include "platform/basic/string_functions.h"
@@ -11,12 +12,11 @@
 #include "platform/fs/file_times.h"
 #include "platform/fs/folders.h"
 #include "platform/fs/no_follow.h"
-#include "service/contracts/support_objects.h"
-#include "systemlog/system_log.h"
 #include "store/file_manager.h"
 #include "store/large_files.h"
 #include "store/safe_paths.h"
 #include "store/yield.h"
+#include "systemlog/system_log.h"
 
 namespace store {
 namespace {

@@ -1,15 +1,15 @@
 // The store-file life cycle: create, open for append, finalize.
 #include <algorithm>
 
+#include "contracts/support_objects.h"
 #include "platform/basic/date_time.h"
 #include "platform/basic/err.h"
 #include "platform/fs/file_numbers.h"
 #include "platform/fs/file_ops.h"
 #include "platform/fs/no_follow.h"
-#include "service/contracts/support_objects.h"
-#include "systemlog/system_log.h"
 #include "settings/folders/text_utilities.h"
 #include "store/file_manager.h"
+#include "systemlog/system_log.h"
 
 namespace store {
 

@@ -3,7 +3,7 @@
 #include <chrono>
 #include <random>
 
-#include "service/contracts/support_objects.h"
+#include "contracts/support_objects.h"
 #include "systemlog/system_log.h"
 
 namespace store {

@@ -1,6 +1,6 @@
 // The per-thread objects of the core support library and the factories they
-// come from (see service/contracts/support_objects.h).
-#include "service/contracts/support_objects.h"
+// come from (see contracts/support_objects.h).
+#include "contracts/support_objects.h"
 
 #include <array>
 #include <atomic>

@@ -1,8 +1,8 @@
 #include "systemlog/suite_folders.h"
 
+#include "contracts/support_objects.h"
 #include "platform/fs/file_ops.h"
 #include "platform/fs/folders.h"
-#include "service/contracts/support_objects.h"
 #include "systemlog/ignore_errors.h"
 
 namespace service {

@@ -10,11 +10,11 @@
 #include <ctime>
 #include <filesystem>
 
+#include "contracts/support_objects.h"
 #include "platform/fs/file_ops.h"
 #include "platform/fs/rename_keeping.h"
 #include "platform/root/machine_root.h"
 #include "platform/win32/tick_count.h"
-#include "service/contracts/support_objects.h"
 #include "systemlog/suite_folders.h"
 
 namespace service {

@@ -4,9 +4,9 @@
 
 #include <filesystem>
 
+#include "contracts/support_objects.h"
 #include "platform/basic/err.h"
 #include "platform/com/object.h"
-#include "service/contracts/support_objects.h"
 #include "store/store_fixture.h"
 #include "testing/child_process.h"
 

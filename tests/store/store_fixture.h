@@ -10,10 +10,10 @@
 
 #include <gtest/gtest.h>
 
+#include "contracts/support_objects.h"
 #include "platform/fs/file_numbers.h"
-#include "service/contracts/support_objects.h"
-#include "systemlog/system_log.h"
 #include "store/file_manager.h"
+#include "systemlog/system_log.h"
 #include "testing/log_messages.h"
 #include "testing/rooted/rooted_test.h"
 #include "testing/temp_root.h"

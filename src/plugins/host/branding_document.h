@@ -8,8 +8,8 @@
 //   -> <b><name>Guest</name><items><feature amsid="A" .../>...</items></b>
 #pragma once
 
+#include "contracts/branding_resolver.h"
 #include "platform/xml/node.h"
-#include "service/contracts/branding_resolver.h"
 
 namespace plugins::host {
 

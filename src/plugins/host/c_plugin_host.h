@@ -31,9 +31,9 @@
 #include <string>
 #include <thread>
 
+#include "contracts/notifier.h"
 #include "platform/basic/variant.h"
 #include "platform/com/event_source.h"
-#include "service/contracts/notifier.h"
 #include "typelib/norv_io_core_events.h"
 
 namespace plugins {

@@ -1,9 +1,9 @@
 #include "platform/basic/err.h"
+#include "contracts/support_objects.h"
 #include "platform/dom/xml_element_object.h"
 #include "plugins/host/branding_document.h"
 #include "plugins/host/c_plugin_host.h"
 #include "plugins/host/settings_request.h"
-#include "service/contracts/support_objects.h"
 
 namespace plugins {
 

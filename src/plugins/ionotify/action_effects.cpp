@@ -3,8 +3,8 @@
 #include <mutex>
 
 #include "alerts/mod_alert.h"
-#include "service/contracts/support_objects.h"
-#include "service/install/uninstall_entry.h"
+#include "contracts/service_chores.h"
+#include "contracts/support_objects.h"
 #include "settings/users/maintenance_actions.h"
 #include "settings/users/sync_users.h"
 
@@ -34,7 +34,7 @@ ActionEffects RealActionEffects() {
     branding->Reset();
     branding->Initialise();
   };
-  effects.write_uninstall_entry = [] { service::WriteUninstallEntry(); };
+  effects.write_uninstall_entry = [] { contracts::WriteUninstallEntry(); };
   effects.synchronize_time = [] { settings::SynchronizeTime(); };
   effects.clear_av_scan_history = [] { settings::ClearAvScanHistory(); };
   effects.clear_as_scan_history = [] { settings::ClearAsScanHistory(); };

@@ -1,6 +1,7 @@
 #include "plugins/ionotify/filter_alert.h"
 
 #include "alerts/mod_alert.h"
+#include "contracts/support_objects.h"
 #include "platform/basic/conversions.h"
 #include "platform/basic/date_time.h"
 #include "platform/basic/err.h"
@@ -8,7 +9,6 @@
 #include "plugins/ionotify/io_notify.h"
 #include "plugins/ionotify/xml_text.h"
 #include "plugins/notify/shared_io_notify.h"
-#include "service/contracts/support_objects.h"
 #include "systemlog/system_log.h"
 
 namespace plugins::ionotify {

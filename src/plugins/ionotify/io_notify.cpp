@@ -3,6 +3,9 @@
 #include <vector>
 
 #include "alerts/mod_alert.h"
+#include "contracts/lifecycle/lifecycle_state.h"
+#include "contracts/product_key.h"
+#include "contracts/support_objects.h"
 #include "dns/dns_resolver.h"
 #include "platform/basic/conversions.h"
 #include "platform/basic/err.h"
@@ -10,12 +13,9 @@
 #include "plugins/ionotify/object_table.h"
 #include "plugins/ionotify/xml_element_object.h"
 #include "plugins/notify/notify_feature_plugins.h"
-#include "store/file_manager.h"
-#include "service/contracts/product_key.h"
-#include "service/contracts/support_objects.h"
-#include "service/lifecycle/state/lifecycle_state.h"
-#include "systemlog/system_log.h"
 #include "settings/shared/shared_settings.h"
+#include "store/file_manager.h"
+#include "systemlog/system_log.h"
 
 namespace plugins::ionotify {
 

@@ -4,12 +4,12 @@
 #include <memory>
 #include <string>
 
+#include "contracts/support_objects.h"
 #include "platform/basic/conversions.h"
 #include "platform/basic/err.h"
 #include "plugins/ionotify/action_effects.h"
 #include "plugins/ionotify/actions.h"
 #include "plugins/ionotify/xml_text.h"
-#include "service/contracts/support_objects.h"
 
 namespace plugins::ionotify {
 

@@ -2,6 +2,7 @@
 // carry (GetAlertUserID), and the "getsecurelog" and "clearsecurelog" actions.
 #include <string>
 
+#include "contracts/support_objects.h"
 #include "platform/basic/conversions.h"
 #include "platform/basic/date_time.h"
 #include "platform/basic/err.h"
@@ -10,9 +11,8 @@
 #include "plugins/ionotify/io_notify.h"
 #include "plugins/ionotify/secure_logs.h"
 #include "plugins/ionotify/xml_text.h"
-#include "service/contracts/support_objects.h"
-#include "systemlog/system_log.h"
 #include "settings/shared/shared_settings.h"
+#include "systemlog/system_log.h"
 
 namespace plugins::ionotify {
 namespace {

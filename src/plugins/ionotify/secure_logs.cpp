@@ -3,10 +3,10 @@
 #include <utility>
 #include <vector>
 
+#include "contracts/support_objects.h"
 #include "platform/basic/err.h"
 #include "platform/basic/string_functions.h"
 #include "plugins/ionotify/xml_text.h"
-#include "service/contracts/support_objects.h"
 #include "systemlog/system_log.h"
 
 namespace plugins::ionotify {

@@ -6,7 +6,7 @@
 #include <memory>
 #include <string>
 
-#include "service/contracts/secure_log.h"
+#include "contracts/secure_log.h"
 
 namespace plugins::ionotify {
 

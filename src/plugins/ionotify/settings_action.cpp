@@ -11,12 +11,12 @@
 #include <utility>
 #include <vector>
 
+#include "contracts/lifecycle/lifecycle_state.h"
 #include "platform/basic/err.h"
 #include "platform/basic/string_functions.h"
 #include "platform/basic/variant.h"
 #include "platform/com/object.h"
 #include "plugins/ionotify/actions.h"
-#include "service/lifecycle/state/lifecycle_state.h"
 #include "settings/collection/storable_setting.h"
 #include "settings/shared/shared_settings.h"
 #include "systemlog/system_log.h"

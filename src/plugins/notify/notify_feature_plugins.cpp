@@ -2,16 +2,16 @@
 
 #include <string>
 
+#include "contracts/lifecycle/lifecycle_state.h"
+#include "contracts/support_objects.h"
 #include "platform/basic/err.h"
 #include "platform/com/object.h"
 #include "plugins/host/c_plugin_host.h"
-#include "plugins/notify/feature_plugins.h"
 #include "plugins/host/plugin_call_watch.h"
+#include "plugins/notify/feature_plugins.h"
 #include "plugins/notify/settings_changed_follow_up.h"
 #include "plugins/notify/shared_io_notify.h"
 #include "plugins/notify/wmi_info.h"
-#include "service/contracts/support_objects.h"
-#include "service/lifecycle/state/lifecycle_state.h"
 #include "systemlog/system_log.h"
 
 namespace plugins {

@@ -1,5 +1,6 @@
 #include <string>
 
+#include "contracts/support_objects.h"
 #include "platform/basic/err.h"
 #include "platform/com/object.h"
 #include "platform/xml/document.h"
@@ -9,9 +10,8 @@
 #include "plugins/notify/feature_plugins.h"
 #include "plugins/notify/feature_plugins_state.h"
 #include "plugins/notify/shared_io_notify.h"
-#include "service/contracts/support_objects.h"
-#include "systemlog/system_log.h"
 #include "settings/shared/shared_settings.h"
+#include "systemlog/system_log.h"
 
 namespace plugins {
 namespace {

@@ -2,12 +2,12 @@
 
 #include <vector>
 
+#include "contracts/lifecycle/lifecycle_state.h"
 #include "platform/basic/err.h"
 #include "platform/basic/variant.h"
 #include "platform/com/object.h"
-#include "service/lifecycle/state/lifecycle_state.h"
-#include "systemlog/system_log.h"
 #include "settings/folders/fill_placeholders.h"
+#include "systemlog/system_log.h"
 
 namespace plugins {
 

@@ -2,12 +2,12 @@
 
 #include <memory>
 
+#include "contracts/product_key.h"
+#include "contracts/support_objects.h"
 #include "platform/basic/conversions.h"
 #include "platform/basic/date_time.h"
 #include "platform/basic/err.h"
 #include "platform/registry/registry_types.h"
-#include "service/contracts/product_key.h"
-#include "service/contracts/support_objects.h"
 #include "systemlog/system_log.h"
 
 namespace plugins {

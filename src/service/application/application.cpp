@@ -3,11 +3,11 @@
 #include <string>
 #include <vector>
 
+#include "contracts/support_objects.h"
 #include "platform/basic/err.h"
 #include "platform/com/class_registry.h"
 #include "plugins/notify/notify_feature_plugins.h"
 #include "service/application/plugin_registry_calls.h"
-#include "service/contracts/support_objects.h"
 
 namespace service {
 

@@ -1,15 +1,15 @@
 #include <filesystem>
 #include <string>
 
+#include "contracts/support_objects.h"
 #include "platform/basic/conversions.h"
 #include "platform/basic/err.h"
 #include "plugins/notify/notify_feature_plugins.h"
 #include "service/application/application.h"
 #include "service/application/required_collection.h"
-#include "service/contracts/support_objects.h"
-#include "systemlog/system_log.h"
 #include "settings/files/settings_file_base.h"
 #include "settings/xml/c_settings_xml.h"
+#include "systemlog/system_log.h"
 
 namespace service {
 namespace {

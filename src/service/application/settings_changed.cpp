@@ -1,15 +1,15 @@
 #include <string>
 
+#include "contracts/support_objects.h"
 #include "platform/basic/conversions.h"
 #include "platform/basic/err.h"
 #include "plugins/notify/notify_feature_plugins.h"
 #include "service/application/application.h"
 #include "service/application/required_collection.h"
-#include "service/contracts/support_objects.h"
 #include "service/features/features.h"
+#include "settings/folders/fill_placeholders.h"
 #include "systemlog/system_log.h"
 #include "systemlog/time_stamped.h"
-#include "settings/folders/fill_placeholders.h"
 
 namespace service {
 namespace {

@@ -2,9 +2,9 @@
 
 #include <unistd.h>
 
+#include "contracts/product_key.h"
+#include "contracts/support_objects.h"
 #include "platform/host/kernel_version.h"
-#include "service/contracts/product_key.h"
-#include "service/contracts/support_objects.h"
 
 namespace service {
 

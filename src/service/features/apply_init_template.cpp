@@ -1,9 +1,9 @@
 #include <string>
 
+#include "contracts/support_objects.h"
 #include "platform/basic/compare.h"
 #include "platform/basic/err.h"
 #include "platform/xml/node.h"
-#include "service/contracts/support_objects.h"
 #include "service/features/features.h"
 #include "settings/collection/c_settings.h"
 

@@ -1,8 +1,8 @@
 #include <string>
 
+#include "contracts/support_objects.h"
 #include "platform/basic/err.h"
 #include "platform/xml/document.h"
-#include "service/contracts/support_objects.h"
 #include "service/features/features.h"
 #include "systemlog/system_log.h"
 

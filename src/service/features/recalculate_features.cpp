@@ -1,13 +1,13 @@
 #include <string>
 
+#include "contracts/support_objects.h"
 #include "platform/basic/err.h"
 #include "platform/xml/node.h"
-#include "service/contracts/support_objects.h"
 #include "service/features/features.h"
 #include "service/features/requery_feature_plugins.h"
 #include "service/features/settings_text.h"
-#include "systemlog/system_log.h"
 #include "settings/collection/c_settings.h"
+#include "systemlog/system_log.h"
 
 namespace service {
 namespace {

@@ -1,10 +1,10 @@
 #include <string>
 
+#include "contracts/product_key.h"
+#include "contracts/support_objects.h"
 #include "platform/basic/err.h"
 #include "platform/basic/string_functions.h"
 #include "platform/registry/registry_types.h"
-#include "service/contracts/product_key.h"
-#include "service/contracts/support_objects.h"
 #include "service/features/features.h"
 #include "systemlog/system_log.h"
 

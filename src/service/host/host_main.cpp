@@ -10,9 +10,9 @@
 #include <vector>
 
 #include "bus/bus_service.h"
+#include "contracts/support_objects.h"
 #include "platform/root/machine_root.h"
 #include "service/configuration/service_configuration.h"
-#include "service/contracts/support_objects.h"
 #include "service/host/control_protocol.h"
 #include "service/host/control_server.h"
 #include "service/host/lock/instance_lock.h"
@@ -22,8 +22,8 @@
 #include "service/host/systemd_unit.h"
 #include "service/host/toolkit_type_library.h"
 #include "service/install/register_type_lib_file.h"
-#include "systemlog/system_log.h"
 #include "support/environment/environment_object.h"
+#include "systemlog/system_log.h"
 
 namespace service {
 namespace {

@@ -24,9 +24,9 @@
 #include <optional>
 #include <thread>
 
+#include "contracts/service_host.h"
 #include "platform/apartment/apartment.h"
 #include "platform/com/object_fwd.h"
-#include "service/contracts/service_host.h"
 #include "service/host/control_protocol.h"
 #include "service/lifecycle/service.h"
 

@@ -1,10 +1,10 @@
 #include "service/init/shutdown_all.h"
 
+#include "contracts/lifecycle/lifecycle_state.h"
 #include "platform/basic/err.h"
 #include "plugins/notify/feature_plugins.h"
 #include "service/init/clean_boot.h"
 #include "service/init/save_all_settings.h"
-#include "service/lifecycle/state/lifecycle_state.h"
 #include "systemlog/system_log.h"
 #include "systemlog/time_stamped.h"
 

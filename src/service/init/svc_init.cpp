@@ -3,6 +3,8 @@
 #include <memory>
 #include <string>
 
+#include "contracts/lifecycle/lifecycle_state.h"
+#include "contracts/service_chores.h"
 #include "platform/basic/conversions.h"
 #include "platform/basic/err.h"
 #include "platform/basic/string_functions.h"
@@ -12,12 +14,12 @@
 #include "plugins/notify/notify_feature_plugins.h"
 #include "service/init/administrator_search.h"
 #include "service/init/clean_boot.h"
-#include "service/lifecycle/state/lifecycle_state.h"
-#include "systemlog/system_log.h"
+#include "service/install/uninstall_entry.h"
 #include "settings/folders/fill_placeholders.h"
 #include "settings/folders/folders.h"
 #include "settings/shared/shared_settings.h"
 #include "settings/users/sync_users.h"
+#include "systemlog/system_log.h"
 
 namespace service {
 namespace {
@@ -41,6 +43,7 @@ void SvcInit::Init() {
   // object (made on first use) in safe mode too.
   plugins::InstallBrandChangeListener();
   plugins::ionotify::RegisterIoNotify();
+  contracts::SetUninstallEntryWriter([] { WriteUninstallEntry(); });
   if (IsFailSafeBootWithoutNetwork()) return;
   WriteSystemLog("SvcInit::Init - loading system settings");
 

@@ -3,11 +3,11 @@
 #include <memory>
 #include <string>
 
+#include "contracts/product_key.h"
+#include "contracts/support_objects.h"
 #include "platform/basic/err.h"
 #include "platform/basic/variant.h"
 #include "platform/registry/registry_types.h"
-#include "service/contracts/product_key.h"
-#include "service/contracts/support_objects.h"
 #include "settings/folders/uninstall_pending.h"
 #include "settings/shared/shared_settings.h"
 

@@ -2,8 +2,8 @@
 
 #include <string>
 
-#include "service/contracts/product_key.h"
-#include "service/contracts/support_objects.h"
+#include "contracts/product_key.h"
+#include "contracts/support_objects.h"
 #include "systemlog/system_log.h"
 #include "systemlog/time_stamped.h"
 

@@ -2,7 +2,7 @@
 
 #include <string>
 
-#include "service/contracts/support_objects.h"
+#include "contracts/support_objects.h"
 #include "systemlog/system_log.h"
 
 namespace service {

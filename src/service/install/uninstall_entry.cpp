@@ -2,8 +2,8 @@
 
 #include <string>
 
+#include "contracts/support_objects.h"
 #include "platform/basic/string_functions.h"
-#include "service/contracts/support_objects.h"
 #include "systemlog/system_log.h"
 
 namespace service {

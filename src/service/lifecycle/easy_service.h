@@ -5,7 +5,7 @@
 
 #include <cstdint>
 
-#include "service/contracts/service_host.h"
+#include "contracts/service_host.h"
 
 namespace service {
 

@@ -1,15 +1,15 @@
 // Service.OnStart: the start order. Every step runs even when an earlier one
 // failed; the first failure is kept, and the "Err=" lines show it.
+#include "contracts/lifecycle/lifecycle_state.h"
+#include "contracts/support_objects.h"
 #include "platform/basic/err.h"
 #include "platform/basic/variant.h"
-#include "service/contracts/support_objects.h"
 #include "service/lifecycle/lifecycle_steps.h"
 #include "service/lifecycle/service.h"
 #include "service/lifecycle/start_sequence.h"
-#include "service/lifecycle/state/lifecycle_state.h"
+#include "settings/shared/shared_settings.h"
 #include "systemlog/system_log.h"
 #include "systemlog/time_stamped.h"
-#include "settings/shared/shared_settings.h"
 
 namespace service {
 

@@ -1,15 +1,15 @@
 #include "service/lifecycle/svc_ctl.h"
 
+#include "contracts/lifecycle/lifecycle_state.h"
+#include "contracts/support_objects.h"
 #include "platform/basic/conversions.h"
 #include "platform/basic/err.h"
 #include "platform/com/dispatch_table.h"
-#include "service/contracts/support_objects.h"
 #include "service/lifecycle/lifecycle_steps.h"
 #include "service/lifecycle/start_sequence.h"
-#include "service/lifecycle/state/lifecycle_state.h"
-#include "systemlog/system_log.h"
 #include "settings/shared/shared_settings.h"
 #include "support/environment/guid_text.h"
+#include "systemlog/system_log.h"
 
 namespace service {
 

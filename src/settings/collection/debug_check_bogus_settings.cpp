@@ -1,10 +1,10 @@
 #include <string>
 
+#include "contracts/support_objects.h"
 #include "platform/basic/conversions.h"
 #include "platform/basic/date_time.h"
 #include "platform/basic/err.h"
 #include "platform/fs/durable.h"
-#include "service/contracts/support_objects.h"
 #include "settings/collection/c_settings.h"
 #include "settings/folders/folders.h"
 

@@ -1,10 +1,10 @@
 #include <mutex>
 #include <utility>
 
+#include "contracts/support_objects.h"
 #include "platform/basic/compare.h"
 #include "platform/basic/err.h"
 #include "platform/com/object.h"
-#include "service/contracts/support_objects.h"
 #include "settings/collection/c_settings.h"
 #include "settings/collection/settings_bag.h"
 #include "settings/collection/settings_events.h"

@@ -11,12 +11,12 @@
 #include <string_view>
 #include <utility>
 
+#include "contracts/support_objects.h"
 #include "platform/fs/durable.h"
 #include "platform/fs/file_ops.h"
 #include "platform/fs/temp_sibling.h"
-#include "service/contracts/support_objects.h"
-#include "systemlog/system_log.h"
 #include "settings/files/checksum.h"
+#include "systemlog/system_log.h"
 
 namespace settings {
 namespace {

@@ -1,7 +1,7 @@
 #include "settings/files/settings_file_base.h"
 
+#include "contracts/support_objects.h"
 #include "platform/basic/string_functions.h"
-#include "service/contracts/support_objects.h"
 #include "settings/folders/folders.h"
 
 namespace settings {

@@ -1,7 +1,7 @@
 #include "settings/files/snapshot_cipher.h"
 
+#include "contracts/support_objects.h"
 #include "platform/basic/string_functions.h"
-#include "service/contracts/support_objects.h"
 #include "settings/folders/text_utilities.h"
 
 namespace settings {

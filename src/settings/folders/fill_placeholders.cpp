@@ -2,7 +2,7 @@
 
 #include <array>
 
-#include "service/contracts/support_objects.h"
+#include "contracts/support_objects.h"
 #include "settings/folders/ignore_errors.h"
 
 namespace settings {

@@ -1,7 +1,7 @@
 #include "settings/folders/folder_tree.h"
 
+#include "contracts/support_objects.h"
 #include "platform/fs/file_ops.h"
-#include "service/contracts/support_objects.h"
 #include "systemlog/ignore_errors.h"
 #include "systemlog/suite_folders.h"
 

@@ -1,10 +1,10 @@
 #include "settings/folders/folders.h"
 
+#include "contracts/product_key.h"
+#include "contracts/support_objects.h"
 #include "platform/fs/file_ops.h"
 #include "platform/fs/folders.h"
 #include "platform/registry/registry_types.h"
-#include "service/contracts/product_key.h"
-#include "service/contracts/support_objects.h"
 #include "systemlog/ignore_errors.h"
 #include "systemlog/suite_folders.h"
 

@@ -3,12 +3,12 @@
 #include <fcntl.h>
 #include <unistd.h>
 
+#include "contracts/support_objects.h"
 #include "platform/fs/folders.h"
 #include "platform/win32/environ.h"
-#include "service/contracts/support_objects.h"
-#include "systemlog/time_stamped.h"
 #include "settings/folders/folder_tree.h"
 #include "settings/folders/ignore_errors.h"
+#include "systemlog/time_stamped.h"
 
 namespace settings {
 

@@ -5,9 +5,9 @@
 #include <system_error>
 #include <vector>
 
+#include "contracts/support_objects.h"
 #include "platform/basic/err.h"
 #include "platform/win32/sleep.h"
-#include "service/contracts/support_objects.h"
 #include "settings/folders/file_utilities.h"
 
 namespace settings {

@@ -6,11 +6,10 @@
 #include <string>
 #include <vector>
 
+#include "contracts/support_objects.h"
 #include "platform/basic/conversions.h"
 #include "platform/basic/err.h"
 #include "platform/basic/string_functions.h"
-#include "service/contracts/support_objects.h"
-#include "systemlog/system_log.h"
 #include "settings/files/settings_file_base.h"
 #include "settings/folders/file_utilities.h"
 #include "settings/folders/folders.h"
@@ -18,6 +17,7 @@
 #include "settings/users/sid_list.h"
 #include "settings/users/user_settings_names.h"
 #include "settings/xml/c_settings_xml.h"
+#include "systemlog/system_log.h"
 
 namespace settings {
 namespace {

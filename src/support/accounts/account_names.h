@@ -5,7 +5,7 @@
 
 #include <string>
 
-#include "service/contracts/account_names.h"
+#include "contracts/account_names.h"
 
 namespace support {
 

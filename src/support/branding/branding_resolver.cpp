@@ -2,12 +2,12 @@
 
 #include <optional>
 
+#include "contracts/product_key.h"
 #include "platform/basic/conversions.h"
 #include "platform/basic/string_functions.h"
 #include "platform/com/dispatch_table.h"
 #include "platform/registry/registry_helpers.h"
 #include "platform/root/machine_root.h"
-#include "service/contracts/product_key.h"
 #include "support/branding/branding_file.h"
 #include "support/branding/branding_path.h"
 #include "support/diagnostics/diagnostics.h"

@@ -15,8 +15,8 @@
 #include <string>
 #include <vector>
 
+#include "contracts/branding_resolver.h"
 #include "platform/xml/document.h"
-#include "service/contracts/branding_resolver.h"
 #include "support/branding/macro_table.h"
 
 namespace support {

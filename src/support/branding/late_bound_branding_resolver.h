@@ -12,8 +12,8 @@
 #include <string_view>
 #include <vector>
 
+#include "contracts/branding_resolver.h"
 #include "platform/com/object.h"
-#include "service/contracts/branding_resolver.h"
 
 namespace support {
 

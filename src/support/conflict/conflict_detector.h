@@ -11,7 +11,7 @@
 // machine configuration counts at once.
 #pragma once
 
-#include "service/contracts/conflict_detector.h"
+#include "contracts/conflict_detector.h"
 
 namespace support {
 

@@ -26,7 +26,7 @@
 #include <string>
 #include <string_view>
 
-#include "service/contracts/crypto_service.h"
+#include "contracts/crypto_service.h"
 
 namespace support {
 

@@ -6,7 +6,7 @@
 #include <optional>
 #include <string>
 
-#include "service/contracts/environment_object.h"
+#include "contracts/environment_object.h"
 
 namespace support {
 

@@ -5,7 +5,7 @@
 
 #include <string>
 
-#include "service/contracts/file_service.h"
+#include "contracts/file_service.h"
 
 namespace support {
 

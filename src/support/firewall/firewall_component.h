@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "service/contracts/firewall_component.h"
+#include "contracts/firewall_component.h"
 
 namespace support {
 

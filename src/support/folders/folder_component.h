@@ -7,7 +7,7 @@
 
 #include <string>
 
-#include "service/contracts/folder_component.h"
+#include "contracts/folder_component.h"
 
 namespace support {
 

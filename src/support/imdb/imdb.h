@@ -45,9 +45,9 @@
 #include <string>
 #include <string_view>
 
+#include "contracts/imdb_component.h"
 #include "platform/basic/variant.h"
 #include "platform/com/object.h"
-#include "service/contracts/imdb_component.h"
 #include "support/imdb/imdb_error.h"
 
 namespace support {

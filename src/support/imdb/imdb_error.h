@@ -5,8 +5,8 @@
 #include <cstdint>
 #include <string_view>
 
+#include "contracts/imdb_component.h"
 #include "platform/basic/err.h"
-#include "service/contracts/imdb_component.h"
 
 namespace support {
 

@@ -13,7 +13,7 @@
 #include <string>
 #include <vector>
 
-#include "service/contracts/launcher.h"
+#include "contracts/launcher.h"
 
 namespace support {
 

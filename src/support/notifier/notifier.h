@@ -1,10 +1,10 @@
-// The notifier channel (service/contracts/notifier.h).
+// The notifier channel (contracts/notifier.h).
 #pragma once
 
 #include <string>
 
+#include "contracts/notifier.h"
 #include "platform/com/event_source.h"
-#include "service/contracts/notifier.h"
 
 namespace support {
 

@@ -7,7 +7,7 @@
 
 #include <string>
 
-#include "service/contracts/registry_object.h"
+#include "contracts/registry_object.h"
 
 namespace support {
 

@@ -8,7 +8,7 @@
 #include <cstdint>
 #include <string>
 
-#include "service/contracts/rights_component.h"
+#include "contracts/rights_component.h"
 
 namespace support {
 

@@ -25,8 +25,8 @@
 #include <string>
 #include <vector>
 
+#include "contracts/secure_log.h"
 #include "platform/fs/shared_mutex_file.h"
-#include "service/contracts/secure_log.h"
 #include "support/securelog/chain_mac.h"
 #include "support/securelog/log_check.h"
 #include "support/securelog/log_format.h"

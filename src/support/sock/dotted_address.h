@@ -2,7 +2,7 @@
 // addresses between dotted text and 32-bit numbers.
 #pragma once
 
-#include "service/contracts/sock_component.h"
+#include "contracts/sock_component.h"
 
 namespace support {
 

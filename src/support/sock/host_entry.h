@@ -1,7 +1,7 @@
 // The host entry of the socket component, declared with its contract.
 #pragma once
 
-#include "service/contracts/sock_component.h"
+#include "contracts/sock_component.h"
 
 namespace support {
 

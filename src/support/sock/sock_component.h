@@ -1,10 +1,10 @@
 // The c-ares implementation of the socket component contract
-// (service/contracts/sock_component.h).
+// (contracts/sock_component.h).
 #pragma once
 
 #include <memory>
 
-#include "service/contracts/sock_component.h"
+#include "contracts/sock_component.h"
 #include "support/sock/sock_config.h"
 
 namespace support {

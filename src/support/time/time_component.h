@@ -10,7 +10,7 @@
 
 #include <string>
 
-#include "service/contracts/time_component.h"
+#include "contracts/time_component.h"
 
 namespace support {
 

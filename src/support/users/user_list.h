@@ -20,7 +20,7 @@
 #include <string_view>
 #include <vector>
 
-#include "service/contracts/user_list.h"
+#include "contracts/user_list.h"
 
 namespace support {
 

@@ -3,7 +3,7 @@
 
 #include <string>
 
-#include "service/contracts/version_service.h"
+#include "contracts/version_service.h"
 
 namespace support {
 

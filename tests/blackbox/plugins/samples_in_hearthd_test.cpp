@@ -10,10 +10,10 @@
 #include <thread>
 #include <vector>
 
+#include "contracts/support_objects.h"
 #include "platform/basic/variant.h"
 #include "platform/root/machine_root.h"
 #include "programs.h"
-#include "service/contracts/support_objects.h"
 #include "settings/collection/c_settings.h"
 #include "testing/temp_root.h"
 

@@ -1,13 +1,13 @@
 #include "io_notify_fixture.h"
 
+#include "contracts/lifecycle/lifecycle_state.h"
+#include "contracts/product_key.h"
 #include "platform/basic/conversions.h"
 #include "platform/basic/err.h"
 #include "platform/com/dispatch_table.h"
 #include "platform/registry/registry_types.h"
 #include "plugins/ionotify/register_io_notify.h"
 #include "plugins/notify/shared_io_notify.h"
-#include "service/contracts/product_key.h"
-#include "service/lifecycle/state/lifecycle_state.h"
 
 namespace plugins::ionotify::testing {
 

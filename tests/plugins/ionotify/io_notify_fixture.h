@@ -11,11 +11,11 @@
 #include <string>
 #include <vector>
 
+#include "contracts/support_objects.h"
 #include "platform/basic/variant.h"
 #include "platform/com/object.h"
 #include "plugins/ionotify/action_effects.h"
 #include "plugins/ionotify/io_notify.h"
-#include "service/contracts/support_objects.h"
 #include "service/init/testing/init_test_support.h"
 
 namespace plugins::ionotify::testing {

@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "contracts/lifecycle/lifecycle_state.h"
 #include "platform/basic/conversions.h"
 #include "platform/basic/date_time.h"
 #include "platform/basic/err.h"
@@ -17,7 +18,6 @@
 #include "plugins/notify/feature_plugins.h"
 #include "plugins/notify/wmi_info.h"
 #include "service/init/testing/init_test_support.h"
-#include "service/lifecycle/state/lifecycle_state.h"
 
 namespace plugins {
 namespace {

@@ -2,6 +2,7 @@
 
 #include <thread>
 
+#include "contracts/notifier.h"
 #include "platform/basic/conversions.h"
 #include "platform/basic/err.h"
 #include "platform/com/class_registry.h"
@@ -9,7 +10,6 @@
 #include "platform/dom/xml_element_object.h"
 #include "plugin_fixture.h"
 #include "plugins/host/c_plugin_host.h"
-#include "service/contracts/notifier.h"
 
 namespace plugins {
 namespace {

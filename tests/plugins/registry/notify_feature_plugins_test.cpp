@@ -7,17 +7,17 @@
 #include <future>
 #include <stdexcept>
 
+#include "contracts/lifecycle/lifecycle_state.h"
 #include "platform/basic/conversions.h"
 #include "platform/basic/err.h"
 #include "platform/com/dispatch_table.h"
 #include "plugin_fixture.h"
 #include "plugins/host/c_plugin_host.h"
+#include "plugins/host/plugin_call_watch.h"
 #include "plugins/notify/feature_plugins.h"
 #include "plugins/notify/notify_feature_plugins.h"
-#include "plugins/host/plugin_call_watch.h"
 #include "plugins/notify/shared_io_notify.h"
 #include "service/init/svc_init.h"
-#include "service/lifecycle/state/lifecycle_state.h"
 
 namespace plugins {
 namespace {

@@ -5,10 +5,10 @@
 #include <mutex>
 #include <sstream>
 
+#include "contracts/notifier.h"
+#include "contracts/support_objects.h"
 #include "platform/basic/conversions.h"
 #include "platform/com/class_registry.h"
-#include "service/contracts/notifier.h"
-#include "service/contracts/support_objects.h"
 #include "typelib/norv_io_core_events.h"
 
 namespace plugin_testing {

@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "contracts/lifecycle/lifecycle_state.h"
 #include "platform/basic/conversions.h"
 #include "platform/basic/err.h"
 #include "platform/com/class_registry.h"
@@ -15,7 +16,6 @@
 #include "plugins/loader/plugin_loader.h"
 #include "plugins/notify/feature_plugins.h"
 #include "plugins/notify/notify_feature_plugins.h"
-#include "service/lifecycle/state/lifecycle_state.h"
 
 namespace plugins {
 namespace {

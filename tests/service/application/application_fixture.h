@@ -13,12 +13,12 @@
 
 #include <gtest/gtest.h>
 
+#include "contracts/lifecycle/lifecycle_state.h"
 #include "platform/basic/conversions.h"
 #include "platform/com/event_source.h"
 #include "plugins/notify/feature_plugins_state.h"
 #include "service/application/application.h"
 #include "service/features/feature_fixture.h"
-#include "service/lifecycle/state/lifecycle_state.h"
 #include "settings/collection/c_settings.h"
 #include "settings/files/settings_file_base.h"
 #include "settings/shared/shared_settings.h"

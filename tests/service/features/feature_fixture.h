@@ -10,9 +10,9 @@
 
 #include <gtest/gtest.h>
 
+#include "contracts/support_objects.h"
 #include "platform/basic/err.h"
 #include "platform/root/machine_root.h"
-#include "service/contracts/support_objects.h"
 #include "testing/log_messages.h"
 #include "testing/rooted/rooted_test.h"
 #include "testing/temp_root.h"

@@ -4,9 +4,9 @@
 
 #include <gtest/gtest.h>
 
+#include "contracts/support_objects.h"
 #include "platform/basic/conversions.h"
 #include "platform/registry/registry_types.h"
-#include "service/contracts/support_objects.h"
 #include "service/features/feature_fixture.h"
 #include "service/features/features.h"
 #include "settings/collection/c_settings.h"

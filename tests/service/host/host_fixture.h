@@ -5,8 +5,8 @@
 
 #include <string>
 
+#include "contracts/support_objects.h"
 #include "platform/root/machine_root.h"
-#include "service/contracts/support_objects.h"
 #include "testing/rooted/rooted_test.h"
 #include "testing/temp_root.h"
 

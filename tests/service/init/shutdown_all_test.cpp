@@ -7,13 +7,13 @@
 #include <string>
 #include <vector>
 
+#include "contracts/lifecycle/lifecycle_state.h"
 #include "platform/basic/conversions.h"
 #include "platform/basic/variant.h"
 #include "platform/com/object.h"
 #include "service/init/save_all_settings.h"
 #include "service/init/testing/init_test_support.h"
 #include "service/init/time_zone_bias.h"
-#include "service/lifecycle/state/lifecycle_state.h"
 #include "settings/folders/uninstall_pending.h"
 #include "testing/time_zone.h"
 

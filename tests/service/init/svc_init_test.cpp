@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "contracts/lifecycle/lifecycle_state.h"
 #include "platform/basic/conversions.h"
 #include "platform/basic/err.h"
 #include "platform/basic/variant.h"
@@ -16,7 +17,6 @@
 #include "plugins/notify/shared_io_notify.h"
 #include "service/init/administrator_search.h"
 #include "service/init/testing/init_test_support.h"
-#include "service/lifecycle/state/lifecycle_state.h"
 
 namespace service {
 namespace {

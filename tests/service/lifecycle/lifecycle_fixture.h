@@ -13,12 +13,12 @@
 #include <thread>
 #include <vector>
 
+#include "contracts/service_host.h"
+#include "contracts/support_objects.h"
+#include "contracts/user_list.h"
 #include "platform/basic/err.h"
 #include "platform/com/object.h"
 #include "platform/root/machine_root.h"
-#include "service/contracts/service_host.h"
-#include "service/contracts/support_objects.h"
-#include "service/contracts/user_list.h"
 #include "service/lifecycle/service.h"
 #include "settings/shared/shared_settings.h"
 #include "test_host.h"

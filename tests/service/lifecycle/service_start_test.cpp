@@ -1,6 +1,6 @@
 // Service.OnStart: the start order and its log.
+#include "contracts/lifecycle/lifecycle_state.h"
 #include "lifecycle_fixture.h"
-#include "service/lifecycle/state/lifecycle_state.h"
 #include "settings/shared/shared_settings.h"
 
 namespace service {

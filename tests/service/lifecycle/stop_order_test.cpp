@@ -1,9 +1,9 @@
 // The order of the stop steps, seen from the outside: the uninstall marker
 // and the alert database before the plug-ins are told, ShutdownAll inside
 // the stop, and SvcCtl's saves on both sides of the plug-ins' OnShutdown.
+#include "contracts/product_key.h"
 #include "lifecycle_fixture.h"
 #include "platform/registry/registry_types.h"
-#include "service/contracts/product_key.h"
 #include "service/lifecycle/svc_ctl.h"
 #include "systemlog/system_log.h"
 

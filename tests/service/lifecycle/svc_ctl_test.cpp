@@ -6,8 +6,8 @@
 #include "platform/basic/conversions.h"
 #include "plugins/notify/shared_io_notify.h"
 
+#include "contracts/lifecycle/lifecycle_state.h"
 #include "lifecycle_fixture.h"
-#include "service/lifecycle/state/lifecycle_state.h"
 #include "settings/shared/shared_settings.h"
 
 namespace service {

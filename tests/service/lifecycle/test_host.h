@@ -7,8 +7,8 @@
 #include <mutex>
 #include <vector>
 
+#include "contracts/service_host.h"
 #include "platform/com/object_fwd.h"
-#include "service/contracts/service_host.h"
 #include "service/lifecycle/service.h"
 
 namespace service {

@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "service/contracts/support_objects.h"
+#include "contracts/support_objects.h"
 #include "settings/collection/c_settings.h"
 #include "settings/collection/settings_test_support.h"
 

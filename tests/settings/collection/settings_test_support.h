@@ -9,15 +9,15 @@
 #include <string>
 #include <vector>
 
+#include "contracts/support_objects.h"
 #include "platform/basic/err.h"
 #include "platform/basic/variant.h"
 #include "platform/com/event_source.h"
 #include "platform/root/machine_root.h"
-#include "service/contracts/support_objects.h"
-#include "systemlog/system_log.h"
 #include "settings/collection/c_settings.h"
 #include "settings/files/bin_file.h"
 #include "settings/folders/uninstall_pending.h"
+#include "systemlog/system_log.h"
 #include "testing/temp_root.h"
 
 namespace settings_testing {

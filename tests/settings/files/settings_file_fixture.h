@@ -4,8 +4,8 @@
 #include <memory>
 #include <string>
 
+#include "contracts/support_objects.h"
 #include "platform/basic/variant.h"
-#include "service/contracts/support_objects.h"
 #include "settings/collection/c_settings.h"
 #include "settings/collection/settings_test_support.h"
 #include "settings/files/bin_file.h"

@@ -7,9 +7,9 @@
 #include <filesystem>
 #include <string>
 
+#include "contracts/support_objects.h"
 #include "platform/registry/registry.h"
 #include "platform/root/machine_root.h"
-#include "service/contracts/support_objects.h"
 #include "testing/rooted/rooted_test.h"
 #include "testing/temp_root.h"
 

@@ -6,10 +6,10 @@
 #include <regex>
 #include <thread>
 
+#include "contracts/support_objects.h"
 #include "platform/basic/err.h"
 #include "platform/root/machine_root.h"
 #include "platform/win32/thread_ids.h"
-#include "service/contracts/support_objects.h"
 #include "settings/shared/null_trace.h"
 #include "testing/temp_root.h"
 

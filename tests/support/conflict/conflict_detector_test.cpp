@@ -3,8 +3,8 @@
 
 #include <gtest/gtest.h>
 
+#include "contracts/support_objects.h"
 #include "platform/root/machine_root.h"
-#include "service/contracts/support_objects.h"
 #include "testing/temp_root.h"
 
 namespace support {

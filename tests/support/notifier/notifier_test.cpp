@@ -5,10 +5,10 @@
 #include <stdexcept>
 #include <vector>
 
+#include "contracts/notifier.h"
 #include "platform/basic/conversions.h"
 #include "platform/basic/err.h"
 #include "platform/com/dispatch_table.h"
-#include "service/contracts/notifier.h"
 
 namespace support {
 namespace {

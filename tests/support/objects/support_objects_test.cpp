@@ -1,4 +1,4 @@
-#include "service/contracts/support_objects.h"
+#include "contracts/support_objects.h"
 
 #include <gtest/gtest.h>
 

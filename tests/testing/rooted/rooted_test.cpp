@@ -1,8 +1,8 @@
 #include "testing/rooted/rooted_test.h"
 
+#include "contracts/support_objects.h"
 #include "platform/registry/registry.h"
 #include "platform/root/machine_root.h"
-#include "service/contracts/support_objects.h"
 
 namespace testing_support {
 

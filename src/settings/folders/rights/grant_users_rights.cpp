@@ -2,10 +2,10 @@
 
 #include <exception>
 
+#include "contracts/support_objects.h"
 #include "platform/basic/err.h"
-#include "service/contracts/support_objects.h"
-#include "systemlog/system_log.h"
 #include "settings/folders/ignore_errors.h"
+#include "systemlog/system_log.h"
 
 namespace settings {
 

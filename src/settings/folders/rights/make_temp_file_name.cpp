@@ -6,8 +6,8 @@
 #include <random>
 #include <vector>
 
+#include "contracts/support_objects.h"
 #include "platform/basic/string_functions.h"
-#include "service/contracts/support_objects.h"
 #include "settings/folders/file_utilities.h"
 #include "settings/folders/folder_tree.h"
 #include "settings/folders/folders.h"

@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "service/contracts/support_objects.h"
+#include "contracts/support_objects.h"
 #include "settings/shared/shared_settings.h"
 #include "testing/temp_root.h"
 

@@ -1,4 +1,4 @@
-#include "service/lifecycle/state/lifecycle_state.h"
+#include "contracts/lifecycle/lifecycle_state.h"
 
 #include <utility>
 

@@ -19,21 +19,21 @@
 #include <string>
 #include <utility>
 
-#include "service/contracts/account_names.h"
-#include "service/contracts/branding_resolver.h"
-#include "service/contracts/conflict_detector.h"
-#include "service/contracts/crypto_service.h"
-#include "service/contracts/environment_object.h"
-#include "service/contracts/file_service.h"
-#include "service/contracts/firewall_component.h"
-#include "service/contracts/folder_component.h"
-#include "service/contracts/launcher.h"
-#include "service/contracts/registry_object.h"
-#include "service/contracts/rights_component.h"
-#include "service/contracts/secure_log.h"
-#include "service/contracts/time_component.h"
-#include "service/contracts/user_list.h"
-#include "service/contracts/version_service.h"
+#include "contracts/account_names.h"
+#include "contracts/branding_resolver.h"
+#include "contracts/conflict_detector.h"
+#include "contracts/crypto_service.h"
+#include "contracts/environment_object.h"
+#include "contracts/file_service.h"
+#include "contracts/firewall_component.h"
+#include "contracts/folder_component.h"
+#include "contracts/launcher.h"
+#include "contracts/registry_object.h"
+#include "contracts/rights_component.h"
+#include "contracts/secure_log.h"
+#include "contracts/time_component.h"
+#include "contracts/user_list.h"
+#include "contracts/version_service.h"
 
 namespace contracts {
 
