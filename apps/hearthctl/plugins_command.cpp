@@ -17,6 +17,7 @@
 #include "platform/com/class_registry.h"
 #include "platform/xml/document.h"
 #include "plugins/loader/plugin_loader.h"
+#include "plugins/loader/progid_resolution.h"
 #include "plugins/notify/feature_plugins.h"
 #include "typelib/norv_io_core_events.h"
 
@@ -62,14 +63,8 @@ int Unregister(const Command& self, const Arguments& args, Io& io) {
 
 // Where a ProgID resolves, and what creating it gives.
 std::string Resolution(const std::string& progid) {
-  std::string where;
-  if (platform::com::IsClassRegistered(progid)) {
-    where = "built in";
-  } else if (auto path = plugins::loader::RegisteredLibrary(progid)) {
-    where = *path;
-  } else {
-    return "not registered";
-  }
+  const std::string where = plugins::loader::WhereProgIdResolves(progid);
+  if (where == plugins::loader::kNotRegistered) return where;
   platform::com::ObjectPtr object;
   platform::Err::Clear();
   if (!platform::Step([&] { object = platform::com::CreateObject(progid); }) || !object) {

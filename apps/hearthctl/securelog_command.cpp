@@ -1,7 +1,5 @@
 // The "securelog" commands: the secure report logs, read without changing
 // them (no entry is marked read), and their sealing.
-#include <algorithm>
-#include <ctime>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -13,6 +11,7 @@
 #include "support/securelog/machine_key.h"
 #include "support/securelog/seal_keys.h"
 #include "support/securelog/secure_log_reading.h"
+#include "support/securelog/verify_findings.h"
 
 namespace hearthctl {
 namespace {
@@ -59,34 +58,6 @@ int Show(const Command& self, const Arguments& args, Io& io) {
   return kExitOk;
 }
 
-std::string UtcTime(uint64_t seconds) {
-  const std::time_t time = static_cast<std::time_t>(seconds);
-  std::tm parts{};
-  ::gmtime_r(&time, &parts);
-  char text[32];
-  std::strftime(text, sizeof text, "%Y-%m-%d %H:%M:%S UTC", &parts);
-  return text;
-}
-
-// What the seals prove, in one line.
-std::string SealLine(const support::SecureLogInspection& log) {
-  if (log.seals == 0) return "not sealed yet";
-  const uint64_t after = log.entries - std::min(log.entries, log.sealed_entries);
-  std::string line = std::to_string(log.seals) + " seals; ";
-  line += log.sealed_entries == 0 ? std::string("no entries sealed")
-                                  : "entries 1 to " + std::to_string(log.sealed_entries) + " sealed";
-  if (log.seals_checked) {
-    // The first seal's time matters too: a log rewritten by someone holding
-    // the machine's keys can only be sealed from the time they held them.
-    line += ", proven up to " + UtcTime(log.sealed_until) + " (first seal: entries 1 to " +
-            std::to_string(log.first_sealed_entries) + ", epoch " + std::to_string(log.first_seal_epoch) + ")";
-  } else {
-    line += " (not checked without --verification-key)";
-  }
-  line += "; " + std::to_string(after) + " entries after the last seal";
-  return line;
-}
-
 int Verify(const Command& self, const Arguments& args, Io& io) {
   ParsedArguments parsed;
   int exit_code = kExitOk;
@@ -102,15 +73,8 @@ int Verify(const Command& self, const Arguments& args, Io& io) {
   if (!log.exists) {
     return Report(io, self, "no secure log named '" + parsed.positional[0] + "' in " + Folder(), kExitFailure);
   }
-  if (log.problems.empty()) {
-    io.out << "secure log '" << log.name << "': " << log.entries << " entries, the chain verifies\n";
-    if (log.seals > 0 || verification) io.out << "secure log '" << log.name << "': " << SealLine(log) << "\n";
-    return kExitOk;
-  }
-  for (const std::string& problem : log.problems) {
-    io.out << "secure log '" << log.name << "' does not verify: " << problem << "\n";
-  }
-  return kExitFailure;
+  for (const std::string& line : support::VerifyFindings(log, verification.has_value())) io.out << line << "\n";
+  return log.problems.empty() ? kExitOk : kExitFailure;
 }
 
 int SetUpKeys(const Command& self, const Arguments& args, Io& io) {

@@ -1,4 +1,5 @@
 // PostAlert: one new row of the Alerts table.
+#include "alerts/alert_changes.h"
 #include "alerts/alert_state.h"
 #include "alerts/alert_statements.h"
 #include "alerts/alert_time.h"
@@ -41,6 +42,7 @@ bool PostAlert(const std::string& store_name, uint8_t severity, const std::strin
   if (Err::IsSet()) Log("PostAlert: " + Err::Description());
   if (inserted) {
     SendAlertToJournal({AlertEvent::kPosted, store_name, alert_id, record_index, severity, summary});
+    TellAlertChanged(record_index, "posted");
   }
   // An alert that did not reach the table is reported as not posted.
   return inserted;

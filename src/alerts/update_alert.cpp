@@ -2,6 +2,7 @@
 // one alert inside a FOR UPDATE result.
 #include <optional>
 
+#include "alerts/alert_changes.h"
 #include "alerts/alert_state.h"
 #include "alerts/alert_statements.h"
 #include "alerts/alert_time.h"
@@ -102,6 +103,7 @@ bool Update(int32_t alert_index, const UpdateRequest& request) {
   Step([&] { db.SetField(kColEventDateTime, CurrentAlertTime()); });
   bool written = WriteRow(alert_index);
   if (request.trace) Log("Update Complete\r\n\r\n");
+  if (written) TellAlertChanged(alert_index, "updated");
   return written;
 }
 
@@ -132,7 +134,9 @@ bool ChangeAlertDescription(int32_t alert_index, const std::string& new_descript
   if (!CheckIMDBObject()) return false;
   if (!TakeRow(alert_index)) return false;
   Step([&] { Connection().SetFieldText(kColDescription, new_description); });
-  return WriteRow(alert_index);
+  const bool written = WriteRow(alert_index);
+  if (written) TellAlertChanged(alert_index, "updated");
+  return written;
 }
 
 }  // namespace alerts

@@ -2,7 +2,10 @@
 // service thread, called through apartment proxies, named by their paths.
 #include <cerrno>
 #include <cstring>
+#include <string_view>
+#include <utility>
 
+#include "alerts/alert_changes.h"
 #include "bus/bus_names.h"
 #include "bus/bus_server.h"
 #include "bus/call_error.h"
@@ -99,6 +102,14 @@ bool BusServer::AttachToService() {
       const platform::com::Cookie cookie = platform::com::ConnectEvents(source, handler(path, &table));
       if (cookie != 0) connections.push_back({source, cookie});
     };
+    // Alerts change through many roads (members, actions, plug-ins): the
+    // store tells of each, whichever cIoNotify made it.
+    alert_listener_ = alerts::ListenToAlertChanges([waker, self](int32_t index, std::string_view change) {
+      const BusInterface& table = IoNotifyInterface();
+      const Signal* signal = table.FindSignal("AlertChanged");
+      std::vector<Variant> args{Variant(index), Variant(std::string(change))};
+      waker->Post([self, &table, signal, args = std::move(args)] { self->EmitSignal(kIoNotifyPath, table, *signal, args); });
+    });
     connect(app, kApplicationPath, ApplicationInterface());
     connect(system, kSystemSettingsPath, SettingsInterface());
     connect(user, kUserSettingsPath, SettingsInterface());
@@ -117,7 +128,9 @@ bool BusServer::AttachToService() {
 
 void BusServer::DetachFromService() {
   std::vector<Connection> connections = std::move(connections_);
+  const uint64_t alert_listener = std::exchange(alert_listener_, 0);
   home_->Send([&] {
+    if (alert_listener != 0) alerts::StopListeningToAlertChanges(alert_listener);
     for (const Connection& c : connections) {
       if (ObjectPtr source = c.source.lock()) platform::com::DisconnectEvents(source, c.cookie);
     }

@@ -159,6 +159,7 @@ class BusServer {
     platform::com::Cookie cookie = 0;
   };
   std::vector<Connection> connections_;
+  uint64_t alert_listener_ = 0;  // alerts::ListenToAlertChanges, while attached
 
   std::unordered_map<std::string, uid_t> caller_uids_;  // unique name -> uid
   FailureThrottle throttle_;                            // failed credential checks per caller

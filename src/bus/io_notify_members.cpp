@@ -19,11 +19,20 @@ std::vector<Variant> Empties(size_t count) { return std::vector<Variant>(count);
 // An action message that starts a program ("runprogram", "launchprocess")
 // would run it as root: only root may send one. The message is read with
 // the dispatcher's own reader, so the two agree on what it holds.
-constexpr char kProgramsNeedRoot[] = "a message that starts a program (runprogram, launchprocess) needs root";
+constexpr char kProgramsNeedRoot[] =
+    "a message that starts a program (runprogram, launchprocess) or reads secure log entries (getsecurelog) needs root";
+
+// The secure log entries name users and the addresses they visited; on disk
+// only root may read them (0600), and the bus does not widen that.
+constexpr char kEntriesNeedRoot[] = "the entries name users and the addresses they visited";
 
 AccessNeed MessageNeed(const Variant& message) {
-  if (message.IsString() && plugins::action_message::MessageStartsAProgram(message.StringValue())) {
+  if (!message.IsString()) return {Access::kAct, {}};
+  if (plugins::action_message::MessageStartsAProgram(message.StringValue())) {
     return {Access::kRoot, "the message starts a program"};
+  }
+  for (const std::string& type : plugins::action_message::ActionTypes(message.StringValue())) {
+    if (type == "getsecurelog") return {Access::kRoot, "the message reads secure log entries"};
   }
   return {Access::kAct, {}};
 }
@@ -99,8 +108,25 @@ const BusInterface& IoNotifyInterface() {
           {.name = "IoGetPrivacyReport", .out = "s", .out_names = {"report"}},
           {.name = "IoGetAlertStores", .out = "ias", .out_names = {"count", "StoreName"}, .outputs = {kResult, 0},
            .extra = [](CallContext&) { return Empties(1); }},
+          {.name = "IoGetSecureLogs", .out = "iasaiaiasas",
+           .out_names = {"count", "LogName", "Entries", "Unread", "State", "Problem"},
+           .outputs = {kResult, 0, 1, 2, 3, 4}, .extra = [](CallContext&) { return Empties(5); }},
+          {.name = "IoGetSecureLogEntries", .in = "s", .in_names = {"LogName"}, .out = "iasi",
+           .out_names = {"count", "Entry", "Unread"}, .access = Access::kRoot, .access_why = kEntriesNeedRoot,
+           .outputs = {kResult, 1, 2}, .extra = [](CallContext&) { return Empties(2); }},
+          {.name = "IoMarkSecureLogRead", .in = "s", .in_names = {"LogName"}, .out = "ias",
+           .out_names = {"count", "Entry"}, .access = Access::kRoot, .access_why = kEntriesNeedRoot,
+           .outputs = {kResult, 1}, .extra = [](CallContext&) { return Empties(1); }},
+          {.name = "IoVerifySecureLog", .in = "ss", .in_names = {"LogName", "VerificationKey"}, .out = "bas",
+           .out_names = {"verifies", "Findings"}, .outputs = {kResult, 2},
+           .extra = [](CallContext&) { return Empties(1); }},
+          {.name = "IoGetFeaturePlugins", .out = "iasaiasas",
+           .out_names = {"count", "ProgID", "Rank", "Resolves", "Status"}, .outputs = {kResult, 0, 1, 2, 3},
+           .extra = [](CallContext&) { return Empties(4); }},
       },
-      {},
+      {
+          {.name = "AlertChanged", .signature = "is", .names = {"AlertIndex", "Change"}},
+      },
   };
   return table;
 }

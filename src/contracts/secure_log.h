@@ -17,6 +17,10 @@ namespace contracts {
 // The one log identifier the system opens every log with.
 inline constexpr char kSecureLogIdentifier[] = "{3B7D2A90-6C1E-4f58-A2D4-7E90C1B5F3A6}";
 
+// The folder the secure log component keeps the logs in (for readers that
+// list and verify them without opening them for writing).
+std::string SecureLogFolder();
+
 class SecureLog {
  public:
   virtual ~SecureLog() = default;

@@ -54,15 +54,6 @@ std::shared_ptr<void> MakeReal() {
   return std::shared_ptr<Interface>(std::make_shared<Implementation>());
 }
 
-// The secure logs live in the profile folder (common files, or its default
-// when the folder component answers none, + "/Norvale/QORC/prf").
-std::string SecureLogFolder() {
-  std::string common;
-  platform::Quietly([&] { common = Support().Folders()->CommonFilesFolder(); });
-  if (common.empty()) common = platform::fs::DefaultCommonFilesFolder();
-  return support::SecureLogFolder(platform::fs::JoinPath(common, "Norvale/QORC/prf"));
-}
-
 std::shared_ptr<void> RealObject(SupportKind kind) {
   switch (kind) {
     case SupportKind::kEnvironment:
@@ -194,6 +185,15 @@ void SetSupportDiagnosticSink(std::function<void(const std::string& line)> sink)
 
 void SupportObjects::Reset() {
   for (Slot& slot : thread_slots) slot = Slot{};
+}
+
+// In the profile folder (common files, or its default when the folder
+// component answers none, + "/Norvale/QORC/prf").
+std::string SecureLogFolder() {
+  std::string common;
+  platform::Quietly([&] { common = Support().Folders()->CommonFilesFolder(); });
+  if (common.empty()) common = platform::fs::DefaultCommonFilesFolder();
+  return support::SecureLogFolder(platform::fs::JoinPath(common, "Norvale/QORC/prf"));
 }
 
 }  // namespace contracts

@@ -24,6 +24,11 @@ TEST(AccessTableTest, NamesTheLevelOfEveryMember) {
       {"com.norvale.Hearth.cIoNotify", "IoGetAlert", Access::kRead, false},
       {"com.norvale.Hearth.cSettings", "SetValue", Access::kAct, false},
       {"com.norvale.Hearth.cSettings", "GetValue", Access::kRead, false},
+      {"com.norvale.Hearth.cIoNotify", "IoGetSecureLogs", Access::kRead, false},
+      {"com.norvale.Hearth.cIoNotify", "IoVerifySecureLog", Access::kRead, false},
+      {"com.norvale.Hearth.cIoNotify", "IoGetSecureLogEntries", Access::kRoot, false},
+      {"com.norvale.Hearth.cIoNotify", "IoMarkSecureLogRead", Access::kRoot, false},
+      {"com.norvale.Hearth.cIoNotify", "IoGetFeaturePlugins", Access::kRead, false},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.member);
@@ -36,13 +41,14 @@ TEST(AccessTableTest, NamesTheLevelOfEveryMember) {
   EXPECT_FALSE(AccessOf("com.norvale.Hearth.Application", "NoSuchMember").has_value());
   EXPECT_EQ(AccessLevelName(Access::kRoot), std::string("root"));
 
-  // Only the password check is root's by name; everything else is in the table once.
+  // Only the password check and the secure log entries are root's by name;
+  // everything else is in the table once.
   size_t root_only = 0, rows = 0;
   for (const MemberAccess& row : AccessTable()) {
     ++rows;
     if (row.level == Access::kRoot) ++root_only;
   }
-  EXPECT_EQ(root_only, 1u);
+  EXPECT_EQ(root_only, 3u);
   EXPECT_GT(rows, 60u);
 }
 

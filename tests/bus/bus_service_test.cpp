@@ -190,12 +190,7 @@ TEST_F(BusServiceTest, TheStoresThatHoldAlertsAreListedOnceEach) {
 }
 
 TEST_F(BusServiceTest, ASettingsChangeRaisesTheSignalsAMonitorSeesInOrder) {
-  auto monitor = bus_.Spawn({"gdbus", "monitor", "--system", "--dest", "com.norvale.Hearth"}, "monitor");
-  // gdbus prints its first line once its match rules are in place.
-  for (int i = 0; i < 400; ++i) {
-    if (testing_support::ReadFileBytes(bus_.folder() / "monitor.out").find("owned by") != std::string::npos) break;
-    std::this_thread::sleep_for(std::chrono::milliseconds(10));
-  }
+  auto monitor = bus_.StartMonitor();
   ASSERT_EQ(bus_.Settings("SetValue", {"sv", "sys.first", "s", "one"}).exit_code, 0);
   ASSERT_EQ(bus_.Settings("SetValue", {"sv", "sys.first", "s", "one"}).exit_code, 0);  // unchanged: no signal
   ASSERT_EQ(bus_.Settings("SetValue", {"sv", "sys.second", "i", "2"}).exit_code, 0);
@@ -203,12 +198,7 @@ TEST_F(BusServiceTest, ASettingsChangeRaisesTheSignalsAMonitorSeesInOrder) {
   ASSERT_EQ(bus_.Call(kApp, kAppIface, "SettingsChanged", {"b", "false"}).exit_code, 0);
   // The last signal has been sent before SettingsChanged answered; give the
   // monitor a moment to print it (the user collection's comes last).
-  std::string seen;
-  for (int i = 0; i < 500; ++i) {
-    seen = testing_support::ReadFileBytes(bus_.folder() / "monitor.out");
-    if (seen.find("OnUserSettingsChange") != std::string::npos) break;
-    std::this_thread::sleep_for(std::chrono::milliseconds(10));
-  }
+  const std::string seen = bus_.WaitForOutput("monitor", "OnUserSettingsChange");
   monitor->Signal(SIGTERM);
   monitor->Wait();
   std::vector<std::string> lines;

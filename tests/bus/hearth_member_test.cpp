@@ -156,5 +156,55 @@ TEST(HearthMemberTest, ReadsAndSetsSettingsAndIsRefusedWhatOnlyRootMayDo) {
   EXPECT_TRUE(std::filesystem::exists(marker));
 }
 
+TEST(HearthMemberTest, SeesTheSecureLogsListedAndVerifiedButNotTheirEntries) {
+  // The entries name users and the addresses they visited: root's alone,
+  // as the log files are.
+  HearthMember member;
+  ASSERT_TRUE(member.ready()) << "could not make a user in the group hearth";
+  PrivateBus bus;
+  bus.StartService();
+  ASSERT_EQ(bus.Call(kIo, kIoIface, "DoXMLAction",
+                     {"s", "<m><action type='logalert'><entrytype>REPORT</entrytype><host>one.example</host>"
+                           "</action></m>"})
+                .exit_code,
+            0);
+  auto gdbus = [&](const std::string& method, std::vector<std::string> args) {
+    std::vector<std::string> argv = {"gdbus", "call", "--system", "--dest", "com.norvale.Hearth", "--object-path", kIo,
+                                     "--method", std::string(kIoIface) + "." + method};
+    argv.insert(argv.end(), args.begin(), args.end());
+    return bus.Run(member.As(argv));
+  };
+  Finished list = gdbus("IoGetSecureLogs", {});
+  EXPECT_EQ(list.exit_code, 0) << list.err;
+  EXPECT_EQ(list.out, "(1, ['report'], [1], [1], ['verifies'], [''])\n");
+  Finished verify = gdbus("IoVerifySecureLog", {"report", "''"});
+  EXPECT_EQ(verify.exit_code, 0) << verify.err;
+  EXPECT_NE(verify.out.find("1 entries, the chain verifies"), std::string::npos) << verify.out;
+
+  const std::string read = "<m><action type='getsecurelog' logname='REPORT' markread='false'/></m>";
+  struct Door {
+    std::string member;
+    std::vector<std::string> args;
+    std::string reason;
+  };
+  const std::vector<Door> doors = {
+      {"IoGetSecureLogEntries", {"report"}, "the entries name users and the addresses they visited"},
+      {"IoMarkSecureLogRead", {"report"}, "the entries name users and the addresses they visited"},
+      {"DoXMLAction", {"\"" + read + "\""}, "the message reads secure log entries"},
+      {"IoWriteXMLAction", {"\"" + read + "\""}, "the message reads secure log entries"},
+  };
+  for (const Door& door : doors) {
+    SCOPED_TRACE(door.member);
+    Finished f = gdbus(door.member, door.args);
+    EXPECT_NE(f.exit_code, 0);
+    EXPECT_NE(f.err.find("AccessDenied: only root may call " + door.member + ": " + door.reason), std::string::npos)
+        << f.err;
+  }
+  // Nothing was marked read by the refused calls; root reads the entry.
+  EXPECT_EQ(bus.Call(kIo, kIoIface, "IoGetSecureLogs").out,
+            "iasaiaiasas 1 1 \"report\" 1 1 1 1 1 \"verifies\" 1 \"\"\n");
+  EXPECT_EQ(bus.Call(kIo, kIoIface, "IoGetSecureLogEntries", {"s", "report"}).exit_code, 0);
+}
+
 }  // namespace
 }  // namespace bus_test

@@ -20,25 +20,10 @@ extern char** environ;
 namespace bus_test {
 namespace {
 
-// The system bus's own default policy (as dbus ships it), so that the policy
-// file is what lets callers in.
-constexpr char kSystemDefaults[] = R"(
-  <policy context="default">
-    <allow user="*"/>
-    <deny own="*"/>
-    <deny send_type="method_call"/>
-    <allow send_type="signal"/>
-    <allow send_requested_reply="true" send_type="method_return"/>
-    <allow send_requested_reply="true" send_type="error"/>
-    <allow receive_type="method_call"/>
-    <allow receive_type="method_return"/>
-    <allow receive_type="error"/>
-    <allow receive_type="signal"/>
-    <allow send_destination="org.freedesktop.DBus" send_interface="org.freedesktop.DBus"/>
-    <allow send_destination="org.freedesktop.DBus" send_interface="org.freedesktop.DBus.Introspectable"/>
-    <allow send_destination="org.freedesktop.DBus" send_interface="org.freedesktop.DBus.Properties"/>
-    <allow send_destination="org.freedesktop.DBus" send_interface="org.freedesktop.DBus.Peer"/>
-  </policy>
+// What the tests add to the system bus's default policy
+// (system-bus-defaults.conf): root may monitor, and be (a test's fake of)
+// systemd's manager.
+constexpr char kTestPolicy[] = R"(
   <policy user="root">
     <allow send_destination="org.freedesktop.DBus" send_interface="org.freedesktop.DBus.Monitoring"/>
   </policy>
@@ -84,7 +69,8 @@ PrivateBus::PrivateBus(Policy policy, bool start_daemon) {
   config << "<!DOCTYPE busconfig PUBLIC \"-//freedesktop//DTD D-BUS Bus Configuration 1.0//EN\"\n"
             " \"http://www.freedesktop.org/standards/dbus/1.0/busconfig.dtd\">\n<busconfig>\n"
          << "  <listen>unix:path=" << socket_.string() << "</listen>\n  <auth>EXTERNAL</auth>\n"
-         << kSystemDefaults << "  <include>" << SourcePath("config/dbus/com.norvale.Hearth.conf").string()
+         << "  <include>" << SourcePath("tests/bus/system-bus-defaults.conf").string() << "</include>\n"
+         << kTestPolicy << "  <include>" << SourcePath("config/dbus/com.norvale.Hearth.conf").string()
          << "</include>\n"
          << (policy == Policy::kOpen ? kOpenPolicy : "") << "</busconfig>\n";
   config.close();
@@ -182,6 +168,24 @@ Finished PrivateBus::Settings(const std::string& member, const std::vector<std::
 
 std::unique_ptr<Process> PrivateBus::Spawn(const std::vector<std::string>& argv, const std::string& name) {
   return std::make_unique<Process>(argv, Environment(), folder_ / (name + ".out"));
+}
+
+std::string PrivateBus::WaitForOutput(const std::string& name, const std::string& text,
+                                      std::chrono::milliseconds limit) const {
+  const auto deadline = std::chrono::steady_clock::now() + limit;
+  std::string out;
+  for (;;) {
+    out = testing_support::ReadFileBytes(folder_ / (name + ".out"));
+    if (out.find(text) != std::string::npos || std::chrono::steady_clock::now() > deadline) return out;
+    std::this_thread::sleep_for(std::chrono::milliseconds(10));
+  }
+}
+
+std::unique_ptr<Process> PrivateBus::StartMonitor(const std::string& name) {
+  auto monitor = Spawn({"gdbus", "monitor", "--system", "--dest", "com.norvale.Hearth"}, name);
+  // gdbus prints its first line once its match rules are in place.
+  WaitForOutput(name, "owned by");
+  return monitor;
 }
 
 std::filesystem::path PrivateBus::SystemLog() const { return root() / "commonfiles/Norvale/QORC/log/hearth.log"; }

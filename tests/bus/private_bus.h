@@ -56,6 +56,12 @@ class PrivateBus {
   Finished Settings(const std::string& member, const std::vector<std::string>& args = {}, uid_t uid = 0);
   // A background client with the bus in its environment.
   std::unique_ptr<Process> Spawn(const std::vector<std::string>& argv, const std::string& name);
+  // The output so far of the background client `name` once it holds `text`,
+  // or when `limit` has passed without.
+  std::string WaitForOutput(const std::string& name, const std::string& text,
+                            std::chrono::milliseconds limit = std::chrono::seconds(5)) const;
+  // `gdbus monitor` of the service's name (output `name`.out), listening.
+  std::unique_ptr<Process> StartMonitor(const std::string& name = "monitor");
 
   std::vector<std::string> Environment() const;
   std::string address() const { return "unix:path=" + socket_.string(); }

@@ -84,9 +84,29 @@ class cIoNotify : public platform::com::Object {
   bool IoUpdateAlert2(int32_t AlertIndex, uint8_t SeverityDelta, const std::string& AddToDescription,
                       bool ResetUserStatus, const std::string& AddToActionIDs);
   std::string IoGetPrivacyReport();
-  // Beyond the suite's own members: the stores that hold alerts (for a
-  // console that shows every store at once).
+  // Beyond the suite's own members, for a console: the stores that hold
+  // alerts (to show every store at once), the secure logs and the plug-ins.
   int32_t IoGetAlertStores(platform::Variant& StoreName);
+  // The secure logs (names in lower case, sorted) with their entry and unread
+  // counts, "verifies" or "does not verify", and the first problem ("" when
+  // it verifies). Reads the files; changes nothing.
+  int32_t IoGetSecureLogs(platform::Variant& LogName, platform::Variant& Entries, platform::Variant& Unread,
+                          platform::Variant& State, platform::Variant& Problem);
+  // Every entry of the log, oldest first, and how many of the newest are
+  // unread; nothing is marked. 0 when there is no such log.
+  int32_t IoGetSecureLogEntries(const std::string& LogName, platform::Variant& Entry, int32_t& Unread);
+  // Marks the log's unread entries read and answers them (0 for no such log:
+  // nothing is created).
+  int32_t IoMarkSecureLogRead(const std::string& LogName, platform::Variant& Entry);
+  // True when the log verifies; `Findings` says what was found, as
+  // "hearthctl securelog verify" does. With a verification key (setup-keys
+  // printed it) the seals are checked and the sealed range given.
+  bool IoVerifySecureLog(const std::string& LogName, const std::string& VerificationKey,
+                         platform::Variant& Findings);
+  // The "plugins/system" list in rank order: each ProgID, its rank, where it
+  // resolves, and "OK", "NOT ok" or "not created".
+  int32_t IoGetFeaturePlugins(platform::Variant& ProgID, platform::Variant& Rank, platform::Variant& Resolves,
+                              platform::Variant& Status);
 
   // --- Routines of the report log and filter alerts --------------------------
   // The user name alerts and report entries carry.

@@ -154,6 +154,29 @@ const platform::com::DispatchTable* cIoNotify::Dispatch() const {
       {32, "IoGetPrivacyReport", 0, [](Self& self) { return self.IoGetPrivacyReport(); }},
       {33, "IoGetAlertStores", 1,
        [](Self& self, Args args) { return Contain(0, [&] { return self.IoGetAlertStores(args[0]); }); }},
+      {34, "IoGetSecureLogs", 5,
+       [](Self& self, Args args) {
+         return Contain(0, [&] { return self.IoGetSecureLogs(args[0], args[1], args[2], args[3], args[4]); });
+       }},
+      {35, "IoGetSecureLogEntries", 3,
+       [](Self& self, Args args) {
+         return Contain(0, [&] {
+           int32_t unread = 0;
+           const int32_t count = self.IoGetSecureLogEntries(CStr(args[0]), args[1], unread);
+           args[2] = Variant(unread);
+           return count;
+         });
+       }},
+      {36, "IoMarkSecureLogRead", 2,
+       [](Self& self, Args args) { return Contain(0, [&] { return self.IoMarkSecureLogRead(CStr(args[0]), args[1]); }); }},
+      {37, "IoVerifySecureLog", 3,
+       [](Self& self, Args args) {
+         return Contain(false, [&] { return self.IoVerifySecureLog(CStr(args[0]), CStr(args[1]), args[2]); });
+       }},
+      {38, "IoGetFeaturePlugins", 4,
+       [](Self& self, Args args) {
+         return Contain(0, [&] { return self.IoGetFeaturePlugins(args[0], args[1], args[2], args[3]); });
+       }},
   });
   return &table;
 }

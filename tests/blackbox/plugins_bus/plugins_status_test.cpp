@@ -11,20 +11,27 @@
 namespace plugins_bus_test {
 namespace {
 
-TEST(PluginsStatusOverTheBus, AnswersFromTheRunningPlugIn) {
-  bus_test::PrivateBus bus;
-  const std::string root = bus.root().string();
+constexpr char kLibrary[] = HEARTH_BUILD_TREE "/plugins/event_counter.so";
+
+// The shipped branding configuration with `system` as its plug-in list, and
+// the sample event counter registered as Sample.EventCounter.
+void ListPlugins(bus_test::PrivateBus& bus, const std::string& system) {
   std::filesystem::create_directories(bus.root() / "config");
   std::ifstream in(bus_test::SourcePath("config/branding.xml"));
   std::stringstream shipped;
   shipped << in.rdbuf();
   std::string config = shipped.str();
-  config.replace(config.find("<system></system>"), 17,
-                 "<system><plugin rank=\"1\"><progid>Sample.EventCounter</progid></plugin></system>");
+  config.replace(config.find("<system></system>"), 17, system);
   std::ofstream(bus.root() / "config" / "branding.xml") << config;
-  const bus_test::Finished reg = bus.Run({bus_test::ProgramPath("hearthctl"), "--root", root, "plugins", "register",
-                                          "Sample.EventCounter", HEARTH_BUILD_TREE "/plugins/event_counter.so"});
+  const bus_test::Finished reg = bus.Run({bus_test::ProgramPath("hearthctl"), "--root", bus.root().string(),
+                                          "plugins", "register", "Sample.EventCounter", kLibrary});
   ASSERT_EQ(reg.exit_code, 0) << reg.err;
+}
+
+TEST(PluginsStatusOverTheBus, AnswersFromTheRunningPlugIn) {
+  bus_test::PrivateBus bus;
+  const std::string root = bus.root().string();
+  ListPlugins(bus, "<system><plugin rank=\"1\"><progid>Sample.EventCounter</progid></plugin></system>");
   bus.StartService();
 
   // It heard the start, so its status is OK.
@@ -37,6 +44,22 @@ TEST(PluginsStatusOverTheBus, AnswersFromTheRunningPlugIn) {
   EXPECT_EQ(missing.exit_code, 1);
   EXPECT_EQ(missing.out, "No.Such sub: NOT ok\n");
   EXPECT_FALSE(bus.LogLines("IoCoreEvents.GetFeaturePluginStatus - status OK for 'Sample.EventCounter' substatus=").empty());
+  bus.StopService();
+}
+
+TEST(PluginsStatusOverTheBus, TheRankedListSaysWhereEachResolvesAndItsStatus) {
+  bus_test::PrivateBus bus;
+  // Ranked 2, 1 and 0 in the file: created 1 then 2; 0 is left out.
+  ListPlugins(bus, "<system><plugin rank=\"2\"><progid>No.Such</progid></plugin>"
+                   "<plugin rank=\"1\"><progid>Sample.EventCounter</progid></plugin>"
+                   "<plugin rank=\"0\"><progid>Left.Out</progid></plugin></system>");
+  bus.StartService();
+
+  const bus_test::Finished list =
+      bus.Call("/com/norvale/Hearth/IoNotify", "com.norvale.Hearth.cIoNotify", "IoGetFeaturePlugins");
+  ASSERT_EQ(list.exit_code, 0) << list.err;
+  EXPECT_EQ(list.out, "iasaiasas 2 2 \"Sample.EventCounter\" \"No.Such\" 2 1 2 2 \"" + std::string(kLibrary) +
+                          "\" \"not registered\" 2 \"OK\" \"not created\"\n");
   bus.StopService();
 }
 

@@ -1,0 +1,145 @@
+// The secure logs and alert signals on a private bus: listing with counts
+// and verification state, entries, mark read, verify (who may read entries:
+// hearth_member_test.cpp), and AlertChanged.
+#include <gtest/gtest.h>
+#include <signal.h>
+
+#include <fstream>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "private_bus.h"
+#include "testing/temp_root.h"
+
+namespace bus_test {
+namespace {
+
+constexpr uid_t kNobody = 65534;
+constexpr char kIo[] = "/com/norvale/Hearth/IoNotify";
+constexpr char kIoIface[] = "com.norvale.Hearth.cIoNotify";
+
+class BusSecureLogTest : public ::testing::Test {
+ protected:
+  void SetUp() override { bus_.StartService(); }
+
+  // One "REPORT" entry through the service's own road (the "logalert" action).
+  void Report(const std::string& host, const std::string& alert_id) {
+    const std::string message = "<m><action type='logalert'><entrytype>REPORT</entrytype><host>" + host +
+                                "</host><alertid>" + alert_id + "</alertid><date>1/2/2024</date></action></m>";
+    Finished f = bus_.Call(kIo, kIoIface, "DoXMLAction", {"s", message});
+    ASSERT_EQ(f.exit_code, 0) << f.err;
+  }
+
+  std::filesystem::path LogFile() const {
+    return bus_.root() / "commonfiles/Norvale/QORC/prf/securelog/report.slog";
+  }
+
+  // busctl's answer with its \' turned back into '.
+  std::string Answer(const std::string& member, const std::vector<std::string>& args = {}) {
+    std::string out = bus_.Call(kIo, kIoIface, member, args).out;
+    for (size_t at = out.find("\\'"); at != std::string::npos; at = out.find("\\'", at + 1)) out.erase(at, 1);
+    return out;
+  }
+
+  PrivateBus bus_;
+};
+
+TEST_F(BusSecureLogTest, TheLogsAreListedWithTheirCountsAndMarkReadAnswersWhatItMarked) {
+  EXPECT_EQ(bus_.Call(kIo, kIoIface, "IoGetSecureLogs").out, "iasaiaiasas 0 0 0 0 0 0\n");
+  Report("one.example", "CF1");
+  Report("two.example", "CF2");
+  EXPECT_EQ(bus_.Call(kIo, kIoIface, "IoGetSecureLogs").out,
+            "iasaiaiasas 1 1 \"report\" 1 2 1 2 1 \"verifies\" 1 \"\"\n");
+
+  // Reading marks nothing; the unread are the newest entries.
+  const std::string entries = Answer("IoGetSecureLogEntries", {"s", "Report"});
+  EXPECT_EQ(entries.rfind("iasi 2 2 \"<entry alertid='CF1' when='", 0), 0u) << entries;
+  EXPECT_NE(entries.find(">one.example</entry>\" \"<entry alertid='CF2'"), std::string::npos) << entries;
+  EXPECT_NE(entries.find(">two.example</entry>\" 2\n"), std::string::npos) << entries;
+  EXPECT_EQ(Answer("IoGetSecureLogEntries", {"s", "report"}), entries);
+
+  const std::string marked = Answer("IoMarkSecureLogRead", {"s", "REPORT"});
+  EXPECT_EQ(marked.rfind("ias 2 2 \"<entry alertid='CF1'", 0), 0u) << marked;
+  EXPECT_EQ(bus_.Call(kIo, kIoIface, "IoMarkSecureLogRead", {"s", "report"}).out, "ias 0 0\n");
+  EXPECT_EQ(bus_.Call(kIo, kIoIface, "IoGetSecureLogs").out,
+            "iasaiaiasas 1 1 \"report\" 1 2 1 0 1 \"verifies\" 1 \"\"\n");
+
+  // An unknown name is not created by asking.
+  EXPECT_EQ(bus_.Call(kIo, kIoIface, "IoMarkSecureLogRead", {"s", "nothing"}).out, "ias 0 0\n");
+  EXPECT_EQ(bus_.Call(kIo, kIoIface, "IoGetSecureLogEntries", {"s", "nothing"}).out, "iasi 0 0 0\n");
+  EXPECT_FALSE(std::filesystem::exists(LogFile().parent_path() / "nothing.slog"));
+}
+
+TEST_F(BusSecureLogTest, VerifySaysWhatItFoundInTheServicesWords) {
+  Report("one.example", "CF1");
+  Report("two.example", "CF2");
+  struct Case {
+    std::string name, key, answer;
+  };
+  const std::vector<Case> before = {
+      {"report", "", "bas true 1 \"secure log 'report': 2 entries, the chain verifies\"\n"},
+      {"nothing", "", "bas false 1 \"no secure log named 'nothing'\"\n"},
+      {"report", "not-a-key", "bas false 1 \"the verification key is not one setup-keys printed\"\n"},
+  };
+  for (const Case& c : before) {
+    SCOPED_TRACE(c.name + " " + c.key);
+    EXPECT_EQ(Answer("IoVerifySecureLog", {"ss", c.name, c.key}), c.answer);
+  }
+
+  // A byte of the second entry changed by hand.
+  std::string bytes = testing_support::ReadFileBytes(LogFile());
+  const size_t at = bytes.rfind("two.example");
+  ASSERT_NE(at, std::string::npos);
+  bytes[at] = 'T';
+  std::ofstream(LogFile(), std::ios::binary | std::ios::trunc) << bytes;
+
+  EXPECT_EQ(Answer("IoVerifySecureLog", {"ss", "report", ""}),
+            "bas false 1 \"secure log 'report' does not verify: entry 2 does not verify (edited, removed, "
+            "reordered or written with another key)\"\n");
+  EXPECT_EQ(bus_.Call(kIo, kIoIface, "IoGetSecureLogs").out,
+            "iasaiaiasas 1 1 \"report\" 1 2 1 2 1 \"does not verify\" 1 \"entry 2 does not verify (edited, removed, "
+            "reordered or written with another key)\"\n");
+}
+
+TEST_F(BusSecureLogTest, AVerificationKeyGivesTheSealedRange) {
+  Finished setup = bus_.Run({ProgramPath("hearthctl"), "--root", bus_.root().string(), "securelog", "setup-keys"});
+  ASSERT_EQ(setup.exit_code, 0) << setup.err;
+  const std::string key = setup.out.substr(setup.out.rfind("\n\n") + 2, setup.out.size() - setup.out.rfind("\n\n") - 3);
+  Report("one.example", "CF1");
+  EXPECT_EQ(Answer("IoVerifySecureLog", {"ss", "report", key}),
+            "bas true 2 \"secure log 'report': 1 entries, the chain verifies\" \"secure log 'report': not sealed "
+            "yet\"\n");
+}
+
+TEST(BusAlertSignalTest, PostUpdateAndDeleteRaiseAlertChangedInOrder) {
+  PrivateBus bus;
+  bus.StartService();
+  auto monitor = bus.StartMonitor();
+  Finished posted = bus.Call(kIo, kIoIface, "IoPostAlert",
+                             {"syssssbibvs", "Firewall", "10", "summary", "description", "ID1", "", "false", "0",
+                              "false", "(sv)", "Date", "d", "29221", ""});
+  ASSERT_EQ(posted.exit_code, 0) << posted.err;
+  ASSERT_EQ(bus.Call(kIo, kIoIface, "IoSetAlertUserProc", {"i", "1"}).exit_code, 0);
+  // The "alertpost" action takes the same road as any other writer.
+  ASSERT_EQ(bus.Call(kIo, kIoIface, "DoXMLAction",
+                     {"s", "<m><action type='alertpost' storename='Wavelock' Summary='s' description='d'/></m>"})
+                .exit_code,
+            0);
+  ASSERT_EQ(bus.Call(kIo, kIoIface, "IoDeleteAlert", {"i", "1"}).exit_code, 0);
+  const std::string seen = bus.WaitForOutput("monitor", "'deleted'");
+  monitor->Signal(SIGTERM);
+  monitor->Wait();
+  std::vector<std::string> lines;
+  std::istringstream in(seen);
+  for (std::string line; std::getline(in, line);) {
+    if (line.find("AlertChanged") != std::string::npos) lines.push_back(line);
+  }
+  const std::string prefix = "/com/norvale/Hearth/IoNotify: com.norvale.Hearth.cIoNotify.AlertChanged ";
+  const std::vector<std::string> expected = {prefix + "(1, 'posted')", prefix + "(1, 'updated')",
+                                             prefix + "(2, 'posted')", prefix + "(1, 'deleted')"};
+  EXPECT_EQ(lines, expected) << seen;
+}
+
+}  // namespace
+}  // namespace bus_test
