@@ -146,17 +146,46 @@ export async function markAlertProcessed(index) {
 
 // --- Secure logs -----------------------------------------------------------
 
-function xmlAttribute(text) {
-  return String(text).replace(/&/g, "&amp;").replace(/</g, "&lt;").replace(/"/g, "&quot;");
+// Every secure log: name, entries, unread entries, the service's word on
+// its verification ("verifies", "does not verify") and its first problem.
+export async function secureLogs() {
+  const [count, names, entries, unread, states, problems] =
+    await call(PATH.ioNotify, IFACE.ioNotify, "IoGetSecureLogs", "");
+  if (count <= 0) return [];
+  return names.map((name, i) => ({
+    name, entries: entries[i], unread: unread[i], state: states[i], problem: problems[i],
+  }));
 }
 
-// The entries of a secure log as the service's "getsecurelog" action
-// answers them.
-export async function secureLogEntries(name, { onlyUnread = false, markRead = false } = {}) {
-  const message = `<actions><action type="getsecurelog" logname="${xmlAttribute(name)}" ` +
-    `onlyunread="${onlyUnread}" markread="${markRead}"/></actions>`;
-  const [reply] = await call(PATH.ioNotify, IFACE.ioNotify, "DoXMLAction", "s", [message]);
-  return reply;
+// A log's entries, oldest first, each marked unread or not; nothing is
+// marked read by looking.
+export async function secureLogEntries(name) {
+  const [count, entries, unread] = await call(PATH.ioNotify, IFACE.ioNotify, "IoGetSecureLogEntries", "s", [name]);
+  if (count <= 0) return [];
+  return entries.map((text, i) => ({ text, unread: i >= entries.length - unread }));
+}
+
+// Marks the log's unread entries read; answers the entries it marked.
+export async function markSecureLogRead(name) {
+  const [count, entries] = await call(PATH.ioNotify, IFACE.ioNotify, "IoMarkSecureLogRead", "s", [name]);
+  return count > 0 ? entries : [];
+}
+
+// { verifies, findings }: the service's lines ("secure log 'x' does not
+// verify: ..."); with a verification key, the sealed range too.
+export async function verifySecureLog(name, key = "") {
+  const [verifies, findings] = await call(PATH.ioNotify, IFACE.ioNotify, "IoVerifySecureLog", "ss", [name, key]);
+  return { verifies, findings };
+}
+
+// --- Plug-ins ----------------------------------------------------------------
+
+// The ranked feature plug-ins: ProgID, rank, where it resolves, status.
+export async function featurePlugins() {
+  const [count, progids, ranks, resolves, statuses] =
+    await call(PATH.ioNotify, IFACE.ioNotify, "IoGetFeaturePlugins", "");
+  if (count <= 0) return [];
+  return progids.map((progid, i) => ({ progid, rank: ranks[i], resolves: resolves[i], status: statuses[i] }));
 }
 
 // --- Variants ----------------------------------------------------------------

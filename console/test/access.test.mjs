@@ -8,7 +8,8 @@ import { openView, screenshot, useWorld } from "./harness.mjs";
 
 const use = useWorld({ unprivileged: true });
 
-for (const [view, what] of [["overview", "The service"], ["alerts", "Alerts"], ["settings", "Settings"]]) {
+for (const [view, what] of [["overview", "The service"], ["alerts", "Alerts"], ["settings", "Settings"],
+  ["securelogs", "Secure logs"]]) {
   test(`the ${view} view is shown as unavailable to a user without rights`, async () => {
     await openView(use.session, view);
     const note = use.session.page.locator(".hearth-unavailable", { hasText: `${what} unavailable` });
@@ -18,3 +19,12 @@ for (const [view, what] of [["overview", "The service"], ["alerts", "Alerts"], [
     await screenshot(use.session, `access-${view}`);
   });
 }
+
+test("the overview's plug-ins and secure logs are unavailable too, with the reason, not an error page", async () => {
+  await openView(use.session, "overview");
+  for (const what of ["Feature plug-ins", "Secure logs"]) {
+    const note = use.session.page.locator(".hearth-unavailable", { hasText: `${what} unavailable` });
+    await note.waitFor();
+    assert.match(await note.textContent(), /group "hearth"/);
+  }
+});

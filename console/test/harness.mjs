@@ -22,34 +22,14 @@ import { after, before } from "node:test";
 import { chromium } from "playwright-core";
 
 const here = path.dirname(new URL(import.meta.url).pathname);
-const sourceDir = process.env.HEARTH_SOURCE_DIR ?? path.resolve(here, "../..");
-const binDir = process.env.HEARTH_BIN_DIR ?? path.join(sourceDir, "build/asan/bin");
+export const sourceDir = process.env.HEARTH_SOURCE_DIR ?? path.resolve(here, "../..");
+export const binDir = process.env.HEARTH_BIN_DIR ?? path.join(sourceDir, "build/asan/bin");
 const consoleData = process.env.HEARTH_CONSOLE_DATA ?? path.join(path.dirname(binDir), "share");
 export const screenshotDir = process.env.HEARTH_SCREENSHOTS ?? path.join(path.dirname(binDir), "console-screenshots");
 
 const COCKPIT_WS = "/usr/lib/cockpit/cockpit-ws";
 const CHROMIUM = process.env.HEARTH_CHROMIUM ?? "/usr/bin/chromium";
 const NOBODY = 65534;
-
-// The system bus's own default policy (as dbus ships it), so that hearthd's
-// policy file is what lets callers in.
-const SYSTEM_DEFAULTS = `
-  <policy context="default">
-    <allow user="*"/>
-    <deny own="*"/>
-    <deny send_type="method_call"/>
-    <allow send_type="signal"/>
-    <allow send_requested_reply="true" send_type="method_return"/>
-    <allow send_requested_reply="true" send_type="error"/>
-    <allow receive_type="method_call"/>
-    <allow receive_type="method_return"/>
-    <allow receive_type="error"/>
-    <allow receive_type="signal"/>
-    <allow send_destination="org.freedesktop.DBus" send_interface="org.freedesktop.DBus"/>
-    <allow send_destination="org.freedesktop.DBus" send_interface="org.freedesktop.DBus.Introspectable"/>
-    <allow send_destination="org.freedesktop.DBus" send_interface="org.freedesktop.DBus.Properties"/>
-    <allow send_destination="org.freedesktop.DBus" send_interface="org.freedesktop.DBus.Peer"/>
-  </policy>`;
 
 // The environment every program of the test gets: the private bus as the
 // system bus, no session bus, and nothing inherited that points elsewhere.
@@ -111,7 +91,10 @@ export class World {
     writeFileSync(path.join(this.folder, "bus.conf"),
       "<!DOCTYPE busconfig PUBLIC \"-//freedesktop//DTD D-BUS Bus Configuration 1.0//EN\"\n" +
       " \"http://www.freedesktop.org/standards/dbus/1.0/busconfig.dtd\">\n<busconfig>\n" +
-      `  <listen>unix:path=${this.socket}</listen>\n  <auth>EXTERNAL</auth>\n${SYSTEM_DEFAULTS}\n` +
+      `  <listen>unix:path=${this.socket}</listen>\n  <auth>EXTERNAL</auth>\n` +
+      // The system bus's default policy, shared with the C++ bus tests, so
+      // that hearthd's policy file is what lets callers in.
+      `  <include>${path.join(sourceDir, "tests/bus/system-bus-defaults.conf")}</include>\n` +
       `  <include>${path.join(sourceDir, "config/dbus/com.norvale.Hearth.conf")}</include>\n</busconfig>\n`);
     this.spawn("dbus-daemon", "/usr/bin/dbus-daemon",
       ["--nofork", "--nopidfile", `--config-file=${path.join(this.folder, "bus.conf")}`]);
@@ -223,9 +206,12 @@ export class World {
   }
 }
 
-// Opens a view of the page and waits until it has drawn.
+// Opens a view of the page, freshly read, and waits until it has drawn.
 export async function openView(session, view) {
-  await session.page.goto(`${session.base}#/${view}`);
+  const url = `${session.base}#/${view}`;
+  // Going to the URL the page is at would change nothing: load it afresh.
+  if (session.page.url() === url) await session.page.reload();
+  else await session.page.goto(url);
   await session.page.locator(`#view-${view}`).waitFor();
 }
 

@@ -1,8 +1,11 @@
-// The overview in light and in dark: the service's own version and folders.
+// The overview in light and in dark: the service's own version and folders,
+// the ranked plug-ins and the secure logs.
 import assert from "node:assert/strict";
+import { mkdirSync, readFileSync, writeFileSync } from "node:fs";
+import path from "node:path";
 import { test } from "node:test";
 
-import { openView, screenshot, useWorld } from "./harness.mjs";
+import { binDir, openView, screenshot, sourceDir, useWorld } from "./harness.mjs";
 
 const use = useWorld({ session: false });
 
@@ -35,6 +38,35 @@ test("Cockpit's menu has the Veltris entry, and it opens the page", async () => 
   const frame = page.frameLocator("iframe[name$='/hearth']");
   await frame.locator("#overview-version", { hasText: "2.01.007" }).waitFor();
   await screenshot(session, "overview-in-cockpit");
+});
+
+test("the overview lists the ranked plug-ins with where each resolves and its status, and the secure logs", async () => {
+  const library = path.join(path.dirname(binDir), "plugins/event_counter.so");
+  use.world.hearthctl("plugins", "register", "Sample.EventCounter", library);
+  const shipped = readFileSync(path.join(sourceDir, "config/branding.xml"), "utf8");
+  mkdirSync(path.join(use.world.root, "config"), { recursive: true });
+  writeFileSync(path.join(use.world.root, "config/branding.xml"), shipped.replace("<system></system>",
+    "<system><plugin rank=\"2\"><progid>No.Such</progid></plugin>" +
+    "<plugin rank=\"1\"><progid>Sample.EventCounter</progid></plugin></system>"));
+  await use.world.stopService();
+  await use.world.startService();
+  const report = path.join(use.world.folder, "report.xml");
+  writeFileSync(report, "<m><action type='logalert'><entrytype>REPORT</entrytype><host>one.example</host>" +
+    "<alertid>CF1</alertid></action></m>");
+  use.world.hearthctl("action", report);
+
+  const session = await use.world.cockpit();
+  await openView(session, "overview");
+  const { page } = session;
+  const plugins = page.locator("#overview-plugins tbody tr");
+  await plugins.nth(1).waitFor();
+  assert.deepEqual(await plugins.nth(0).locator("td").allTextContents(), ["1", "Sample.EventCounter", library, "OK"]);
+  assert.deepEqual(await plugins.nth(1).locator("td").allTextContents(),
+    ["2", "No.Such", "not registered", "not created"]);
+  const logs = page.locator("#overview-securelogs tbody tr");
+  await logs.first().waitFor();
+  assert.deepEqual(await logs.first().locator("td").allTextContents(), ["report", "1", "1", "verifies"]);
+  await screenshot(session, "overview-plugins-and-logs");
 });
 
 test("the page tells when the service goes away", async () => {

@@ -1,7 +1,7 @@
 // Every store's alerts in one table: filter by store, severity and text,
 // sort by any column, every field of the selected alert, delete it or mark
 // it processed, and a chart of the last days per hour.
-import React, { useCallback, useEffect, useMemo, useState } from "react";
+import React, { useCallback, useEffect, useMemo, useRef, useState } from "react";
 import {
   Button, Card, CardBody, CardTitle, DescriptionList, DescriptionListDescription, DescriptionListGroup,
   DescriptionListTerm, Flex, FlexItem, FormSelect, FormSelectOption, Label, Modal, ModalBody, ModalFooter,
@@ -15,9 +15,18 @@ import { AlertChart } from "./alert-chart.jsx";
 import { severityBand, SEVERITY_BANDS } from "./severity.js";
 import { Unavailable } from "./unavailable.jsx";
 
-// How often the table asks for new and changed alerts: hearthctl and the
-// plug-ins write to the store without the service raising a signal.
-const POLL_MS = 2000;
+// The table follows the service's AlertChanged signal. It also reads the
+// store again now and then, slowly, for what the service cannot tell of:
+// hearthctl's alerts commands write the store file directly, with or
+// without the service.
+const FALLBACK_MS = 10000;
+// Tests set it longer, to see the signal alone at work.
+const FALLBACK_KEY = "hearth:alerts-fallback-ms";
+
+function fallbackMs() {
+  const stored = Number(localStorage.getItem(FALLBACK_KEY));
+  return Number.isFinite(stored) && stored > 0 ? stored : FALLBACK_MS;
+}
 
 async function readAlerts() {
   const stores = await service.alertStores();
@@ -99,14 +108,39 @@ export function Alerts({ serviceState }) {
   const [confirming, setConfirming] = useState(false);
   const [busy, setBusy] = useState(false);
 
-  const refresh = useCallback(() => readAlerts().then(
-    read => { setStores(read.stores); setAlerts(read.rows); setError(null); },
-    e => setError(e)), []);
+  const [refreshedBy, setRefreshedBy] = useState("start");
+  // One read at a time; signals that come during a read ask for one more.
+  const reading = useRef({ running: false, again: null });
+  const refresh = useCallback(async (cause = "start") => {
+    if (reading.current.running) {
+      reading.current.again = cause;
+      return;
+    }
+    reading.current.running = true;
+    try {
+      for (let next = cause; next; next = reading.current.again) {
+        reading.current.again = null;
+        try {
+          const read = await readAlerts();
+          setStores(read.stores);
+          setAlerts(read.rows);
+          setError(null);
+          setRefreshedBy(next);
+        } catch (e) {
+          setError(e);
+        }
+      }
+    } finally {
+      reading.current.running = false;
+    }
+  }, []);
 
   useEffect(() => {
     refresh();
-    const timer = setInterval(refresh, POLL_MS);
-    return () => clearInterval(timer);
+    const stop = service.onSignal({ path: service.PATH.ioNotify, interface: service.IFACE.ioNotify,
+      member: "AlertChanged" }, () => refresh("signal"));
+    const timer = setInterval(() => refresh("fallback"), fallbackMs());
+    return () => { stop(); clearInterval(timer); };
   }, [refresh, serviceState]);
 
   const shown = useMemo(() => {
@@ -180,7 +214,7 @@ export function Alerts({ serviceState }) {
             </Toolbar>
             {error && <Notice variant="warning" isInline title="The list could not be refreshed">
               {service.reasonOf(error)}</Notice>}
-            <Table id="alert-table" aria-label="Alerts" variant="compact">
+            <Table id="alert-table" aria-label="Alerts" variant="compact" data-refreshed-by={refreshedBy}>
               <Thead>
                 <Tr>
                   {COLUMNS.map((c, i) => (

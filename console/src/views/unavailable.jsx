@@ -6,15 +6,24 @@ import LockIcon from "@patternfly/react-icons/dist/esm/icons/lock-icon";
 
 import { isAccessDenied, reasonOf } from "../service.js";
 
+// The service's own words for a refusal ("only root may call ...: why");
+// the bus daemon's refusals name its rules, which help nobody here.
+function serviceReason(error) {
+  const reason = reasonOf(error);
+  return /^only root( and members of the group hearth)? may call /.test(reason) ? reason : "";
+}
+
 export function Unavailable({ what, error }) {
   const denied = isAccessDenied(error);
   return (
     <EmptyState headingLevel="h2" icon={LockIcon} className="hearth-unavailable"
                 titleText={`${what} unavailable`}>
       <EmptyStateBody>
-        {denied
-          ? "Your account may not use this part of the service. Turn on administrative access, or ask to be added to the group \"hearth\"."
-          : reasonOf(error)}
+        {denied && serviceReason(error) && <p className="hearth-reason">{serviceReason(error)}</p>}
+        {denied && (/^only root may/.test(serviceReason(error))
+          ? "Turn on administrative access to use it."
+          : "Your account may not use this part of the service. Turn on administrative access, or ask to be added to the group \"hearth\".")}
+        {!denied && reasonOf(error)}
       </EmptyStateBody>
     </EmptyState>
   );
