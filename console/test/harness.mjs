@@ -140,6 +140,26 @@ export class World {
     return child;
   }
 
+  // A user whose primary group is "hearth", made for this world and removed
+  // with it (the group is made when missing and left, as the package makes
+  // it too). Answers { uid, gid }.
+  hearthMember() {
+    const name = `hearth-c${process.pid}`;
+    const tool = (program, args) => {
+      // The account tools lock the user database; another run may hold it.
+      for (let attempt = 0; attempt < 20; attempt++) {
+        if (spawnSync(program, args, { stdio: "ignore" }).status === 0) return;
+        spawnSync("sleep", ["0.1"]);
+      }
+      throw new Error(`${program} ${args.join(" ")} failed`);
+    };
+    tool("groupadd", ["--force", "--system", "hearth"]);
+    tool("useradd", ["--no-create-home", "--no-user-group", "--gid", "hearth", "--shell", "/usr/sbin/nologin", name]);
+    this.members = [...(this.members ?? []), name];
+    const id = flag => Number(spawnSync("id", [flag, name], { encoding: "utf8" }).stdout.trim());
+    return { uid: id("-u"), gid: id("-g") };
+  }
+
   // Runs a program to its end on the private bus.
   run(program, args) {
     return spawnSync(program, args, { env: baseEnvironment(this.busAddress), encoding: "utf8", timeout: 60000 });
@@ -154,15 +174,17 @@ export class World {
 
   // A Cockpit session on this world's bus, as root (the administrator) or as
   // an unprivileged user; answers the page of the service, opened.
-  async cockpit({ unprivileged = false, colorScheme = "light" } = {}) {
+  // `user` ({ uid, gid }) runs the session as that user instead.
+  async cockpit({ unprivileged = false, user = null, colorScheme = "light" } = {}) {
+    const account = user ?? (unprivileged ? { uid: NOBODY, gid: NOBODY } : null);
     const port = await freePort();
     const home = path.join(this.folder, `home-${this.sessions.length}`);
     mkdirSync(home, { recursive: true });
     const runtime = path.join(home, "run");
     mkdirSync(runtime, { mode: 0o700 });
-    if (unprivileged) {
-      chownSync(home, NOBODY, NOBODY);
-      chownSync(runtime, NOBODY, NOBODY);
+    if (account) {
+      chownSync(home, account.uid, account.gid);
+      chownSync(runtime, account.uid, account.gid);
     }
     const env = baseEnvironment(this.busAddress, {
       HOME: home,
@@ -173,7 +195,7 @@ export class World {
     });
     const ws = this.spawn(`cockpit-ws-${port}`, COCKPIT_WS,
       ["--address=127.0.0.1", `--port=${port}`, "--local-session=cockpit-bridge"],
-      { env, uid: unprivileged ? NOBODY : undefined, gid: unprivileged ? NOBODY : undefined });
+      { env, uid: account?.uid, gid: account?.gid });
     await waitFor("cockpit-ws", async () => {
       if (ws.exitCode !== null) throw new Error(`cockpit-ws ended: ${ws.output()}`);
       return portOpen(port);
@@ -202,6 +224,7 @@ export class World {
       if (child.exitCode === null && child.signalCode === null) child.kill("SIGTERM");
     }
     await sleep(100);
+    for (const name of this.members ?? []) spawnSync("userdel", [name], { stdio: "ignore" });
     if (!process.env.HEARTH_KEEP_WORLD) rmSync(this.folder, { recursive: true, force: true });
   }
 }
