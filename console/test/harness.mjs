@@ -130,6 +130,9 @@ export class World {
       stdio: ["ignore", "pipe", "pipe"],
       uid: options.uid,
       gid: options.gid,
+      // Its own process group, so that what it starts (the bridge starts an
+      // ssh-agent) ends with it.
+      detached: true,
     });
     const chunks = [];
     child.stdout.on("data", d => chunks.push(d));
@@ -221,10 +224,16 @@ export class World {
     for (const s of this.sessions) await s.browser.close().catch(() => {});
     await this.stopService().catch(() => {});
     for (const child of this.processes.reverse()) {
-      if (child.exitCode === null && child.signalCode === null) child.kill("SIGTERM");
+      try { process.kill(-child.pid, "SIGTERM"); } catch { /* the group has ended */ }
     }
     await sleep(100);
-    for (const name of this.members ?? []) spawnSync("userdel", [name], { stdio: "ignore" });
+    // userdel refuses while the user's processes (the bridge) are ending.
+    for (const name of this.members ?? []) {
+      for (let attempt = 0; attempt < 50; attempt++) {
+        if (spawnSync("userdel", [name], { stdio: "ignore" }).status === 0) break;
+        await sleep(100);
+      }
+    }
     if (!process.env.HEARTH_KEEP_WORLD) rmSync(this.folder, { recursive: true, force: true });
   }
 }
