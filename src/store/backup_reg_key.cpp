@@ -32,15 +32,22 @@ bool IsStoredType(DWORD type) {
 void cFileMgr::BackupRegKey(int32_t BaseKey, const std::string& KeyName, bool fAlsoSubKeys, bool fDeleteKeys,
                             int32_t hStoreFile) {
   if (!WritableHandle(hStoreFile, "BackupRegKey")) return;
-  platform::Step([&] {
+  std::vector<std::string> deletions;
+  const bool stored = platform::Step([&] {
     RecordWriter out(hStoreFile, platform::fs::Tell(hStoreFile));
-    BackupRegKeyTo(out, BaseKey, KeyName, fAlsoSubKeys, fDeleteKeys);
+    BackupRegKeyTo(out, BaseKey, KeyName, fAlsoSubKeys, fDeleteKeys ? &deletions : nullptr);
+    // A key is deleted only once its entry is on the disk: a failed write
+    // leaves every key in place and fails the call.
+    if (!deletions.empty()) out.Commit();
     out.Finish();
   });
+  if (!stored) return;
+  const auto root = static_cast<HKEY>(BaseKey);
+  for (const std::string& path : deletions) RegFacetDeleteKey(root, path);
 }
 
 void cFileMgr::BackupRegKeyTo(RecordWriter& out, int32_t BaseKey, const std::string& KeyName, bool fAlsoSubKeys,
-                              bool fDeleteKeys) {
+                              std::vector<std::string>* deletions) {
   const auto root = static_cast<HKEY>(BaseKey);
   HKEY key = 0;
   if (RegFacetOpenKeyEx(root, KeyName, 0, reg::kKeyRead, &key) != reg::kErrorSuccess) {
@@ -124,12 +131,10 @@ void cFileMgr::BackupRegKeyTo(RecordWriter& out, int32_t BaseKey, const std::str
   Encode(rewritten, key_record);
   out.Rewrite(entry_position, rewritten);
 
-  for (const std::string& path : descent) BackupRegKeyTo(out, BaseKey, path, true, fDeleteKeys);
+  for (const std::string& path : descent) BackupRegKeyTo(out, BaseKey, path, true, deletions);
 
-  if (fDeleteKeys) {
-    for (auto it = suffixes.rbegin(); it != suffixes.rend(); ++it) {
-      RegFacetDeleteKey(root, JoinKeyPath(KeyName, *it));
-    }
+  if (deletions != nullptr) {
+    for (auto it = suffixes.rbegin(); it != suffixes.rend(); ++it) deletions->push_back(JoinKeyPath(KeyName, *it));
   }
 }
 

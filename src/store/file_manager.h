@@ -182,8 +182,10 @@ class cFileMgr : public platform::com::Object {
   bool PlayBackEntries(ByteSource& source, const std::string& Filename, int32_t EntryCount, int64_t start,
                        int64_t length, PlaybackBag& bag);
 
+  // Appends the key's entries; with `deletions`, the keys to delete once they
+  // are safely stored, deepest first.
   void BackupRegKeyTo(RecordWriter& out, int32_t BaseKey, const std::string& KeyName, bool fAlsoSubKeys,
-                      bool fDeleteKeys);
+                      std::vector<std::string>* deletions);
   class FileSet;
   void BackupFilesTo(RecordWriter& out, FileSet& set, const platform::fs::Folder& folder, std::string BasePath,
                      std::string RelPath, const std::string& FileMask, bool fRecurseSubdirs, bool fDeleteFiles,

@@ -12,6 +12,7 @@ namespace {
 constexpr size_t kFlushSize = 256 * 1024;
 
 std::atomic<bool> fail_writes{false};
+std::atomic<bool> fail_syncs{false};
 
 bool WriteBytes(int number, int64_t position, std::string_view bytes) {
   if (fail_writes.load()) return false;
@@ -21,6 +22,7 @@ bool WriteBytes(int number, int64_t position, std::string_view bytes) {
 }  // namespace
 
 void FailStoreWritesForTesting(bool fail) { fail_writes = fail; }
+void FailStoreSyncsForTesting(bool fail) { fail_syncs = fail; }
 
 RecordWriter::RecordWriter(int number, int64_t position) : number_(number), position_(position), end_(position) {}
 
@@ -70,7 +72,7 @@ void RecordWriter::RewindTo(int64_t position) {
 
 void RecordWriter::Commit() {
   Flush();
-  if (!platform::fs::SyncFile(number_)) platform::RaiseError(platform::kErrDeviceIo);
+  if (fail_syncs.load() || !platform::fs::SyncFile(number_)) platform::RaiseError(platform::kErrDeviceIo);
 }
 
 void RecordWriter::Finish() {

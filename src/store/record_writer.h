@@ -47,5 +47,8 @@ class RecordWriter {
 // While set, every write of a RecordWriter fails as on a full disk (a test
 // makes a flush fail without filling a disk).
 void FailStoreWritesForTesting(bool fail);
+// While set, writes succeed but a Commit's sync fails, as when the disk
+// reports an error writing back what it had taken.
+void FailStoreSyncsForTesting(bool fail);
 
 }  // namespace store

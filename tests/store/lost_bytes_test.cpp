@@ -3,6 +3,8 @@
 #include <filesystem>
 
 #include "platform/basic/err.h"
+#include "platform/registry/registry.h"
+#include "store/registry_tree.h"
 #include "store/store_fixture.h"
 
 namespace store::testing {
@@ -20,23 +22,43 @@ class LostBytesTest : public StoreTest {
  protected:
   void TearDown() override {
     FailStoreWritesForTesting(false);
+    FailStoreSyncsForTesting(false);
     SetEntryLimitForTesting(0);
     StoreTest::TearDown();
   }
 };
 
-TEST_F(LostBytesTest, AFailedWriteLeavesEverySourceInPlaceAndFailsTheCall) {
-  Write("src/a", "alpha");
-  Write("src/sub/b", "beta");
-  const int32_t h = mgr_->CreateStoreFile(Path("s.bin"), "tok", false);
-  FailStoreWritesForTesting(true);
-  platform::Err::Clear();
+// A source is removed only once the store holding it is on the disk: a
+// write that fails, or a sync that fails after the writes went through,
+// leaves every file and key where it was.
+TEST_F(LostBytesTest, AFailedWriteOrSyncLeavesEverySourceInPlaceAndFailsTheCall) {
+  namespace reg = platform::registry;
+  const int32_t machine = static_cast<int32_t>(reg::kHkeyLocalMachine);
+  const std::string k = "SOFTWARE\\Kept";
+  for (const bool sync_fails : {false, true}) {
+    SCOPED_TRACE(sync_fails ? "the sync fails" : "the write fails");
+    Write("src/a", "alpha");
+    Write("src/sub/b", "beta");
+    SetValue(k, "v", reg::kRegSz, std::string("v\0", 2));
+    SetValue(k + "\\Sub", "w", reg::kRegDword, std::string("\x01\x00\x00\x00", 4));
+    const KeyTree keys = Tree(k);
+    const int32_t h = mgr_->CreateStoreFile(Path(sync_fails ? "s2.bin" : "s1.bin"), "tok", false);
+    FailStoreWritesForTesting(!sync_fails);
+    FailStoreSyncsForTesting(sync_fails);
 
-  mgr_->BackupFiles(Path("src"), "", "*", true, /*fDeleteFiles=*/true, h);
+    platform::Err::Clear();
+    mgr_->BackupFiles(Path("src"), "", "*", true, /*fDeleteFiles=*/true, h);
+    EXPECT_TRUE(platform::Err::IsSet());
+    platform::Err::Clear();
+    mgr_->BackupRegKey(machine, k, true, /*fDeleteKeys=*/true, h);
+    EXPECT_TRUE(platform::Err::IsSet());
 
-  EXPECT_TRUE(platform::Err::IsSet());
-  EXPECT_EQ(Bytes("src/a"), "alpha");
-  EXPECT_EQ(Bytes("src/sub/b"), "beta");
+    FailStoreWritesForTesting(false);
+    FailStoreSyncsForTesting(false);
+    EXPECT_EQ(Bytes("src/a"), "alpha");
+    EXPECT_EQ(Bytes("src/sub/b"), "beta");
+    EXPECT_EQ(Tree(k), keys);
+  }
 }
 
 TEST_F(LostBytesTest, AFileSetEntryIsSplitBeforeItOutgrowsItsLength) {
