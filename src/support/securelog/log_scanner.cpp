@@ -17,12 +17,15 @@ namespace {
 constexpr size_t kWindow = 1u << 20;
 // Looking for the chain again after damage: candidates whose payload is
 // larger are passed over, at most this many entry numbers are tried per
-// candidate, and at most this many bytes are hashed in all.
-constexpr uint32_t kResyncMaxPayload = 64u << 10;
+// candidate, and at most this many bytes are hashed in all. Half the window
+// lets a record and the bytes just before it be seen at once, so a log of
+// large entries is found again after damage as one of small entries is.
+constexpr uint32_t kResyncMaxPayload = kWindow / 2;
 constexpr uint64_t kResyncMaxGuesses = 64;
 constexpr uint64_t kResyncBudget = 32u << 20;
 constexpr size_t kMaxDamageListed = 64;
-constexpr uint64_t kKeepBehind = kResyncMaxPayload + 16384;
+// What stays of the bytes before a read: the previous record's hash, a seal.
+constexpr uint64_t kKeepBehind = 80u << 10;
 
 [[noreturn]] void Fail(const std::string& what) {
   platform::RaiseError(platform::kErrDeviceIo, "secure log: " + what, "SecureLog");

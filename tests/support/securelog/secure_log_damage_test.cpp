@@ -63,6 +63,31 @@ TEST_F(SecureLogTest, DamageBeforeTheEndKeepsEveryByteAndServesWhatStillVerifies
   }
 }
 
+TEST_F(SecureLogTest, LargeEntriesAfterDamageAreCarriedIntoTheNewFile) {
+  std::vector<std::string> entries;
+  for (size_t size : {100000u, 100000u, 400000u, 100000u, 70000u}) {
+    entries.push_back(std::string(size, static_cast<char>('a' + entries.size())));
+  }
+  {
+    auto log = OpenLog();
+    for (const std::string& entry : entries) log->Append(entry);
+    log->Sync();
+  }
+  std::string bytes = ReadFileBytes(LogFile());
+  bytes[RecordOffsets(bytes)[1] + 4] = '\x7f';  // the second entry's length runs past the end
+  WriteFileBytes(LogFile(), bytes);
+
+  auto log = OpenLog();
+  log->Append("new");
+  std::string expected;
+  for (size_t i = 0; i < entries.size(); ++i) {
+    if (i != 1) expected += entries[i] + "\r\n";
+  }
+  expected += "new\r\n";
+  EXPECT_TRUE(log->GetEntries(false, false) == expected) << "the entries after the damage were not all carried";
+  EXPECT_TRUE(Reported("4 entries carried into a new log, 1 lost"));
+}
+
 TEST_F(SecureLogTest, ReadMarksGoWithTheEntriesIntoTheNewFile) {
   {
     auto log = OpenLog();
