@@ -7,6 +7,7 @@
 #include <filesystem>
 #include <iostream>
 #include <system_error>
+#include <utility>
 #include <vector>
 
 #include "bus/bus_service.h"
@@ -101,6 +102,14 @@ std::string ThisProgram() {
 std::string LimitText(std::chrono::milliseconds limit) {
   if (limit.count() % 1000 == 0) return std::to_string(limit.count() / 1000) + " seconds";
   return std::to_string(limit.count()) + " ms";
+}
+
+std::chrono::milliseconds StopLimit(const HostHooks& hooks) {
+  if (hooks.stop_limit.count() > 0) return hooks.stop_limit;
+  ServiceConfiguration configuration;
+  ServiceTimes times;
+  configuration.DefaultTimes(times.start_wait, times.stop_wait, times.pause_wait, times.continue_wait);
+  return std::chrono::milliseconds(HostStopLimit(times));
 }
 
 // The host could not take requests: stop the service, but never wait on a
@@ -207,17 +216,20 @@ int HearthdMain(const std::vector<std::string>& args, const HostHooks& hooks) {
   if (!serving) return StopAfterFailedStart(*toolkit, *server, hooks, error);
   if (hooks.at) hooks.at(HostPoint::kReady);
   ServiceToolkit* started = toolkit.get();
+  bus::BusOptions bus_options;
+  bus_options.closing = closing;
+  bus_options.first_try_over = [started] { started->ReportReady(); };
   auto bus = bus::BusService::Start(toolkit->ServiceApartment(), [&toolkit] { return toolkit->RegisteredObject(); },
-                                    bus::BusOptions{.closing = closing,
-                                                    .first_try_over = [started] { started->ReportReady(); }});
+                                    std::move(bus_options));
   std::cerr << "hearthd: running on " << root.string() << " (process " << ::getpid()
             << "); SIGTERM or Ctrl-C stops it\n";
 
-  const bool ended = toolkit->WaitForEnd(hooks.stop_grace, hooks.stop_limit);
+  const std::chrono::milliseconds stop_limit = StopLimit(hooks);
+  const bool ended = toolkit->WaitForEnd(hooks.stop_grace, stop_limit);
   if (!ended && !toolkit->StopServiceRequested()) {
     // The stop hangs on the service thread (the system log names a plug-in
     // call that does not return): leave without it.
-    const std::string line = "hearthd: the stop had not finished after " + LimitText(hooks.stop_limit) +
+    const std::string line = "hearthd: the stop had not finished after " + LimitText(stop_limit) +
                              "; leaving without it";
     WriteSystemLog(line);
     std::cerr << line << "\n";

@@ -29,9 +29,10 @@ struct HostHooks {
   // StopService, and when the host could not start.
   std::chrono::milliseconds stop_grace = std::chrono::seconds(3);
   // How long a stop may run before the host leaves without it, whatever
-  // holds it (a plug-in that does not return): within the unit's
-  // TimeoutStopSec (90 s), so the host says why before systemd kills it.
-  std::chrono::milliseconds stop_limit = std::chrono::seconds(75);
+  // holds it (a plug-in that does not return). Zero: five sixths of the
+  // configuration's stop wait (75 s of the unit's TimeoutStopSec of 90 s),
+  // so the host says why before systemd kills it.
+  std::chrono::milliseconds stop_limit{0};
 };
 
 // Runs hearthd with `args` (without the program name). The exit status: 0

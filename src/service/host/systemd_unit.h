@@ -17,6 +17,10 @@ struct ServiceTimes {
   int32_t continue_wait = 30000;
 };
 
+// How long hearthd lets a stop run before it leaves without it: within the
+// unit's TimeoutStopSec, so the host says why before systemd kills it.
+inline int32_t HostStopLimit(const ServiceTimes& times) { return times.stop_wait / 6 * 5; }
+
 struct UnitOptions {
   std::string exec_path;  // the hearthd program the unit starts
   std::string root;       // a machine root for ExecStart's --root; empty: the default root

@@ -105,5 +105,16 @@ TEST(SystemdUnitText, EachAnswerHasItsLine) {
   EXPECT_EQ(UnitQuote("50%$\"\\"), "\"50%%$$\\\"\\\\\"");
 }
 
+TEST(SystemdUnitText, AHangingStopIsLeftBeforeTheUnitsStopTimeoutEnds) {
+  // hearthd's own limit must run out first, so its last line says why.
+  for (int32_t stop_wait : {90000, 1500, 600000}) {
+    ServiceTimes times;
+    times.stop_wait = stop_wait;
+    EXPECT_LT(HostStopLimit(times), stop_wait);
+    EXPECT_GE(HostStopLimit(times), stop_wait * 4 / 5);
+  }
+  EXPECT_EQ(HostStopLimit(ServiceTimes{}), 75000);
+}
+
 }  // namespace
 }  // namespace service
