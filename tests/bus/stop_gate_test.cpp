@@ -6,6 +6,7 @@
 #include <atomic>
 #include <memory>
 #include <thread>
+#include <utility>
 
 #include "bus/bus_service.h"
 #include "private_bus.h"
@@ -27,8 +28,11 @@ TEST_F(StopGateTest, ACallArrivingDuringTheStopIsRefusedNotLost) {
   auto closing = std::make_shared<std::atomic<bool>>(false);
   toolkit.SetStopBeginsHook([closing](bool stopping) { closing->store(stopping); });
   toolkit.Start();
+  bus::BusOptions options;
+  options.address = bus.address();
+  options.closing = closing;
   auto on_bus = bus::BusService::Start(toolkit.ServiceApartment(), [&toolkit] { return toolkit.RegisteredObject(); },
-                                       bus::BusOptions{.address = bus.address(), .closing = closing});
+                                       std::move(options));
   ASSERT_TRUE(bus.WaitForName());
   ASSERT_EQ(bus.Settings("SetValue", {"sv", "sys.before", "s", "kept"}).exit_code, 0);
 

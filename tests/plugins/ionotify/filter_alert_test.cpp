@@ -130,7 +130,9 @@ TEST_F(IoNotifyTest, FilterAlertKeysAreAlwaysElementNames) {
     SCOPED_TRACE(std::string(c.alert_id) + "|" + c.user);
     const std::string key = FilterAlertKey(c.alert_id, c.user);
     EXPECT_EQ(key, c.key);
-    if (!key.empty()) EXPECT_TRUE(platform::xml::IsValidXmlName(key));
+    if (!key.empty()) {
+      EXPECT_TRUE(platform::xml::IsValidXmlName(key));
+    }
   }
 }
 

@@ -6,6 +6,7 @@
 #include <functional>
 #include <future>
 #include <stdexcept>
+#include <string>
 
 #include "contracts/lifecycle/lifecycle_state.h"
 #include "platform/basic/conversions.h"
@@ -65,6 +66,37 @@ class PluginNotifyTest : public plugin_testing::PluginTest {
   }
 };
 
+// A plug-in call that hangs until the watch has spoken: the watch's limit is
+// shortened and its report opens the gate the plug-in waits on, so a case
+// waits for nothing but the watch itself. The wait is bounded, so a broken
+// watch fails the case instead of hanging it.
+class WatchGate {
+ public:
+  WatchGate(std::string progid, std::string hang_in) : opened_(gate_.get_future().share()) {
+    SetPluginCallLimit(std::chrono::milliseconds(50));
+    SetPluginCallReportHook([this](const std::string&) {
+      if (reports_.fetch_add(1) == 0) gate_.set_value();
+    });
+    OnPluginEvent() = [this, progid = std::move(progid), hang_in = std::move(hang_in)](EventContext& c) {
+      if (c.progid != progid || c.event != hang_in) return;
+      gave_up_ = opened_.wait_for(std::chrono::seconds(20)) != std::future_status::ready;
+    };
+  }
+  ~WatchGate() {
+    OnPluginEvent() = nullptr;
+    SetPluginCallReportHook({});
+    SetPluginCallLimit(std::chrono::seconds(30));
+  }
+  bool gave_up() const { return gave_up_; }
+  int reports() const { return reports_.load(); }
+
+ private:
+  std::promise<void> gate_;
+  std::shared_future<void> opened_;
+  std::atomic<int> reports_{0};
+  bool gave_up_ = false;
+};
+
 // Safe mode without network loads no settings, but the start still wires in
 // the shared cIoNotify object, and the plug-ins get it with OnStartup.
 TEST_F(PluginNotifyTest, InSafeModeWithoutNetworkPlugInsStillGetTheIoNotifyObject) {
@@ -88,33 +120,17 @@ TEST_F(PluginNotifyTest, InSafeModeWithoutNetworkPlugInsStillGetTheIoNotifyObjec
   });
 }
 
-// The watch's limit is shortened and its report opens the gate the hanging
-// plug-in waits on, so the case waits for nothing but the watch itself.
 TEST_F(PluginNotifyTest, APlugInCallThatDoesNotReturnIsLoggedOnceWithItsProgIdAndEvent) {
   RunOnFreshThread([&] {
     settings::SettingsPtr system = LoadBoth();
-    std::promise<void> gate;
-    std::shared_future<void> opened = gate.get_future().share();
-    std::atomic<int> reports{0};
-    SetPluginCallLimit(std::chrono::milliseconds(50));
-    SetPluginCallReportHook([&](const std::string&) {
-      if (reports.fetch_add(1) == 0) gate.set_value();
-    });
-    bool gave_up = false;
-    OnPluginEvent() = [&](EventContext& c) {
-      if (c.progid != "Test.Events" || c.event != "OnDeviceChange") return;
-      // Hangs until the watch has spoken (bounded, so a broken watch fails
-      // the case instead of hanging it).
-      gave_up = opened.wait_for(std::chrono::seconds(20)) != std::future_status::ready;
-    };
-    NotifyFeaturePlugins(typelib::OnDeviceChange, system, settings::GetUserSettings());
-    // A call that returns in time is not reported.
-    NotifyFeaturePlugins(typelib::OnStartup, system, settings::GetUserSettings());
-    OnPluginEvent() = nullptr;
-    SetPluginCallReportHook({});
-    SetPluginCallLimit(std::chrono::seconds(30));
-    EXPECT_FALSE(gave_up);
-    EXPECT_EQ(reports.load(), 1);
+    {
+      WatchGate watch("Test.Events", "OnDeviceChange");
+      NotifyFeaturePlugins(typelib::OnDeviceChange, system, settings::GetUserSettings());
+      // A call that returns in time is not reported.
+      NotifyFeaturePlugins(typelib::OnStartup, system, settings::GetUserSettings());
+      EXPECT_FALSE(watch.gave_up());
+      EXPECT_EQ(watch.reports(), 1);
+    }
     const auto lines = MessagesSinceMark();
     EXPECT_EQ(std::count(lines.begin(), lines.end(),
                          "IoCoreEvents::NotifyFeaturePlugins: Test.Events has not returned from OnDeviceChange after "
@@ -160,24 +176,12 @@ TEST_F(PluginNotifyTest, EveryOtherPlugInCallThatDoesNotReturnIsLoggedOnceWithIt
       SetPluginList(Entry("Test.Events", "1") + Entry("Test.Notifier", "2"));
       if (c.load_first) QueryFeaturePlugins();
       Mark();
-      std::promise<void> gate;
-      std::shared_future<void> opened = gate.get_future().share();
-      std::atomic<int> reports{0};
-      SetPluginCallLimit(std::chrono::milliseconds(50));
-      SetPluginCallReportHook([&](const std::string&) {
-        if (reports.fetch_add(1) == 0) gate.set_value();
-      });
-      bool gave_up = false;
-      OnPluginEvent() = [&](EventContext& e) {
-        if (e.progid != c.progid || e.event != c.hang_in) return;
-        gave_up = opened.wait_for(std::chrono::seconds(20)) != std::future_status::ready;
-      };
-      c.call();
-      OnPluginEvent() = nullptr;
-      SetPluginCallReportHook({});
-      SetPluginCallLimit(std::chrono::seconds(30));
-      EXPECT_FALSE(gave_up);
-      EXPECT_EQ(reports.load(), 1);
+      {
+        WatchGate watch(c.progid, c.hang_in);
+        c.call();
+        EXPECT_FALSE(watch.gave_up());
+        EXPECT_EQ(watch.reports(), 1);
+      }
       const auto lines = MessagesSinceMark();
       EXPECT_EQ(std::count(lines.begin(), lines.end(), std::string(c.line)), 1);
     });

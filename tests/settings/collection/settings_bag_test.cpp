@@ -73,10 +73,14 @@ TEST(SettingsBagTest, AgreesWithAnOrderedListThroughAddsReplacementsAndRemovals)
       ASSERT_EQ(value != nullptr, model.Has(name));
       const auto slot = bag.SlotOf(name);
       ASSERT_EQ(slot.has_value(), model.Has(name));
-      if (slot) ASSERT_EQ(bag.SlotAt(*slot)->name, name);
+      if (slot) {
+        ASSERT_EQ(bag.SlotAt(*slot)->name, name);
+      }
     }
     ASSERT_EQ(bag.Count(), model.entries().size());
-    if (step % 997 == 0) ASSERT_EQ(InOrder(bag), model.entries()) << "at step " << step;
+    if (step % 997 == 0) {
+      ASSERT_EQ(InOrder(bag), model.entries()) << "at step " << step;
+    }
   }
   EXPECT_EQ(InOrder(bag), model.entries());
 }
