@@ -1,6 +1,7 @@
 // The "alerts" commands: post, list, show and delete alerts of the alert
-// store, and export it. They work on the root's "imdb.bin" directly, with
-// or without the service running.
+// store, and export it. They read the root's "imdb.bin" directly, with or
+// without the service running; while it runs, post and delete go through
+// it, so its clients hear of the change.
 #include <optional>
 #include <string>
 
@@ -46,8 +47,17 @@ int Post(const Command& self, const Arguments& args, Io& io) {
   if (!ParseCommandArguments(self, args, 4, 4, {"--id"}, &parsed, io, &exit_code)) return exit_code;
   std::optional<long long> severity = WholeNumber(parsed.positional[1], 0, 255);
   if (!severity) return UsageError(io, self, "SEVERITY must be a whole number from 0 to 255");
-  if (!AlertStoreUsable(self, io, &exit_code)) return exit_code;
   int32_t index = 0;
+  std::string error;
+  const std::optional<bool> via_service = PostAlertViaService(
+      parsed.positional[0], static_cast<uint8_t>(*severity), parsed.positional[2], parsed.positional[3],
+      parsed.Option("--id"), &index, &error);
+  if (via_service) {
+    if (!*via_service) return Report(io, self, "the alert was not stored: " + error, kExitFailure);
+    io.out << index << "\n";
+    return kExitOk;
+  }
+  if (!AlertStoreUsable(self, io, &exit_code)) return exit_code;
   double when = alerts::kNoEventTime;
   if (!alerts::PostAlert(parsed.positional[0], static_cast<uint8_t>(*severity), parsed.positional[2],
                          parsed.positional[3], parsed.Option("--id"), "", false, index, false, when, "")) {
@@ -105,7 +115,10 @@ int Delete(const Command& self, const Arguments& args, Io& io) {
   if (!AlertStoreUsable(self, io, &exit_code)) return exit_code;
   AlertFields fields;
   if (!ReadAlert(*index, &fields)) return Report(io, self, "no alert " + parsed.positional[0], kExitFailure);
-  if (!alerts::DeleteAlert(*index)) return Report(io, self, "the alert was not deleted", kExitFailure);
+  std::string error;
+  const std::optional<bool> via_service = DeleteAlertViaService(*index, &error);
+  if (via_service && !*via_service) return Report(io, self, "the alert was not deleted: " + error, kExitFailure);
+  if (!via_service && !alerts::DeleteAlert(*index)) return Report(io, self, "the alert was not deleted", kExitFailure);
   return kExitOk;
 }
 
@@ -137,7 +150,8 @@ const CommandRegistration kPost{{
     .arguments = "STORE SEVERITY SUMMARY DESCRIPTION [--id ALERTID]",
     .summary = "add an alert to a store and print its index",
     .details = "SEVERITY is 0 to 255. The alert is stamped with the current time; ALERTID (default empty)\n"
-               "names the kind of alert.",
+               "names the kind of alert. While hearthd runs on the root the alert is posted through it\n"
+               "(IoPostAlert), so its clients hear of it; otherwise it is written to the store directly.",
     .run = Post,
 }};
 
@@ -164,7 +178,8 @@ const CommandRegistration kDelete{{
     .name = "delete",
     .arguments = "INDEX",
     .summary = "remove one alert",
-    .details = "Exit 1 when there is no such alert.",
+    .details = "Exit 1 when there is no such alert. While hearthd runs on the root the alert is deleted\n"
+               "through it (IoDeleteAlert), so its clients hear of it.",
     .run = Delete,
 }};
 

@@ -141,5 +141,27 @@ TEST(BusAlertSignalTest, PostUpdateAndDeleteRaiseAlertChangedInOrder) {
   EXPECT_EQ(lines, expected) << seen;
 }
 
+TEST(BusAlertSignalTest, HearthctlPostsAndDeletesThroughTheRunningServiceSoItsClientsHear) {
+  PrivateBus bus;
+  bus.StartService();
+  auto monitor = bus.StartMonitor();
+  const std::vector<std::string> ctl = {ProgramPath("hearthctl"), "--root", bus.root().string(), "alerts"};
+  auto run = [&](std::vector<std::string> args) {
+    args.insert(args.begin(), ctl.begin(), ctl.end());
+    return bus.Run(args);
+  };
+  Finished posted = run({"post", "Firewall", "20", "Port scan", "Seen twice", "--id", "FW001"});
+  ASSERT_EQ(posted.exit_code, 0) << posted.err;
+  EXPECT_EQ(posted.out, "1\n");
+  Finished deleted = run({"delete", "1"});
+  EXPECT_EQ(deleted.exit_code, 0) << deleted.err;
+  EXPECT_EQ(run({"delete", "1"}).exit_code, 1);  // gone
+  const std::string seen = bus.WaitForOutput("monitor", "'deleted'");
+  monitor->Signal(SIGTERM);
+  monitor->Wait();
+  EXPECT_NE(seen.find("AlertChanged (1, 'posted')"), std::string::npos) << seen;
+  EXPECT_NE(seen.find("AlertChanged (1, 'deleted')"), std::string::npos) << seen;
+}
+
 }  // namespace
 }  // namespace bus_test

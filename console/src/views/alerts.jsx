@@ -15,19 +15,9 @@ import { AlertChart } from "./alert-chart.jsx";
 import { severityBand, SEVERITY_BANDS } from "./severity.js";
 import { Unavailable } from "./unavailable.jsx";
 
-// The table follows the service's AlertChanged signal. It also reads the
-// store again now and then, slowly, for what the service cannot tell of:
-// hearthctl's alerts commands write the store file directly, with or
-// without the service.
-const FALLBACK_MS = 10000;
-// Tests set it longer, to see the signal alone at work.
-const FALLBACK_KEY = "hearth:alerts-fallback-ms";
-
-function fallbackMs() {
-  const stored = Number(localStorage.getItem(FALLBACK_KEY));
-  return Number.isFinite(stored) && stored > 0 ? stored : FALLBACK_MS;
-}
-
+// The table follows the service's AlertChanged signal: every change reaches
+// the store through the service while it runs (hearthctl's alerts commands
+// too), and the table reads again when the service comes back.
 async function readAlerts() {
   const stores = await service.alertStores();
   const rows = [];
@@ -139,8 +129,7 @@ export function Alerts({ serviceState }) {
     refresh();
     const stop = service.onSignal({ path: service.PATH.ioNotify, interface: service.IFACE.ioNotify,
       member: "AlertChanged" }, () => refresh("signal"));
-    const timer = setInterval(() => refresh("fallback"), fallbackMs());
-    return () => { stop(); clearInterval(timer); };
+    return stop;
   }, [refresh, serviceState]);
 
   const shown = useMemo(() => {
