@@ -72,6 +72,8 @@ void SetNextHandleNumberForTesting(HKEY next) { next_handle = next; }
 void Hive::AttachStore(std::unique_ptr<HiveStore> store, bool keep_handles) {
   store_ = std::move(store);
   data_version_ = -1;
+  changes_.Open(root_);
+  look_due_ = true;
   if (!keep_handles) ForgetHandles();
   ForgetCaches();
 }
@@ -101,6 +103,7 @@ void Hive::ForgetCaches() {
   child_cache_.clear();
   value_cache_.clear();
   value_cache_bytes_ = 0;
+  changes_.Forget();
   ++key_epoch_;
   ++keys_generation_;
   ++values_generation_;
@@ -113,6 +116,13 @@ Hive::KeyHandle* Hive::Resolve(HKEY key) {
 }
 
 void Hive::Sync() {
+  if (!look_due_) return;
+  SyncNow();
+  changes_.LookDone();
+  look_due_ = false;
+}
+
+void Hive::SyncNow() {
   int64_t version = store_->DataVersion();
   if (version != data_version_) {
     data_version_ = version;
@@ -195,7 +205,6 @@ LONG Hive::OpenKey(HKEY key, std::string_view sub_key, REGSAM sam_desired, HKEY*
   KeyHandle* parent = Resolve(key);
   if (parent == nullptr) return kErrorInvalidHandle;
   if (!SplitSubKey(sub_key, &parts_)) return kErrorInvalidParameter;
-  Sync();
   if (!EnsureLive(*parent)) return kErrorKeyDeleted;
   if (parts_.empty() && IsPredefined(key)) {
     *result = key;
@@ -215,7 +224,6 @@ LONG Hive::CreateKey(HKEY key, std::string_view sub_key, std::string_view key_cl
   if (parent == nullptr) return kErrorInvalidHandle;
   if (!SplitSubKey(sub_key, &parts_)) return kErrorInvalidParameter;
   // Most calls find the key there already: look without taking the write lock.
-  Sync();
   if (!EnsureLive(*parent)) return kErrorKeyDeleted;
   size_t depth = 0;
   int64_t id = parts_.empty() ? parent->id : Walk(parent->id, &depth);
@@ -230,7 +238,7 @@ LONG Hive::CreateKey(HKEY key, std::string_view sub_key, std::string_view key_cl
   // key's own rights are asked for by `sam_desired`.
 
   WriteTransaction transaction(store_->db());
-  Sync();  // another process may have written since the look above
+  SyncNow();  // another process may have written since the look above
   if (!EnsureLive(*parent)) return kErrorKeyDeleted;
   struct Created {
     int64_t parent;
@@ -250,6 +258,7 @@ LONG Hive::CreateKey(HKEY key, std::string_view sub_key, std::string_view key_cl
     id = child;
   }
   transaction.Commit();
+  if (!created.empty()) Committed();
   for (const Created& entry : created) RememberChild(entry.parent, entry.fold, entry.id);
   if (!created.empty()) ++keys_generation_;
   *result = AddHandle(id, GrantedRights(sam_desired));
@@ -268,7 +277,7 @@ LONG Hive::DeleteKey(HKEY key, std::string_view sub_key) {
   if (handle == nullptr) return kErrorInvalidHandle;
   if (!SplitSubKey(sub_key, &parts_)) return kErrorInvalidParameter;
   WriteTransaction transaction(store_->db());
-  Sync();
+  SyncNow();
   if (!EnsureLive(*handle)) return kErrorKeyDeleted;
   size_t depth = 0;
   int64_t id = Walk(handle->id, &depth);
@@ -276,6 +285,7 @@ LONG Hive::DeleteKey(HKEY key, std::string_view sub_key) {
   if (id <= kLastRootKeyId || store_->HasChildren(id)) return kErrorAccessDenied;
   store_->DeleteKey(id);
   transaction.Commit();
+  Committed();
   ForgetCaches();
   return kErrorSuccess;
 }
@@ -287,7 +297,7 @@ LONG Hive::DeleteTree(HKEY key, const char* sub_key) {
   if (!SplitSubKey(keep_top ? "" : sub_key, &parts_)) return kErrorInvalidParameter;
   if (keep_top && (handle->access & kKeySetValue) == 0) return kErrorAccessDenied;
   WriteTransaction transaction(store_->db());
-  Sync();
+  SyncNow();
   if (!EnsureLive(*handle)) return kErrorKeyDeleted;
   size_t depth = 0;
   int64_t id = Walk(handle->id, &depth);
@@ -301,6 +311,7 @@ LONG Hive::DeleteTree(HKEY key, const char* sub_key) {
     store_->DeleteKey(id);
   }
   transaction.Commit();
+  Committed();
   ForgetCaches();
   return kErrorSuccess;
 }
@@ -313,6 +324,7 @@ LONG Hive::DeleteValue(HKEY key, std::string_view name) {
   if (!store_->DeleteValue(handle->id, fold_)) {
     return store_->KeyExists(handle->id) ? kErrorFileNotFound : kErrorKeyDeleted;
   }
+  Committed();
   RememberValue(handle->id, fold_, false, 0, {});
   ++values_generation_;
   return kErrorSuccess;
@@ -322,7 +334,6 @@ LONG Hive::ReadyToRead(HKEY key, REGSAM right, KeyHandle** handle) {
   *handle = Resolve(key);
   if (*handle == nullptr) return kErrorInvalidHandle;
   if (((*handle)->access & right) == 0) return kErrorAccessDenied;
-  Sync();
   return EnsureLive(**handle) ? kErrorSuccess : kErrorKeyDeleted;
 }
 
@@ -376,7 +387,14 @@ LONG Hive::SetValue(HKEY key, std::string_view name, DWORD type, const BYTE* dat
   if ((handle->access & kKeySetValue) == 0) return kErrorAccessDenied;
   if (name.size() > kMaxValueNameLength) return kErrorInvalidParameter;
   FoldName(name, &fold_);
-  if (!store_->UpsertValue(handle->id, fold_, name, type, data, size)) return kErrorKeyDeleted;
+  // A value known to be there takes the plain update, which spares the
+  // insert attempt, its key check and the numbering of a new value. Should
+  // it be gone after all (a change nobody announced), the upsert follows.
+  auto cached = value_cache_.find(IdNameView{handle->id, fold_});
+  bool updated = cached != value_cache_.end() && cached->second.present &&
+                 store_->UpdateValue(handle->id, fold_, type, data, size);
+  if (!updated && !store_->UpsertValue(handle->id, fold_, name, type, data, size)) return kErrorKeyDeleted;
+  Committed();
   RememberValue(handle->id, fold_, true, type,
                 std::string_view(reinterpret_cast<const char*>(data), data == nullptr ? 0 : size));
   ++values_generation_;

@@ -6,7 +6,9 @@
 // Caching: key lookups (parent, name) -> id, values, the liveness of handles'
 // keys and enumeration snapshots are kept until another connection commits
 // (PRAGMA data_version moves) or this process deletes a key; this process's
-// own writes update them in place.
+// own writes update them in place. Whether another connection committed is
+// asked of the file only when the shared change counter moved (or once a
+// second, see hive_changes.h).
 #pragma once
 
 #include <cstdint>
@@ -18,6 +20,7 @@
 #include <unordered_map>
 #include <vector>
 
+#include "platform/registry/hive_changes.h"
 #include "platform/registry/hive_file.h"
 #include "platform/registry/hive_store.h"
 #include "platform/registry/registry_types.h"
@@ -48,6 +51,12 @@ class Hive {
   const std::optional<HiveFileId>& file_id() const { return file_id_; }
   // Forgets every cached answer (after a failure left them in doubt).
   void ForgetCaches();
+  // True when the file may have changed since the last look (see
+  // hive_changes.h): the caller then checks it is still the hive's file,
+  // and Sync looks at what other connections committed.
+  bool StartLook() { return look_due_ = changes_.StartLook(); }
+  // Brings the caches up to date with the file when StartLook said so.
+  void Sync();
 
   LONG OpenKey(HKEY key, std::string_view sub_key, REGSAM sam_desired, HKEY* result);
   LONG CreateKey(HKEY key, std::string_view sub_key, std::string_view key_class, REGSAM sam_desired, HKEY* result,
@@ -102,7 +111,11 @@ class Hive {
   };
 
   KeyHandle* Resolve(HKEY key);
-  void Sync();
+  // Asks the file whether another connection committed (under the write
+  // lock, where the answer must be exact).
+  void SyncNow();
+  // After each commit of this process.
+  void Committed() { changes_.Announce(); }
   bool EnsureLive(KeyHandle& key);
   // Resolves a handle that needs `right`, brought up to date with the file.
   LONG ReadyToRead(HKEY key, REGSAM right, KeyHandle** handle);
@@ -120,6 +133,8 @@ class Hive {
   std::filesystem::path root_;
   std::unique_ptr<HiveStore> store_;
   std::optional<HiveFileId> file_id_;
+  HiveChanges changes_;
+  bool look_due_ = true;
   int64_t data_version_ = -1;
   uint64_t key_epoch_ = 1;
   uint64_t keys_generation_ = 1;

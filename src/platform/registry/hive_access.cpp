@@ -72,7 +72,10 @@ HiveLock::HiveLock() noexcept {
       process.hive.reset();
       process.hive = std::make_unique<Hive>(root);
     }
-    if (process.hive->has_store() && CurrentHiveFileId(root) != process.hive->file_id()) {
+    // The file is looked at only when the change counter says it may have
+    // been replaced (or the last look is a second old).
+    if (process.hive->StartLook() && process.hive->has_store() &&
+        CurrentHiveFileId(root) != process.hive->file_id()) {
       // Another process moved the file aside (it found it damaged) and a new
       // hive took its name: what this connection writes nobody would see,
       // and its handles name keys of the old file.

@@ -42,6 +42,7 @@ LONG WithHive(const char* operation, Body&& body) noexcept {
   HiveLock lock;
   if (lock.hive() == nullptr) return lock.open_error();
   try {
+    lock.hive()->Sync();
     return body(*lock.hive());
   } catch (...) {
     return lock.Fail(operation, std::current_exception());

@@ -13,6 +13,7 @@
 #include <ctime>
 #include <system_error>
 
+#include "platform/registry/hive_changes.h"
 #include "platform/registry/sql_statement.h"
 
 namespace platform::registry {
@@ -148,6 +149,9 @@ sqlite3* TryOpenOnce(const fs::path& file) {
       if (!HasValueOrder(db)) ExecSql(db, kAddValueOrder);
       ExecSql(db, kValueOrderIndex);
       transaction.Commit();
+      // A hive laid out anew may have taken the name of one moved away by
+      // hand: processes still on that one look now.
+      AnnounceHiveChange(file.parent_path());
     }
     // A file that calls itself a hive but lacks the tables is as good as damaged.
     try {
@@ -276,6 +280,7 @@ sqlite3* OpenHiveFile(const fs::path& root, std::vector<std::string>* diagnostic
   fs::rename(file.string() + "-wal", aside.string() + "-wal", ignored);
   fs::remove(file.string() + "-shm", ignored);
   fs::remove(file.string() + "-journal", ignored);
+  AnnounceHiveChange(root);
   diagnostics->push_back("Registry hive " + file.string() + " is damaged (" + reason + "); moved it to " +
                          aside.string() + " and started a new hive");
   try {

@@ -28,6 +28,7 @@ HiveStore::HiveStore(sqlite3* db)
                     "INSERT INTO hive_values(key, fold, name, type, data, seq) VALUES(?1, ?2, ?3, ?4, ?5, "
                     "(SELECT coalesce(max(seq), 0) + 1 FROM hive_values WHERE key = ?1)) "
                     "ON CONFLICT(key, fold) DO UPDATE SET type = excluded.type, data = excluded.data"),
+      update_value_(db, "UPDATE hive_values SET type = ?3, data = ?4 WHERE key = ?1 AND fold = ?2"),
       delete_value_(db, "DELETE FROM hive_values WHERE key = ?1 AND fold = ?2"),
       list_subkeys_(db, "SELECT name, class, created FROM hive_keys WHERE parent = ?1 ORDER BY fold"),
       list_values_(db, "SELECT name, type, data FROM hive_values WHERE key = ?1 ORDER BY seq, fold") {}
@@ -122,6 +123,16 @@ bool HiveStore::UpsertValue(int64_t key, std::string_view fold, std::string_view
     throw;
   }
   return true;
+}
+
+bool HiveStore::UpdateValue(int64_t key, std::string_view fold, DWORD type, const BYTE* data, size_t size) {
+  Statement::Use use(update_value_);
+  update_value_.Bind(1, key);
+  update_value_.BindText(2, fold);
+  update_value_.Bind(3, type);
+  update_value_.BindBlob(4, data, size);
+  update_value_.Step();
+  return sqlite3_changes(db_) > 0;
 }
 
 bool HiveStore::DeleteValue(int64_t key, std::string_view fold) {

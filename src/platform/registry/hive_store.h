@@ -71,6 +71,9 @@ class HiveStore {
   // first written. False when the key no longer exists.
   bool UpsertValue(int64_t key, std::string_view fold, std::string_view name, DWORD type, const BYTE* data,
                    size_t size);
+  // Replaces the type and bytes of a value that exists; false when there is
+  // no such value (nothing written then).
+  bool UpdateValue(int64_t key, std::string_view fold, DWORD type, const BYTE* data, size_t size);
   // False when there was no such value.
   bool DeleteValue(int64_t key, std::string_view fold);
 
@@ -96,6 +99,7 @@ class HiveStore {
   Statement descendants_;
   Statement get_value_;
   Statement upsert_value_;
+  Statement update_value_;
   Statement delete_value_;
   Statement list_subkeys_;
   Statement list_values_;

@@ -1,13 +1,17 @@
 // Several threads and several processes on one hive, and a writer killed in
 // the middle of its writes.
 #include <signal.h>
+#include <sqlite3.h>
 #include <unistd.h>
 
+#include <chrono>
 #include <cstdio>
+#include <functional>
 #include <string>
 #include <thread>
 #include <vector>
 
+#include "platform/registry/hive_changes.h"
 #include "platform/registry/registry_helpers.h"
 #include "registry_fixture.h"
 #include "testing/child_process.h"
@@ -15,7 +19,49 @@
 namespace platform::registry {
 namespace {
 
-class ConcurrencyTest : public RegistryTest {};
+class ConcurrencyTest : public RegistryTest {
+ protected:
+  void TearDown() override {
+    SetHiveLookIntervalForTesting(std::chrono::seconds(1));
+    RegistryTest::TearDown();
+  }
+};
+
+// With no look at the file due by time, what another process (its own
+// connection, its own caches) writes or deletes is seen at once: each of its
+// commits moves the shared change counter.
+TEST_F(ConcurrencyTest, AnotherProcessesCommitsAreSeenWithoutWaitingForTheLookInterval) {
+  SetHiveLookIntervalForTesting(std::chrono::hours(1));
+  HKEY key = Create("Watched");
+  HKEY doomed = Create("Watched\\Doomed");
+  ASSERT_EQ(SetString(key, "v", "first"), kErrorSuccess);
+  EXPECT_EQ(Query(key, "v"), std::string("first\0", 6));  // cached from here on
+  EXPECT_EQ(Query(key, "added"), "<code 2>");
+  EXPECT_EQ(Query(doomed, "x"), "<code 2>");
+
+  // A separate program: it opens its own connection and sets, adds, deletes.
+  auto in_other_process = [](const std::function<LONG()>& write) {
+    return testing_support::RunInChild([&] {
+      ResetHiveForTesting();
+      return write() == kErrorSuccess ? 0 : 1;
+    });
+  };
+  ASSERT_EQ(in_other_process([] { return WriteStringValue(kHkeyLocalMachine, "Watched", "v", "second"); }), 0);
+  EXPECT_EQ(Query(key, "v"), std::string("second\0", 7));
+  ASSERT_EQ(in_other_process([] { return WriteStringValue(kHkeyLocalMachine, "Watched", "added", "new"); }), 0);
+  EXPECT_EQ(Query(key, "added"), std::string("new\0", 4));
+  ASSERT_EQ(in_other_process([] { return RegDeleteKeyA(kHkeyLocalMachine, "Watched\\Doomed"); }), 0);
+  EXPECT_EQ(Query(doomed, "x"), "<code 1018>");
+  ASSERT_EQ(in_other_process([] { return DeleteValue(kHkeyLocalMachine, "Watched", "v"); }), 0);
+  EXPECT_EQ(Query(key, "v"), "<code 2>");
+
+  // This process's own writes do not make it look again, nor hide the others'.
+  ASSERT_EQ(SetString(key, "mine", "1"), kErrorSuccess);
+  ASSERT_EQ(in_other_process([] { return WriteStringValue(kHkeyLocalMachine, "Watched", "mine", "2"); }), 0);
+  EXPECT_EQ(Query(key, "mine"), std::string("2\0", 2));
+  RegCloseKey(doomed);
+  RegCloseKey(key);
+}
 
 TEST_F(ConcurrencyTest, AValueWrittenByOneProcessIsReadByAnother) {
   HKEY key = Create("Shared");
@@ -42,6 +88,31 @@ TEST_F(ConcurrencyTest, AValueWrittenByOneProcessIsReadByAnother) {
   HKEY reopened = 0;
   EXPECT_EQ(RegOpenKeyExA(key, "Doomed", 0, kKeyRead, &reopened), kErrorFileNotFound);
   RegCloseKey(doomed);
+  RegCloseKey(key);
+}
+
+// A value this process believes is there may be gone through a change
+// nobody announced (a writer killed between its commit and its bump): a
+// write to it must still land.
+TEST_F(ConcurrencyTest, AValueGoneWithoutAnnouncementIsWrittenAnew) {
+  SetHiveLookIntervalForTesting(std::chrono::hours(1));
+  HKEY key = Create("Quiet");
+  ASSERT_EQ(SetString(key, "v", "first"), kErrorSuccess);
+  ASSERT_EQ(SetString(key, "w", "other"), kErrorSuccess);
+  ASSERT_EQ(testing_support::RunInChild([this] {
+              sqlite3* db = nullptr;
+              int rc = sqlite3_open((root_ / "registry.db").c_str(), &db);
+              if (rc == SQLITE_OK) rc = sqlite3_exec(db, "DELETE FROM hive_values", nullptr, nullptr, nullptr);
+              sqlite3_close(db);
+              return rc == SQLITE_OK ? 0 : 1;
+            }),
+            0);
+  ASSERT_EQ(SetString(key, "v", "second"), kErrorSuccess);
+  RegCloseKey(key);
+  ResetHiveForTesting();  // reads the file afresh
+  key = Open("Quiet", kKeyRead);
+  EXPECT_EQ(Query(key, "v"), std::string("second\0", 7));
+  EXPECT_EQ(Query(key, "w"), "<code 2>");
   RegCloseKey(key);
 }
 

@@ -2,13 +2,18 @@
 // one under the same name: every process still connected turns to the new
 // file, and no handle survives into it, where its number would name another
 // key.
+#include <fcntl.h>
 #include <sqlite3.h>
+#include <unistd.h>
 
+#include <chrono>
 #include <filesystem>
 #include <set>
 #include <string>
 
 #include "platform/registry/hive.h"
+#include "platform/registry/hive_changes.h"
+#include "platform/registry/registry_helpers.h"
 #include "registry_fixture.h"
 #include "testing/child_process.h"
 
@@ -19,13 +24,29 @@ namespace fs = std::filesystem;
 
 class MovedHiveTest : public RegistryTest {
  protected:
-  // What another process does when it finds the hive damaged.
+  void TearDown() override {
+    SetHiveLookIntervalForTesting(std::chrono::seconds(1));
+    RegistryTest::TearDown();
+  }
+  // What another process does when it finds the hive damaged: it moves the
+  // files and tells every process through the change counter.
   void MoveHiveAside() {
+    MoveHiveAsideByHand();
+    AnnounceHiveChange(root_.path());
+  }
+  // The same move, told to nobody.
+  void MoveHiveAsideByHand() {
     fs::path file = root_ / "registry.db";
     fs::rename(file, aside_);
     std::error_code ignored;
     fs::rename(file.string() + "-wal", aside_.string() + "-wal", ignored);
     fs::remove(file.string() + "-shm", ignored);
+  }
+  // The one diagnostic a process gives when it turns to a new file.
+  void ExpectOneReplacedReport() {
+    std::vector<std::string> reports = Diagnostics();
+    ASSERT_EQ(reports.size(), 1u);
+    EXPECT_NE(reports[0].find("was replaced by another process"), std::string::npos) << reports[0];
   }
   // The value as a fresh connection to `file` reads it; "" when missing.
   static std::string ReadDirectly(const fs::path& file, const std::string& key_name, const std::string& value) {
@@ -59,9 +80,7 @@ TEST_F(MovedHiveTest, AConnectedProcessTurnsToTheNewHiveAndItsHandlesGo) {
   // The handle named a key of the old file: it is gone, not silently writing there.
   EXPECT_EQ(SetString(key, "after", "lost?"), kErrorInvalidHandle);
   EXPECT_EQ(RegCloseKey(key), kErrorInvalidHandle);
-  std::vector<std::string> reports = Diagnostics();
-  ASSERT_EQ(reports.size(), 1u);
-  EXPECT_NE(reports[0].find("was replaced by another process"), std::string::npos) << reports[0];
+  ExpectOneReplacedReport();
 
   // New work goes to the new file, where every process sees it.
   key = Create("SOFTWARE\\Product");
@@ -84,6 +103,48 @@ TEST_F(MovedHiveTest, AConnectedProcessTurnsToTheNewHiveAndItsHandlesGo) {
   EXPECT_EQ(ReadDirectly(aside_, "Product", "before"), std::string("old file\0", 9));
   EXPECT_EQ(ReadDirectly(aside_, "Product", "after"), "");
   EXPECT_EQ(ReadDirectly(root_ / "registry.db", "Product", "after"), std::string("new file\0", 9));
+}
+
+// The whole way: another process finds the file damaged, moves it aside and
+// starts a new hive; this process, with no look due by time, turns to the
+// new file at its next call.
+TEST_F(MovedHiveTest, AHiveReplacedByAnotherProcessIsNoticedAtTheNextCall) {
+  SetHiveLookIntervalForTesting(std::chrono::hours(1));
+  HKEY key = Create("SOFTWARE\\Product");
+  ASSERT_EQ(SetString(key, "before", "old file"), kErrorSuccess);
+  // Everything in the file itself (the log folded in), so that damage to its
+  // header is what the next opener reads.
+  ResetHiveForTesting();
+  key = Open("SOFTWARE\\Product");
+  EXPECT_EQ(Query(key, "before"), std::string("old file\0", 9));
+  ASSERT_EQ(testing_support::RunInChild([this] {
+              ResetHiveForTesting();
+              // Damage the file's header, as a disk fault would.
+              int fd = ::open((root_ / "registry.db").c_str(), O_WRONLY);
+              if (fd < 0 || ::pwrite(fd, "not a database, not at all", 26, 0) != 26) return 10;
+              ::close(fd);
+              return CreateKey(kHkeyLocalMachine, "SOFTWARE\\Fresh") == kErrorSuccess ? 0 : 11;
+            }),
+            0);
+
+  EXPECT_EQ(SetString(key, "after", "lost?"), kErrorInvalidHandle);
+  ExpectOneReplacedReport();
+  HKEY fresh = 0;
+  EXPECT_EQ(RegOpenKeyExA(kHkeyLocalMachine, "SOFTWARE\\Fresh", 0, kKeyRead, &fresh), kErrorSuccess);
+  RegCloseKey(fresh);
+}
+
+// A move nobody announces (by hand) is noticed by the look made once the
+// last one is older than the interval.
+TEST_F(MovedHiveTest, AHiveMovedByHandIsNoticedOnceTheLookIsDue) {
+  HKEY key = Create("SOFTWARE\\Product");
+  ASSERT_EQ(SetString(key, "before", "old file"), kErrorSuccess);
+  MoveHiveAsideByHand();
+  SetHiveLookIntervalForTesting(std::chrono::seconds(0));
+  EXPECT_EQ(SetString(key, "after", "lost?"), kErrorInvalidHandle);
+  ExpectOneReplacedReport();
+  ResetHiveForTesting();
+  EXPECT_EQ(ReadDirectly(aside_, "Product", "after"), "");
 }
 
 // A process reconnecting (a forked child) after the hive was replaced must
