@@ -14,6 +14,7 @@
 #include "platform/fs/file_ops.h"
 #include "platform/fs/rename_keeping.h"
 #include "platform/root/machine_root.h"
+#include "platform/root/root_in_force.h"
 #include "platform/win32/tick_count.h"
 #include "systemlog/suite_folders.h"
 
@@ -41,13 +42,14 @@ thread_local LogPathCache log_path_cache;
 
 const std::string& CurrentLogPath(bool work_out_anew) {
   LogPathCache& cache = log_path_cache;
-  std::filesystem::path root = platform::MachineRoot();
   const contracts::FolderComponent* folders = contracts::Support().Folders().get();
   const auto now = std::chrono::steady_clock::now();
-  if (work_out_anew || cache.path.empty() || root != cache.root || folders != cache.folders ||
-      now - cache.worked_out >= kLogPathLifetime) {
+  // The root is compared in place: a copy and a path comparison per line
+  // cost more than the rest of the work around the write.
+  if (work_out_anew || cache.path.empty() || folders != cache.folders || now - cache.worked_out >= kLogPathLifetime ||
+      !platform::IsMachineRoot(cache.root)) {
+    cache.root = platform::MachineRoot();
     cache.path = LogFolder() + "/" + std::string(kLogFileName);
-    cache.root = std::move(root);
     cache.folders = folders;
     cache.worked_out = now;
   }

@@ -11,6 +11,7 @@
 #include "platform/registry/registry.h"
 #include "platform/registry/sql_statement.h"
 #include "platform/root/machine_root.h"
+#include "platform/root/root_in_force.h"
 
 namespace platform::registry {
 namespace {
@@ -67,11 +68,11 @@ HiveLock::HiveLock() noexcept {
       process.forked = false;
       if (process.hive) process.hive->DropStore();
     }
-    std::filesystem::path root = MachineRoot();
-    if (!process.hive || process.hive->root().native() != root.native()) {
+    if (!process.hive || !IsMachineRoot(process.hive->root())) {
       process.hive.reset();
-      process.hive = std::make_unique<Hive>(root);
+      process.hive = std::make_unique<Hive>(MachineRoot());
     }
+    const std::filesystem::path& root = process.hive->root();
     // The file is looked at only when the change counter says it may have
     // been replaced (or the last look is a second old).
     if (process.hive->StartLook() && process.hive->has_store() &&

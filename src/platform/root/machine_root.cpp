@@ -1,4 +1,5 @@
 #include "platform/root/machine_root.h"
+#include "platform/root/root_in_force.h"
 
 #include <algorithm>
 #include <cctype>
@@ -32,6 +33,13 @@ bool SameName(std::string_view a, std::string_view b) {
          });
 }
 
+constexpr const char* kDefaultRoot = "/var/lib/hearth";
+
+const char* EnvironmentRoot() {
+  const char* env = std::getenv("HEARTH_ROOT");
+  return env != nullptr && *env != '\0' ? env : nullptr;
+}
+
 }  // namespace
 
 std::filesystem::path MachineRoot() {
@@ -39,8 +47,17 @@ std::filesystem::path MachineRoot() {
     std::lock_guard lock(root_mutex);
     if (!ExplicitRoot().empty()) return ExplicitRoot();
   }
-  if (const char* env = std::getenv("HEARTH_ROOT"); env != nullptr && *env != '\0') return env;
-  return "/var/lib/hearth";
+  if (const char* env = EnvironmentRoot()) return env;
+  return kDefaultRoot;
+}
+
+bool IsMachineRoot(const std::filesystem::path& root) {
+  {
+    std::lock_guard lock(root_mutex);
+    if (!ExplicitRoot().empty()) return ExplicitRoot().native() == root.native();
+  }
+  const char* env = EnvironmentRoot();
+  return root.native() == (env != nullptr ? env : kDefaultRoot);
 }
 
 void SetMachineRoot(const std::filesystem::path& root) {

@@ -1,4 +1,5 @@
 #include "platform/root/machine_root.h"
+#include "platform/root/root_in_force.h"
 
 #include <gtest/gtest.h>
 
@@ -7,15 +8,22 @@
 namespace platform {
 namespace {
 
+// IsMachineRoot answers for the same root MachineRoot() gives, at each step.
 TEST(MachineRootTest, ExplicitRootWinsOverTheEnvironment) {
   testing_support::TempRoot root;
   setenv("HEARTH_ROOT", "/nowhere", 1);
   SetMachineRoot(root.path());
   EXPECT_EQ(MachineRoot(), root.path());
+  EXPECT_TRUE(IsMachineRoot(root.path()));
+  EXPECT_FALSE(IsMachineRoot("/nowhere"));
   SetMachineRoot({});
   EXPECT_EQ(MachineRoot(), "/nowhere");
+  EXPECT_TRUE(IsMachineRoot("/nowhere"));
+  EXPECT_FALSE(IsMachineRoot(root.path()));
   unsetenv("HEARTH_ROOT");
   EXPECT_EQ(MachineRoot(), "/var/lib/hearth");
+  EXPECT_TRUE(IsMachineRoot("/var/lib/hearth"));
+  EXPECT_FALSE(IsMachineRoot("/nowhere"));
 }
 
 TEST(MachineRootTest, ConfigurationValuesByNameInAnyCase) {
