@@ -24,6 +24,7 @@
 #include "platform/fs/file_ops.h"
 #include "platform/registry/key_path.h"
 #include "store/file_manager.h"
+#include "store/folder_totals.h"
 #include "store/safe_paths.h"
 #include "store/store_catalog.h"
 
@@ -133,22 +134,6 @@ int Create(const Command& self, const Arguments& args, Io& io) {
   return kExitOk;
 }
 
-// The files and bytes below `dir` that add-files will look at.
-void CountTree(const fs::path& dir, bool recurse, const std::string& exclude, int64_t* files, int64_t* bytes) {
-  std::error_code error;
-  for (fs::directory_iterator it(dir, error), end; !error && it != end; it.increment(error)) {
-    const std::string name = it->path().filename().string();
-    if (it->is_directory(error)) {
-      if (recurse && exclude.find("|" + platform::LCase(name) + "|") == std::string::npos) {
-        CountTree(it->path(), recurse, "", files, bytes);
-      }
-    } else if (it->is_regular_file(error)) {
-      ++*files;
-      *bytes += static_cast<int64_t>(it->file_size(error));
-    }
-  }
-}
-
 int AddFiles(const Command& self, const Arguments& args, Io& io) {
   ParsedArguments parsed;
   std::string error;
@@ -179,9 +164,10 @@ int AddFiles(const Command& self, const Arguments& args, Io& io) {
   if (!handle) return kExitFailure;
   const bool recurse = parsed.Has("--recurse");
   Progress progress(io, "storing");
-  int64_t total_files = 0, total_bytes = 0;
-  if (::isatty(STDERR_FILENO) == 1) CountTree(dir, recurse, exclude, &total_files, &total_bytes);
-  progress.SetTotals(total_bytes, total_files);
+  if (::isatty(STDERR_FILENO) == 1) {
+    const store::FolderTotals totals = store::CountFolder(dir, recurse, exclude);
+    progress.SetTotals(totals.bytes, totals.files);
+  }
   mgr.SetProgress([&](const store::StoreProgress& now) { progress.Show(now); });
   platform::Err::Clear();
   mgr.BackupFiles(dir, "", parsed.Option("--mask", "*"), recurse, false, handle, exclude, max_size);

@@ -77,6 +77,17 @@ void BuildVtable(ExportedObject& object) {
 
 }  // namespace
 
+StoreWork& ExportedObject::StoreOperations() { return server->store_work(); }
+
+CallContext::BusPost ExportedObject::BusPoster() {
+  // The server outlives its store work, the only keeper of a poster.
+  BusServer* owner = server;
+  std::shared_ptr<BusWaker> waker = owner->waker();
+  return [owner, waker](std::function<void(sd_bus* bus)> task) {
+    return waker->Post([owner, task = std::move(task)] { task(owner->connection()); });
+  };
+}
+
 bool BusServer::AttachToService() {
   ObjectPtr app, system, user;
   std::vector<Connection> connections;
@@ -163,6 +174,8 @@ bool BusServer::Export(std::string* error) {
       {kUserSettingsPath, SettingsInterface(), fixed(user_proxy_, "user settings")},
       {kIoNotifyPath, IoNotifyInterface(), [this] { return IoNotifyTarget(); }},
       {kDnsResolverPath, DnsResolverInterface(), [this] { return ResolverTarget(); }},
+      // Its members work on a file manager of the bus's own (StoreWork).
+      {kFileManagerPath, FileManagerInterface(), fixed(nullptr, "service object behind the file manager's members")},
   };
   for (const Plan& plan : plans) {
     auto object = std::make_unique<ExportedObject>();

@@ -11,6 +11,7 @@ inline constexpr char kSystemSettingsPath[] = "/com/norvale/Hearth/Settings/Syst
 inline constexpr char kUserSettingsPath[] = "/com/norvale/Hearth/Settings/User";
 inline constexpr char kIoNotifyPath[] = "/com/norvale/Hearth/IoNotify";
 inline constexpr char kDnsResolverPath[] = "/com/norvale/Hearth/DnsResolver";
+inline constexpr char kFileManagerPath[] = "/com/norvale/Hearth/FileMgr";
 // What an object-valued answer is when there is no object to name (Nothing).
 inline constexpr char kNothingPath[] = "/";
 
@@ -18,11 +19,14 @@ inline constexpr char kApplicationInterface[] = "com.norvale.Hearth.Application"
 inline constexpr char kSettingsInterface[] = "com.norvale.Hearth.cSettings";
 inline constexpr char kIoNotifyInterface[] = "com.norvale.Hearth.cIoNotify";
 inline constexpr char kDnsResolverInterface[] = "com.norvale.Hearth.cDnsResolver";
+inline constexpr char kFileManagerInterface[] = "com.norvale.Hearth.cFileMgr";
 
 // Errors of our own; the bus's standard ones (AccessDenied, InvalidArgs,
 // UnknownMethod) are used where they fit.
 inline constexpr char kErrorFailed[] = "com.norvale.Hearth.Error.Failed";
 inline constexpr char kErrorNotAvailable[] = "com.norvale.Hearth.Error.NotAvailable";
+// A store-file operation runs: one at a time.
+inline constexpr char kErrorBusy[] = "com.norvale.Hearth.Error.Busy";
 inline constexpr char kErrorAccessDenied[] = "org.freedesktop.DBus.Error.AccessDenied";
 inline constexpr char kErrorInvalidArgs[] = "org.freedesktop.DBus.Error.InvalidArgs";
 

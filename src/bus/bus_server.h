@@ -24,6 +24,7 @@
 #include "bus/call_context.h"
 #include "bus/failure_throttle.h"
 #include "bus/member_table.h"
+#include "bus/store_work.h"
 #include "platform/apartment/apartment.h"
 #include "platform/basic/variant.h"
 #include "platform/com/event_source.h"
@@ -67,6 +68,8 @@ struct ExportedObject : CallContext {
   platform::com::ObjectPtr Target() override { return target(); }
   platform::com::ObjectPtr SignalListener() override;
   platform::com::ObjectPtr ReplyListener(sd_bus_message* call, bool want_address) override;
+  StoreWork& StoreOperations() override;
+  BusPost BusPoster() override;
 };
 
 class BusServer {
@@ -91,6 +94,9 @@ class BusServer {
   uint64_t KeepPending(sd_bus_message* call);
 
   const std::shared_ptr<BusWaker>& waker() const { return waker_; }
+  // Bus thread: the connection, nullptr while there is none.
+  sd_bus* connection() const { return bus_; }
+  StoreWork& store_work() { return store_work_; }
   // Runs the method call `message` of `object`.
   int Dispatch(ExportedObject& object, sd_bus_message* message);
 
@@ -170,6 +176,9 @@ class BusServer {
   std::multimap<std::chrono::steady_clock::time_point, DeferredCall> deferred_;
   std::map<uint64_t, sd_bus_message*> pending_;
   uint64_t next_pending_ = 1;
+  // Last, so that it goes first: a running job ends while the waker it
+  // posts its signals to still exists.
+  StoreWork store_work_;
 };
 
 }  // namespace bus

@@ -72,7 +72,9 @@ BusServer::BusServer(platform::ApartmentPtr home, std::function<platform::com::O
       options_(std::move(options)),
       address_(options_.address.empty() ? SystemBusAddress() : options_.address),
       waker_(std::make_shared<BusWaker>()),
-      throttle_(options_.credential_throttle, options_.clock) {}
+      throttle_(options_.credential_throttle, options_.clock) {
+  if (options_.store_job_hook) store_work_.SetJobHookForTesting(options_.store_job_hook);
+}
 
 BusServer::~BusServer() { Stop(); }
 

@@ -44,6 +44,9 @@ struct BusOptions {
   // the clock that measures it (a test's own).
   ThrottlePolicy credential_throttle;
   FailureThrottle::Clock clock = &std::chrono::steady_clock::now;
+  // Called on the store thread as each store-file job begins (a test holds
+  // one there to find the work busy).
+  std::function<void(const std::string& what)> store_job_hook;
 };
 
 // The address BusOptions{} connects to.

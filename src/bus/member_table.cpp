@@ -19,7 +19,8 @@ const Signal* BusInterface::FindSignal(std::string_view event) const {
 }
 
 std::vector<const BusInterface*> AllInterfaces() {
-  return {&ApplicationInterface(), &SettingsInterface(), &IoNotifyInterface(), &DnsResolverInterface()};
+  return {&ApplicationInterface(), &SettingsInterface(), &IoNotifyInterface(), &DnsResolverInterface(),
+          &FileManagerInterface()};
 }
 
 const char* AccessLevelName(Access level) {

@@ -97,6 +97,8 @@ const BusInterface& ApplicationInterface();
 const BusInterface& SettingsInterface();
 const BusInterface& DnsResolverInterface();
 const BusInterface& IoNotifyInterface();
+// Store files for administrators: backup of a folder, listing, playback.
+const BusInterface& FileManagerInterface();
 
 // Every interface above, for code that walks them all (the access table).
 std::vector<const BusInterface*> AllInterfaces();

@@ -142,6 +142,13 @@ class cFileMgr : public platform::com::Object {
 
  protected:
   const platform::com::DispatchTable* Dispatch() const override;
+  // One late-bound call at a time: a call pumped while another runs (a
+  // backup or playback yields between chunks) is refused with the thread's
+  // error set to "busy" and answers Empty (an empty bag for
+  // PlayBackStoreFile), so it can never switch the current store under the
+  // running one.
+  std::optional<platform::Variant> TryInvoke(std::string_view name, platform::com::Args args) override;
+  std::optional<platform::Variant> TryInvoke(platform::com::DispId id, platform::com::Args args) override;
 
  private:
   struct ProtectedSlot {
@@ -220,6 +227,7 @@ class cFileMgr : public platform::com::Object {
   int64_t entry_position_ = 0;
 
   std::string restore_root_;
+  std::string running_;  // the late-bound call that runs, while one does
   std::function<void(const StoreProgress&)> progress_;
   StoreProgress progress_state_;
   PlaybackCounts last_playback_;

@@ -5,6 +5,7 @@
 #include "platform/basic/err.h"
 #include "platform/com/dispatch_table.h"
 #include "store/file_manager.h"
+#include "systemlog/system_log.h"
 
 namespace store {
 namespace {
@@ -89,6 +90,40 @@ const platform::com::DispatchTable* cFileMgr::Dispatch() const {
       {"KillFile", 1, [](cFileMgr& self, Args args) { self.KillFile(Text(args, 0)); }},
   });
   return &table;
+}
+
+namespace {
+
+// Runs one late-bound call unless another runs on this object: then the
+// call is refused, logged and answered Empty (an empty bag for a playback).
+std::optional<Variant> RunAlone(std::string& running, const platform::com::MemberEntry* member,
+                                const std::function<std::optional<Variant>()>& call) {
+  if (member == nullptr) return call();  // no such member: the caller hears so as usual
+  if (!running.empty()) {
+    const std::string why = "the file manager is busy with " + running + "; " + member->name + " is refused";
+    service::WriteSystemLog("cFileMgr: " + why);
+    platform::Err::Set(platform::kErrInvalidCall, why, "cFileMgr");
+    if (platform::com::NameEqual{}(member->name, "PlayBackStoreFile")) {
+      return Variant(platform::com::ObjectPtr(std::make_shared<PlaybackBag>()));
+    }
+    return Variant();
+  }
+  running = member->name;
+  struct Done {
+    std::string& running;
+    ~Done() { running.clear(); }
+  } done{running};
+  return call();
+}
+
+}  // namespace
+
+std::optional<Variant> cFileMgr::TryInvoke(std::string_view name, Args args) {
+  return RunAlone(running_, Dispatch()->Find(name, false), [&] { return Object::TryInvoke(name, args); });
+}
+
+std::optional<Variant> cFileMgr::TryInvoke(platform::com::DispId id, Args args) {
+  return RunAlone(running_, Dispatch()->Find(id, false), [&] { return Object::TryInvoke(id, args); });
 }
 
 }  // namespace store

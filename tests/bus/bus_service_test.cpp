@@ -32,6 +32,7 @@ TEST_F(BusServiceTest, IntrospectionMatchesTheCommittedXml) {
       {"/com/norvale/Hearth/Settings/User", "com.norvale.Hearth.cSettings.xml"},
       {"/com/norvale/Hearth/IoNotify", "com.norvale.Hearth.cIoNotify.xml"},
       {"/com/norvale/Hearth/DnsResolver", "com.norvale.Hearth.cDnsResolver.xml"},
+      {"/com/norvale/Hearth/FileMgr", "com.norvale.Hearth.cFileMgr.xml"},
   };
   for (const auto& [path, file] : objects) {
     SCOPED_TRACE(path);

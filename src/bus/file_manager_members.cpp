@@ -1,0 +1,392 @@
+// Store files for administrators on the bus (the Cockpit page's Backups):
+// back up a folder into a new store file, list a store file's entries, play
+// one back where it came from or below a chosen folder. Backup and playback
+// answer at once with an operation number; the work runs on the bus's store
+// thread (store_work.h), one job at a time, and reports through the
+// StoreProgress and StoreFinished signals. A listing answers when it has
+// read the file, without holding the bus thread meanwhile.
+//
+// All three are root's: a backup reads any file and playback writes
+// anywhere, as root; a listing reads any file the caller names.
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <atomic>
+#include <cerrno>
+#include <chrono>
+#include <cstring>
+#include <filesystem>
+#include <memory>
+
+#include "bus/bus_names.h"
+#include "bus/call_context.h"
+#include "bus/call_error.h"
+#include "bus/member_table.h"
+#include "bus/store_work.h"
+#include "platform/basic/err.h"
+#include "platform/fs/file_ops.h"
+#include "platform/root/machine_root.h"
+#include "store/file_manager.h"
+#include "store/folder_totals.h"
+#include "store/safe_paths.h"
+#include "store/store_catalog.h"
+
+// The tables name only the fields a member needs.
+#pragma GCC diagnostic ignored "-Wmissing-field-initializers"
+
+namespace bus {
+namespace {
+
+namespace fs = std::filesystem;
+
+// Stores made by the service carry this token.
+constexpr char kStoreToken[] = "hearth";
+// Where a store file named without a folder lives: below the machine root,
+// where the unit lets the service write.
+constexpr char kStoreFolder[] = "backups";
+
+constexpr char kReadsAnyFile[] = "it reads any file as root";
+constexpr char kWritesAnywhere[] = "it writes files anywhere as root";
+
+// Progress signals at most this often (and once at the end of the work).
+constexpr auto kProgressEvery = std::chrono::milliseconds(100);
+
+std::atomic<int32_t> next_operation{1};
+
+std::string ReadText(sd_bus_message* message) {
+  const char* text = nullptr;
+  if (sd_bus_message_read_basic(message, 's', &text) < 0) throw CallError(kErrorInvalidArgs, "a text was expected");
+  return text ? text : "";
+}
+
+bool ReadFlag(sd_bus_message* message) {
+  int flag = 0;
+  if (sd_bus_message_read_basic(message, 'b', &flag) < 0) throw CallError(kErrorInvalidArgs, "a boolean was expected");
+  return flag != 0;
+}
+
+std::string DefaultStoreFolder() { return (platform::MachineRoot() / kStoreFolder).lexically_normal().string(); }
+
+// A path from "/", or a plain file name in the default store folder.
+std::string StorePath(const std::string& given) {
+  if (given.starts_with('/')) return fs::path(given).lexically_normal().string();
+  if (!store::IsSafeFileName(given)) {
+    throw CallError(kErrorInvalidArgs, "\"" + given + "\" is no store file: give a path from / or a file name for " +
+                                           DefaultStoreFolder());
+  }
+  return DefaultStoreFolder() + "/" + given;
+}
+
+std::string AbsoluteFolder(const std::string& given, const char* what) {
+  if (!given.starts_with('/')) throw CallError(kErrorInvalidArgs, std::string(what) + " must be a path from /");
+  return fs::path(given).lexically_normal().string();
+}
+
+// Why the service cannot write in `folder` (or the nearest folder above it
+// that exists), when the file system is read-only to it; empty otherwise.
+// Under the unit's ProtectSystem=strict that is every place outside the
+// machine root and the unit's ReadWritePaths.
+std::string ReadOnlyReason(std::string folder) {
+  fs::path at(folder);
+  std::error_code error;
+  while (!fs::exists(at, error) && at.has_relative_path()) at = at.parent_path();
+  if (::access(at.c_str(), W_OK) == 0 || errno != EROFS) return {};
+  return at.string() + " is on a file system that is read-only to the service: its unit lets it write only below " +
+         platform::MachineRoot().string() +
+         " and the unit's ReadWritePaths (docs/design/install.md says which drop-in adds a folder)";
+}
+
+void RefuseReadOnly(const std::string& folder) {
+  const std::string why = ReadOnlyReason(folder);
+  if (!why.empty()) throw CallError(kErrorFailed, "cannot write there: " + why);
+}
+
+// Sends StoreProgress now and then, from the store thread.
+class ProgressSignals {
+ public:
+  ProgressSignals(CallContext::BusPost post, int32_t operation, const char* kind)
+      : post_(std::move(post)), operation_(operation), kind_(kind) {}
+  void SetTotals(int64_t bytes, int64_t files) {
+    bytes_total_ = bytes;
+    files_total_ = files;
+  }
+  void Show(const store::StoreProgress& now, bool last = false) {
+    const auto t = std::chrono::steady_clock::now();
+    if (!last && sent_ && t - sent_at_ < kProgressEvery) return;
+    sent_ = true;
+    sent_at_ = t;
+    const int64_t bytes_total = now.bytes_total > 0 ? now.bytes_total : bytes_total_;
+    post_([operation = operation_, kind = kind_, now, bytes_total, files_total = files_total_](sd_bus* bus) {
+      if (bus == nullptr) return;
+      sd_bus_emit_signal(bus, kFileManagerPath, kFileManagerInterface, "StoreProgress", "isxxxx", operation, kind,
+                         static_cast<int64_t>(now.bytes_done), static_cast<int64_t>(bytes_total),
+                         static_cast<int64_t>(now.files_done), static_cast<int64_t>(files_total));
+    });
+  }
+
+ private:
+  CallContext::BusPost post_;
+  int32_t operation_;
+  const char* kind_;
+  int64_t bytes_total_ = 0;
+  int64_t files_total_ = 0;
+  bool sent_ = false;
+  std::chrono::steady_clock::time_point sent_at_{};
+};
+
+struct Finished {
+  int32_t operation = 0;
+  const char* kind = "";
+  std::string store;
+  std::string outcome;
+  std::string summary;
+  int32_t entries = 0;
+  int32_t files = 0;
+  int64_t bytes = 0;
+  int32_t skipped = 0;
+  int32_t failed = 0;
+};
+
+void SendFinished(const CallContext::BusPost& post, Finished done) {
+  post([done = std::move(done)](sd_bus* bus) {
+    if (bus == nullptr) return;
+    sd_bus_emit_signal(bus, kFileManagerPath, kFileManagerInterface, "StoreFinished", "issssiixii", done.operation,
+                       done.kind, done.store.c_str(), done.outcome.c_str(), done.summary.c_str(), done.entries,
+                       done.files, done.bytes, done.skipped, done.failed);
+  });
+}
+
+std::string Pending() { return platform::Err::IsSet() ? platform::Err::Description() : std::string(); }
+
+// The job of BackupFolder: a new store file holding the folder, finalized.
+Finished Backup(store::cFileMgr& files, const CallContext::BusPost& post, int32_t operation, const std::string& folder,
+                const std::string& store_file, bool recurse, bool compress) {
+  Finished done{.operation = operation, .kind = "backup", .store = store_file};
+  ProgressSignals progress(post, operation, "backup");
+  const store::FolderTotals totals = store::CountFolder(folder, recurse);
+  progress.SetTotals(totals.bytes, totals.files);
+  progress.Show({});
+  if (fs::path(store_file).parent_path() == DefaultStoreFolder()) platform::fs::MakeFolderTree(DefaultStoreFolder());
+  const int32_t handle = files.CreateStoreFile(store_file, kStoreToken, compress);
+  if (!handle) {
+    std::string why = ReadOnlyReason(fs::path(store_file).parent_path().string());
+    if (why.empty()) why = Pending();
+    if (why.empty()) why = "see the system log";
+    done.outcome = "not written";
+    done.summary = "cannot create " + store_file + ": " + why;
+    return done;
+  }
+  files.SetProgress([&](const store::StoreProgress& now) { progress.Show(now); });
+  files.BackupFiles(folder, "", "*", recurse, false, handle);
+  const store::BackupCounts counts = files.LastBackup();
+  const std::string backup_error = Pending();
+  if (counts.written) files.FinalizeStoreFile(handle);
+  const std::string finalize_error = Pending();
+  files.SetProgress(nullptr);
+  files.UnprotectFile(store_file);
+  // What is on disk is the answer: a store whose entry is not counted, or
+  // that should be compressed and is not, was not made.
+  const store::StoreCatalog catalog = store::ReadStoreCatalog(store_file);
+  const bool whole = counts.written && catalog.error.empty() && catalog.header.EntryCount == 1 &&
+                     catalog.damage.empty() && (!compress || catalog.body_compressed);
+  if (!whole) {
+    files.KillFile(store_file);
+    done.outcome = "not written";
+    const std::string why = !backup_error.empty() ? backup_error : !finalize_error.empty() ? finalize_error : catalog.error;
+    done.summary = "the store " + store_file + " could not be written" + (why.empty() ? "" : ": " + why) +
+                   " (it was removed; see the system log)";
+    return done;
+  }
+  progress.Show({.bytes_done = counts.bytes, .files_done = counts.files}, /*last=*/true);
+  done.entries = 1;
+  done.files = counts.files + counts.moved;
+  done.bytes = counts.bytes;
+  done.skipped = counts.links;
+  done.failed = counts.failed + counts.refused;
+  done.outcome = done.failed ? "file failures" : "complete";
+  done.summary = "stored " + std::to_string(counts.files) + " files (" + std::to_string(counts.bytes) + " bytes) from " +
+                 folder + " in " + store_file;
+  if (counts.moved) done.summary += "; " + std::to_string(counts.moved) + " large files moved to the lfiles folder";
+  if (counts.links) done.summary += "; " + std::to_string(counts.links) + " symbolic links skipped";
+  if (done.failed) {
+    done.summary += "; " + std::to_string(done.failed) + " files or folders could not be read and were not stored (see the system log)";
+  }
+  return done;
+}
+
+const char* OutcomeName(store::PlaybackOutcome outcome) {
+  switch (outcome) {
+    case store::PlaybackOutcome::kNotRead: return "not read";
+    case store::PlaybackOutcome::kComplete: return "complete";
+    case store::PlaybackOutcome::kStoppedAtDamage: return "stopped at damage";
+    case store::PlaybackOutcome::kFileFailures: return "file failures";
+  }
+  return "not read";
+}
+
+// The job of PlayBackStoreFile.
+Finished Playback(store::cFileMgr& files, const CallContext::BusPost& post, int32_t operation, const std::string& store_file,
+                  const std::string& below) {
+  Finished done{.operation = operation, .kind = "playback", .store = store_file};
+  ProgressSignals progress(post, operation, "playback");
+  progress.Show({});
+  files.SetRestoreRoot(below);
+  files.SetProgress([&](const store::StoreProgress& now) { progress.Show(now); });
+  auto bag = files.PlayBackStoreFile(store_file);
+  const std::string error = Pending();
+  files.SetProgress(nullptr);
+  files.SetRestoreRoot({});
+  files.UnprotectFile(store_file);
+  const store::PlaybackCounts c = files.LastPlayback();
+  progress.Show({.bytes_done = c.bytes, .files_done = c.files}, /*last=*/true);
+  done.outcome = OutcomeName(c.outcome);
+  done.entries = c.entries;
+  done.files = c.files;
+  done.bytes = c.bytes;
+  done.skipped = c.refused + c.left_out;
+  done.failed = c.registry_failures + c.damaged + (c.completed || c.damaged ? 0 : 1);
+  if (c.outcome == store::PlaybackOutcome::kNotRead) {
+    done.summary = "the store " + store_file + " cannot be opened" + (error.empty() ? "" : ": " + error) +
+                   " (missing, or held by another process)";
+    return done;
+  }
+  done.summary = "played back " + std::to_string(c.entries) + " entries from " + store_file + ": " +
+                 std::to_string(c.files) + " files (" + std::to_string(c.bytes) + " bytes), " + std::to_string(c.keys) +
+                 " keys, " + std::to_string(c.values) + " values, " + std::to_string(c.structs) + " structs";
+  if (!below.empty()) done.summary += ", below " + below;
+  if (c.left_out) done.summary += "; " + std::to_string(c.left_out) + " registry entries and large files left out";
+  if (c.refused) done.summary += "; " + std::to_string(c.refused) + " files refused: a symbolic link in the way or an unsafe name";
+  if (c.registry_failures) done.summary += "; " + std::to_string(c.registry_failures) + " registry keys or values not written";
+  if (c.damaged) done.summary += "; the store is damaged: what the damage held was not played back";
+  if (!c.completed && !c.damaged) {
+    done.summary += "; playback ended early" + (error.empty() ? std::string() : ": " + error);
+    const std::string why = ReadOnlyReason(below.empty() ? "/" : below);
+    if (!why.empty()) done.summary += " (" + why + ")";
+  }
+  return done;
+}
+
+std::string TypeName(int16_t type) {
+  switch (type) {
+    case store::kRegistryKeyEntry: return "key";
+    case store::kRegistryValueEntry: return "value";
+    case store::kStructEntry: return "struct";
+    case store::kFileSetEntry: return "files";
+    default: return "type " + std::to_string(type);
+  }
+}
+
+int ReplyWithCatalog(sd_bus_message* call, const std::string& store_file, const store::StoreCatalog& catalog) {
+  if (!catalog.error.empty()) {
+    return sd_bus_reply_method_errorf(call, kErrorFailed, "%s: %s", store_file.c_str(), catalog.error.c_str());
+  }
+  sd_bus_message* reply = nullptr;
+  int r = sd_bus_message_new_method_return(call, &reply);
+  if (r < 0) return r;
+  std::string token = catalog.header.TokenID;
+  while (!token.empty() && token.back() == ' ') token.pop_back();
+  r = sd_bus_message_append(reply, "ssixb", store_file.c_str(), token.c_str(), catalog.header.EntryCount,
+                            static_cast<int64_t>(catalog.file_size), static_cast<int>(catalog.body_compressed));
+  if (r >= 0) r = sd_bus_message_open_container(reply, 'a', "(isis)");
+  for (const store::CatalogEntry& entry : catalog.entries) {
+    if (r < 0) break;
+    r = sd_bus_message_append(reply, "(isis)", entry.number, TypeName(entry.type).c_str(), entry.data_length,
+                              entry.description.c_str());
+  }
+  if (r >= 0) r = sd_bus_message_close_container(reply);
+  if (r >= 0) r = sd_bus_message_append(reply, "s", catalog.damage.c_str());
+  if (r >= 0) r = sd_bus_send(nullptr, reply, nullptr);
+  sd_bus_message_unref(reply);
+  return r;
+}
+
+void StartOrRefuse(CallContext& context, std::string what, StoreWork::Job job) {
+  std::string busy;
+  if (!context.StoreOperations().Start(std::move(what), std::move(job), &busy)) {
+    throw CallError(kErrorBusy, "busy: the " + busy + " runs; one store operation at a time, try again when it has finished");
+  }
+}
+
+int BackupFolder(CallContext& context, sd_bus_message* message) {
+  const std::string folder = AbsoluteFolder(ReadText(message), "the folder");
+  const std::string store_file = StorePath(ReadText(message));
+  const bool recurse = ReadFlag(message);
+  const bool compress = ReadFlag(message);
+  if (!platform::fs::FolderExists(folder)) throw CallError(kErrorInvalidArgs, "no folder " + folder);
+  if (store_file == folder || store_file.starts_with(folder + "/")) {
+    throw CallError(kErrorInvalidArgs, "the store file " + store_file + " cannot be inside the folder it stores");
+  }
+  const std::string store_folder = fs::path(store_file).parent_path().string();
+  if (store_folder != DefaultStoreFolder() && !platform::fs::FolderExists(store_folder)) {
+    throw CallError(kErrorInvalidArgs, "no folder " + store_folder + " for the store file");
+  }
+  // A backup never replaces an earlier one without being asked to.
+  if (platform::fs::FileExists(store_file)) {
+    throw CallError(kErrorInvalidArgs, "the store file " + store_file + " exists already: choose another name");
+  }
+  RefuseReadOnly(store_folder);
+  const int32_t operation = next_operation++;
+  StartOrRefuse(context, "backup of " + folder + " into " + store_file,
+                [post = context.BusPoster(), operation, folder, store_file, recurse, compress](store::cFileMgr& files) {
+                  SendFinished(post, Backup(files, post, operation, folder, store_file, recurse, compress));
+                });
+  return sd_bus_reply_method_return(message, "is", operation, store_file.c_str());
+}
+
+int PlayBackStoreFile(CallContext& context, sd_bus_message* message) {
+  const std::string store_file = StorePath(ReadText(message));
+  const std::string given_below = ReadText(message);
+  const std::string below = given_below.empty() ? std::string() : AbsoluteFolder(given_below, "the folder to play back below");
+  if (!platform::fs::FileExists(store_file)) throw CallError(kErrorInvalidArgs, "no store file " + store_file);
+  if (!below.empty()) RefuseReadOnly(below);
+  const int32_t operation = next_operation++;
+  StartOrRefuse(context, "playback of " + store_file,
+                [post = context.BusPoster(), operation, store_file, below](store::cFileMgr& files) {
+                  SendFinished(post, Playback(files, post, operation, store_file, below));
+                });
+  return sd_bus_reply_method_return(message, "i", operation);
+}
+
+int ListStoreFile(CallContext& context, sd_bus_message* message) {
+  const std::string store_file = StorePath(ReadText(message));
+  if (!platform::fs::FileExists(store_file)) throw CallError(kErrorInvalidArgs, "no store file " + store_file);
+  // The call is answered from the bus thread once the store thread has read
+  // the file; the message stays with the job until then.
+  std::shared_ptr<sd_bus_message> call(sd_bus_message_ref(message), &sd_bus_message_unref);
+  StartOrRefuse(context, "listing of " + store_file,
+                [post = context.BusPoster(), call, store_file](store::cFileMgr&) mutable {
+                  auto catalog = std::make_shared<store::StoreCatalog>(store::ReadStoreCatalog(store_file));
+                  // The message is let go on the bus thread, with the answer.
+                  post([call = std::move(call), store_file, catalog](sd_bus*) {
+                    ReplyWithCatalog(call.get(), store_file, *catalog);
+                  });
+                });
+  return 1;
+}
+
+}  // namespace
+
+const BusInterface& FileManagerInterface() {
+  static const BusInterface table{
+      kFileManagerInterface,
+      {
+          {.name = "BackupFolder", .in = "ssbb", .in_names = {"Folder", "StoreFile", "fRecurseSubdirs", "DoCompress"},
+           .out = "is", .out_names = {"Operation", "StoreFile"}, .access = Access::kRoot,
+           .access_why = kReadsAnyFile, .custom = BackupFolder},
+          {.name = "ListStoreFile", .in = "s", .in_names = {"StoreFile"}, .out = "ssixba(isis)s",
+           .out_names = {"StoreFile", "TokenID", "EntryCount", "FileSize", "Compressed", "Entries", "Damage"},
+           .access = Access::kRoot, .access_why = kReadsAnyFile, .custom = ListStoreFile},
+          {.name = "PlayBackStoreFile", .in = "ss", .in_names = {"StoreFile", "RestoreBelow"}, .out = "i",
+           .out_names = {"Operation"}, .access = Access::kRoot, .access_why = kWritesAnywhere,
+           .custom = PlayBackStoreFile},
+      },
+      {
+          {"StoreProgress", "isxxxx", {"Operation", "Kind", "BytesDone", "BytesTotal", "FilesDone", "FilesTotal"}},
+          {"StoreFinished", "issssiixii",
+           {"Operation", "Kind", "StoreFile", "Outcome", "Summary", "Entries", "Files", "Bytes", "Skipped", "Failed"}},
+      },
+  };
+  return table;
+}
+
+}  // namespace bus
