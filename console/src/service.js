@@ -9,11 +9,13 @@ export const PATH = {
   system: "/com/norvale/Hearth/Settings/System",
   user: "/com/norvale/Hearth/Settings/User",
   ioNotify: "/com/norvale/Hearth/IoNotify",
+  fileManager: "/com/norvale/Hearth/FileMgr",
 };
 export const IFACE = {
   application: "com.norvale.Hearth.Application",
   settings: "com.norvale.Hearth.cSettings",
   ioNotify: "com.norvale.Hearth.cIoNotify",
+  fileManager: "com.norvale.Hearth.cFileMgr",
 };
 
 // Answers that mean "not for you" or "not there": the page shows the view
@@ -186,6 +188,57 @@ export async function featurePlugins() {
     await call(PATH.ioNotify, IFACE.ioNotify, "IoGetFeaturePlugins", "");
   if (count <= 0) return [];
   return progids.map((progid, i) => ({ progid, rank: ranks[i], resolves: resolves[i], status: statuses[i] }));
+}
+
+// --- Store files -------------------------------------------------------------
+
+// Whether the caller may use the store-file members: the bus checks the
+// caller before the arguments, so a listing of no file is refused for
+// access when it is not ours and for its empty name when it is.
+export async function storeFilesAllowed() {
+  try {
+    await call(PATH.fileManager, IFACE.fileManager, "ListStoreFile", "s", [""]);
+  } catch (error) {
+    if (isUnavailable(error)) throw error;
+  }
+  return true;
+}
+
+// Starts a backup of `folder` into a new store file (a plain name lands in
+// the service's backups folder); answers { operation, store }.
+export async function backupFolder(folder, store, recurse, compress) {
+  const [operation, path] = await call(PATH.fileManager, IFACE.fileManager, "BackupFolder", "ssbb",
+    [folder, store, recurse, compress]);
+  return { operation, store: path };
+}
+
+// Starts a playback, to where each file came from or below `below`.
+export async function playBackStoreFile(store, below = "") {
+  const [operation] = await call(PATH.fileManager, IFACE.fileManager, "PlayBackStoreFile", "ss", [store, below]);
+  return operation;
+}
+
+// A store file's header and entries, as `hearthctl store list` shows them.
+export async function listStoreFile(store) {
+  const [path, token, count, size, compressed, entries, damage] =
+    await call(PATH.fileManager, IFACE.fileManager, "ListStoreFile", "s", [store]);
+  return {
+    path, token, count, size, compressed, damage,
+    entries: entries.map(([number, kind, length, text]) => ({ number, kind, length, text })),
+  };
+}
+
+// Calls `onProgress` and `onFinished` with the store signals' fields.
+export function onStoreSignals(onProgress, onFinished) {
+  return onSignal({ interface: IFACE.fileManager, path: PATH.fileManager }, (args, _path, signal) => {
+    if (signal === "StoreProgress") {
+      const [operation, kind, bytesDone, bytesTotal, filesDone, filesTotal] = args;
+      onProgress({ operation, kind, bytesDone, bytesTotal, filesDone, filesTotal });
+    } else if (signal === "StoreFinished") {
+      const [operation, kind, store, outcome, summary, entries, files, bytes, skipped, failed] = args;
+      onFinished({ operation, kind, store, outcome, summary, entries, files, bytes, skipped, failed });
+    }
+  });
 }
 
 // --- Variants ----------------------------------------------------------------

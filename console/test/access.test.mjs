@@ -20,6 +20,15 @@ for (const [view, what] of [["overview", "The service"], ["alerts", "Alerts"], [
   });
 }
 
+test("the backups view is shown as unavailable to a user without rights", async () => {
+  await openView(use.session, "backups");
+  const note = use.session.page.locator(".hearth-unavailable", { hasText: "Backups unavailable" });
+  await note.waitFor();
+  assert.match(await note.textContent(), /Turn on administrative access/);
+  assert.equal(await use.session.page.locator("#backup-start").count(), 0);
+  await screenshot(use.session, "access-backups");
+});
+
 test("the overview's plug-ins and secure logs are unavailable too, with the reason, not an error page", async () => {
   await openView(use.session, "overview");
   for (const what of ["Feature plug-ins", "Secure logs"]) {

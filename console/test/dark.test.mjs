@@ -21,7 +21,7 @@ test("each view follows a dark browser", async () => {
     ["alerts", "#alert-table tbody tr"],
     ["securelogs", "#securelog-list tbody tr"],
     ["settings", "#settings-tree"],
-    ["backups", "#backups-unavailable"],
+    ["backups", "#backup-start"],
   ];
   for (const [view, drawn] of views) {
     await openView(use.session, view);

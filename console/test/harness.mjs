@@ -250,7 +250,9 @@ export async function openView(session, view) {
 // Saves a screenshot of the page for a person to look at.
 export async function screenshot(session, name) {
   mkdirSync(screenshotDir, { recursive: true });
-  await session.page.screenshot({ path: path.join(screenshotDir, `${name}.png`), fullPage: true });
+  // Transitions are run to their end, so a button just enabled is not shown
+  // half faded.
+  await session.page.screenshot({ path: path.join(screenshotDir, `${name}.png`), fullPage: true, animations: "disabled" });
 }
 
 // A world for one test file, started before its tests and stopped after
