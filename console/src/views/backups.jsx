@@ -12,7 +12,7 @@ import {
 import { Table, Tbody, Td, Th, Thead, Tr } from "@patternfly/react-table";
 
 import * as service from "../service.js";
-import { Unavailable } from "./unavailable.jsx";
+import { Failure } from "./unavailable.jsx";
 import { useCall } from "./use-call.js";
 
 const OUTCOME_VARIANT = {
@@ -24,14 +24,6 @@ const OUTCOME_VARIANT = {
 };
 
 const plural = (count, one, many = `${one}s`) => `${count} ${count === 1 ? one : many}`;
-
-// A refusal of the bus as unavailable, any other failure with the service's
-// reason.
-function Failure({ what, title, error }) {
-  return service.isUnavailable(error)
-    ? <Unavailable what={what} error={error} />
-    : <Notice variant="danger" isInline title={title} className="hearth-failure">{service.reasonOf(error)}</Notice>;
-}
 
 // The signals of every store operation, kept by operation number: a signal
 // may come before the answer that tells the view which operation is its own.

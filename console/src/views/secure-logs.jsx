@@ -10,7 +10,7 @@ import {
 import { Table, Tbody, Td, Th, Thead, Tr } from "@patternfly/react-table";
 
 import * as service from "../service.js";
-import { Unavailable } from "./unavailable.jsx";
+import { Failure } from "./unavailable.jsx";
 import { useCall } from "./use-call.js";
 
 const LOG_KEY = "hearth:secure-log";
@@ -62,13 +62,6 @@ export function LogTable({ logs, id, selected, onSelect }) {
       </Tbody>
     </Table>
   );
-}
-
-// A refusal as unavailable, anything else as the failure it is.
-function Failure({ what, title, error }) {
-  return service.isUnavailable(error)
-    ? <Unavailable what={what} error={error} />
-    : <Notice variant="danger" isInline title={title}>{service.reasonOf(error)}</Notice>;
 }
 
 function Entries({ name, onChanged }) {

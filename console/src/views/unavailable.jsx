@@ -1,10 +1,10 @@
 // What a view shows where the bus refused or the service is not there: a
 // quiet note, never an error page.
 import React from "react";
-import { EmptyState, EmptyStateBody } from "@patternfly/react-core";
+import { Alert as Notice, EmptyState, EmptyStateBody } from "@patternfly/react-core";
 import LockIcon from "@patternfly/react-icons/dist/esm/icons/lock-icon";
 
-import { isAccessDenied, reasonOf } from "../service.js";
+import { isAccessDenied, isUnavailable, reasonOf } from "../service.js";
 
 // The service's own words for a refusal ("only root may call ...: why");
 // the bus daemon's refusals name its rules, which help nobody here.
@@ -27,4 +27,12 @@ export function Unavailable({ what, error }) {
       </EmptyStateBody>
     </EmptyState>
   );
+}
+
+// A failed call: a refusal of the bus as unavailable, anything else as the
+// failure it is, with the service's reason.
+export function Failure({ what, title, error }) {
+  return isUnavailable(error)
+    ? <Unavailable what={what} error={error} />
+    : <Notice variant="danger" isInline title={title} className="hearth-failure">{reasonOf(error)}</Notice>;
 }
