@@ -271,16 +271,6 @@ int Finalize(const Command& self, const Arguments& args, Io& io) {
   return kExitOk;
 }
 
-std::string TypeName(int16_t type) {
-  switch (type) {
-    case store::kRegistryKeyEntry: return "key";
-    case store::kRegistryValueEntry: return "value";
-    case store::kStructEntry: return "struct";
-    case store::kFileSetEntry: return "files";
-    default: return "type " + std::to_string(type);
-  }
-}
-
 int List(const Command& self, const Arguments& args, Io& io) {
   ParsedArguments parsed;
   int exit_code = kExitOk;
@@ -295,8 +285,8 @@ int List(const Command& self, const Arguments& args, Io& io) {
          << (catalog.header.Compressed && !catalog.body_compressed ? ", to be compressed" : "") << ", stamp "
          << catalog.header.Stamp << "\n";
   for (const store::CatalogEntry& entry : catalog.entries) {
-    io.out << entry.number << "\t" << TypeName(entry.type) << "\t" << entry.data_length << "\t" << entry.description
-           << "\n";
+    io.out << entry.number << "\t" << store::EntryKindName(entry.type) << "\t" << entry.data_length << "\t"
+           << entry.description << "\n";
   }
   if (!catalog.damage.empty()) return Report(io, self, path + ": " + catalog.damage, kExitFailure);
   return kExitOk;

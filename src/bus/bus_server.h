@@ -176,8 +176,8 @@ class BusServer {
   std::multimap<std::chrono::steady_clock::time_point, DeferredCall> deferred_;
   std::map<uint64_t, sd_bus_message*> pending_;
   uint64_t next_pending_ = 1;
-  // Last, so that it goes first: a running job ends while the waker it
-  // posts its signals to still exists.
+  // Ended by Stop before the bus thread; last, so that it would go first
+  // anyway: a running job ends while the waker it posts to still exists.
   StoreWork store_work_;
 };
 

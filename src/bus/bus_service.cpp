@@ -74,6 +74,7 @@ BusServer::BusServer(platform::ApartmentPtr home, std::function<platform::com::O
       waker_(std::make_shared<BusWaker>()),
       throttle_(options_.credential_throttle, options_.clock) {
   if (options_.store_job_hook) store_work_.SetJobHookForTesting(options_.store_job_hook);
+  store_work_.SetStopping([closing = options_.closing] { return closing && closing->load(); });
 }
 
 BusServer::~BusServer() { Stop(); }
@@ -104,6 +105,9 @@ void BusServer::FirstTryOver() {
 }
 
 void BusServer::Stop() {
+  // A running store job ends first (between two files), while the bus is
+  // still there to carry its StoreFinished or its listing's answer.
+  store_work_.End();
   if (!thread_.joinable()) return;
   stop_ = true;
   waker_->Wake();

@@ -48,6 +48,9 @@ constexpr char kStoreFolder[] = "backups";
 constexpr char kReadsAnyFile[] = "it reads any file as root";
 constexpr char kWritesAnywhere[] = "it writes files anywhere as root";
 
+// A MaxFileSize no file reaches: the bus's backups move nothing aside.
+constexpr int64_t kNeverMoved = INT64_MAX;
+
 // Progress signals at most this often (and once at the end of the work).
 constexpr auto kProgressEvery = std::chrono::milliseconds(100);
 
@@ -177,18 +180,32 @@ Finished Backup(store::cFileMgr& files, const CallContext::BusPost& post, int32_
     return done;
   }
   files.SetProgress([&](const store::StoreProgress& now) { progress.Show(now); });
-  files.BackupFiles(folder, "", "*", recurse, false, handle);
+  // A backup copies: no file is moved out of the folder into the large-file
+  // folder, whatever its size (one too large for a store entry is left out
+  // and counted as failed).
+  files.BackupFiles(folder, "", "*", recurse, false, handle, {}, kNeverMoved);
   const store::BackupCounts counts = files.LastBackup();
   const std::string backup_error = Pending();
-  if (counts.written) files.FinalizeStoreFile(handle);
+  const int32_t entries_written = files.EntryCounter();
+  if (counts.written && !counts.stopped) files.FinalizeStoreFile(handle);
   const std::string finalize_error = Pending();
   files.SetProgress(nullptr);
   files.UnprotectFile(store_file);
-  // What is on disk is the answer: a store whose entry is not counted, or
-  // that should be compressed and is not, was not made.
+  if (counts.stopped) {
+    files.KillFile(store_file);
+    done.outcome = "not written";
+    done.summary = "the backup of " + folder + " into " + store_file +
+                   " was stopped before its end because the service is stopping; the part written was removed";
+    return done;
+  }
+  // What is on disk is the answer: a store that does not count every entry
+  // written (a large folder fills more than one), or that should be
+  // compressed and is not, was not made.
   const store::StoreCatalog catalog = store::ReadStoreCatalog(store_file);
-  const bool whole = counts.written && catalog.error.empty() && catalog.header.EntryCount == 1 &&
-                     catalog.damage.empty() && (!compress || catalog.body_compressed);
+  const bool whole = counts.written && catalog.error.empty() && entries_written >= 1 &&
+                     catalog.header.EntryCount == entries_written &&
+                     catalog.entries.size() == static_cast<size_t>(entries_written) && catalog.damage.empty() &&
+                     (!compress || catalog.body_compressed);
   if (!whole) {
     files.KillFile(store_file);
     done.outcome = "not written";
@@ -198,7 +215,7 @@ Finished Backup(store::cFileMgr& files, const CallContext::BusPost& post, int32_
     return done;
   }
   progress.Show({.bytes_done = counts.bytes, .files_done = counts.files}, /*last=*/true);
-  done.entries = 1;
+  done.entries = entries_written;
   done.files = counts.files + counts.moved;
   done.bytes = counts.bytes;
   done.skipped = counts.links;
@@ -258,22 +275,14 @@ Finished Playback(store::cFileMgr& files, const CallContext::BusPost& post, int3
   if (c.refused) done.summary += "; " + std::to_string(c.refused) + " files refused: a symbolic link in the way or an unsafe name";
   if (c.registry_failures) done.summary += "; " + std::to_string(c.registry_failures) + " registry keys or values not written";
   if (c.damaged) done.summary += "; the store is damaged: what the damage held was not played back";
-  if (!c.completed && !c.damaged) {
+  if (c.stopped) {
+    done.summary += "; playback ended early: the service is stopping (files not yet reached were not written)";
+  } else if (!c.completed && !c.damaged) {
     done.summary += "; playback ended early" + (error.empty() ? std::string() : ": " + error);
     const std::string why = ReadOnlyReason(below.empty() ? "/" : below);
     if (!why.empty()) done.summary += " (" + why + ")";
   }
   return done;
-}
-
-std::string TypeName(int16_t type) {
-  switch (type) {
-    case store::kRegistryKeyEntry: return "key";
-    case store::kRegistryValueEntry: return "value";
-    case store::kStructEntry: return "struct";
-    case store::kFileSetEntry: return "files";
-    default: return "type " + std::to_string(type);
-  }
 }
 
 int ReplyWithCatalog(sd_bus_message* call, const std::string& store_file, const store::StoreCatalog& catalog) {
@@ -290,21 +299,53 @@ int ReplyWithCatalog(sd_bus_message* call, const std::string& store_file, const 
   if (r >= 0) r = sd_bus_message_open_container(reply, 'a', "(isis)");
   for (const store::CatalogEntry& entry : catalog.entries) {
     if (r < 0) break;
-    r = sd_bus_message_append(reply, "(isis)", entry.number, TypeName(entry.type).c_str(), entry.data_length,
+    r = sd_bus_message_append(reply, "(isis)", entry.number, store::EntryKindName(entry.type).c_str(), entry.data_length,
                               entry.description.c_str());
   }
   if (r >= 0) r = sd_bus_message_close_container(reply);
   if (r >= 0) r = sd_bus_message_append(reply, "s", catalog.damage.c_str());
   if (r >= 0) r = sd_bus_send(nullptr, reply, nullptr);
   sd_bus_message_unref(reply);
+  // An answer that could not be made or sent (too large for the bus) still
+  // ends the call, so its caller does not wait for its time-out.
+  if (r < 0) {
+    r = sd_bus_reply_method_errorf(call, kErrorFailed, "%s: the listing of %zu entries cannot be sent: %s",
+                                   store_file.c_str(), catalog.entries.size(), std::strerror(-r));
+  }
   return r;
 }
 
-void StartOrRefuse(CallContext& context, std::string what, StoreWork::Job job) {
+void StartOrRefuse(CallContext& context, std::string what, StoreWork::Job job, StoreWork::Failure failed) {
   std::string busy;
-  if (!context.StoreOperations().Start(std::move(what), std::move(job), &busy)) {
-    throw CallError(kErrorBusy, "busy: the " + busy + " runs; one store operation at a time, try again when it has finished");
+  switch (context.StoreOperations().Start(std::move(what), std::move(job), std::move(failed), &busy)) {
+    case StoreWork::Started::kYes: return;
+    case StoreWork::Started::kBusy:
+      throw CallError(kErrorBusy, "busy: the " + busy + " runs; one store operation at a time, try again when it has finished");
+    case StoreWork::Started::kStopping: throw CallError(kErrorNotAvailable, "the service is stopping");
   }
+}
+
+// A job that raised still ends in a StoreFinished, so its caller never waits
+// for one that does not come.
+StoreWork::Failure FinishAsFailed(const CallContext::BusPost& post, int32_t operation, const char* kind,
+                                  const std::string& store_file, const char* outcome, std::string what) {
+  return [post, operation, kind, store_file, outcome, what = std::move(what)](const std::string& why) {
+    SendFinished(post, {.operation = operation, .kind = kind, .store = store_file, .outcome = outcome,
+                        .summary = "the " + what + " failed: " + why + " (see the system log)",
+                        .failed = 1});
+  };
+}
+
+// Whether `path` lies in `folder` or is it, once links in either are
+// followed as far as they exist.
+bool Inside(const std::string& path, const std::string& folder) {
+  std::error_code error;
+  const fs::path real_path = fs::weakly_canonical(path, error);
+  if (error) return false;
+  const fs::path real_folder = fs::weakly_canonical(folder, error);
+  if (error) return false;
+  const std::string p = real_path.string(), f = real_folder.string();
+  return p == f || p.starts_with(f.ends_with('/') ? f : f + "/");
 }
 
 int BackupFolder(CallContext& context, sd_bus_message* message) {
@@ -313,7 +354,9 @@ int BackupFolder(CallContext& context, sd_bus_message* message) {
   const bool recurse = ReadFlag(message);
   const bool compress = ReadFlag(message);
   if (!platform::fs::FolderExists(folder)) throw CallError(kErrorInvalidArgs, "no folder " + folder);
-  if (store_file == folder || store_file.starts_with(folder + "/")) {
+  // Through a link too: a store written inside the folder it walks would
+  // store itself.
+  if (store_file == folder || store_file.starts_with(folder + "/") || Inside(store_file, folder)) {
     throw CallError(kErrorInvalidArgs, "the store file " + store_file + " cannot be inside the folder it stores");
   }
   const std::string store_folder = fs::path(store_file).parent_path().string();
@@ -326,10 +369,13 @@ int BackupFolder(CallContext& context, sd_bus_message* message) {
   }
   RefuseReadOnly(store_folder);
   const int32_t operation = next_operation++;
-  StartOrRefuse(context, "backup of " + folder + " into " + store_file,
-                [post = context.BusPoster(), operation, folder, store_file, recurse, compress](store::cFileMgr& files) {
+  const std::string what = "backup of " + folder + " into " + store_file;
+  auto post = context.BusPoster();
+  StartOrRefuse(context, what,
+                [post, operation, folder, store_file, recurse, compress](store::cFileMgr& files) {
                   SendFinished(post, Backup(files, post, operation, folder, store_file, recurse, compress));
-                });
+                },
+                FinishAsFailed(post, operation, "backup", store_file, "not written", what));
   return sd_bus_reply_method_return(message, "is", operation, store_file.c_str());
 }
 
@@ -340,10 +386,13 @@ int PlayBackStoreFile(CallContext& context, sd_bus_message* message) {
   if (!platform::fs::FileExists(store_file)) throw CallError(kErrorInvalidArgs, "no store file " + store_file);
   if (!below.empty()) RefuseReadOnly(below);
   const int32_t operation = next_operation++;
-  StartOrRefuse(context, "playback of " + store_file,
-                [post = context.BusPoster(), operation, store_file, below](store::cFileMgr& files) {
+  const std::string what = "playback of " + store_file;
+  auto post = context.BusPoster();
+  StartOrRefuse(context, what,
+                [post, operation, store_file, below](store::cFileMgr& files) {
                   SendFinished(post, Playback(files, post, operation, store_file, below));
-                });
+                },
+                FinishAsFailed(post, operation, "playback", store_file, "not read", what));
   return sd_bus_reply_method_return(message, "i", operation);
 }
 
@@ -353,14 +402,20 @@ int ListStoreFile(CallContext& context, sd_bus_message* message) {
   // The call is answered from the bus thread once the store thread has read
   // the file; the message stays with the job until then.
   std::shared_ptr<sd_bus_message> call(sd_bus_message_ref(message), &sd_bus_message_unref);
-  StartOrRefuse(context, "listing of " + store_file,
-                [post = context.BusPoster(), call, store_file](store::cFileMgr&) mutable {
-                  auto catalog = std::make_shared<store::StoreCatalog>(store::ReadStoreCatalog(store_file));
-                  // The message is let go on the bus thread, with the answer.
-                  post([call = std::move(call), store_file, catalog](sd_bus*) {
-                    ReplyWithCatalog(call.get(), store_file, *catalog);
-                  });
-                });
+  auto post = context.BusPoster();
+  StartOrRefuse(
+      context, "listing of " + store_file,
+      [post, call, store_file](store::cFileMgr&) {
+        auto catalog = std::make_shared<store::StoreCatalog>(store::ReadStoreCatalog(store_file));
+        // The message is let go on the bus thread, with the answer.
+        post([call, store_file, catalog](sd_bus*) { ReplyWithCatalog(call.get(), store_file, *catalog); });
+      },
+      [post, call, store_file](const std::string& why) {
+        post([call, store_file, why](sd_bus*) {
+          sd_bus_reply_method_errorf(call.get(), kErrorFailed, "%s: cannot be listed: %s", store_file.c_str(),
+                                     why.c_str());
+        });
+      });
   return 1;
 }
 

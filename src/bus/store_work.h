@@ -5,12 +5,16 @@
 // it or run beside it.
 //
 //   std::string busy;
-//   if (!work.Start("backup of /srv/data", [](store::cFileMgr& files) { ... }, &busy)) refuse(busy);
+//   switch (work.Start("backup of /srv/data", job, on_failure, &busy)) { ... }
 //
-// Destroying it waits for the running job: a stop of the service waits for
-// a backup or playback to end rather than leave a store half written.
+// Every job ends in an answer: one that raises has `failed` called with the
+// reason, on the store thread. Once the service's stop begins (`stopping`)
+// or End is called, the running job is asked to end between two files
+// (cFileMgr::SetStopCheck) and new jobs are refused, so a stop never waits
+// on a long backup and no store is left half written.
 #pragma once
 
+#include <atomic>
 #include <condition_variable>
 #include <functional>
 #include <mutex>
@@ -26,28 +30,42 @@ namespace bus {
 class StoreWork {
  public:
   using Job = std::function<void(store::cFileMgr& files)>;
+  using Failure = std::function<void(const std::string& why)>;
+  enum class Started { kYes, kBusy, kStopping };
 
   StoreWork() = default;
   ~StoreWork();
   StoreWork(const StoreWork&) = delete;
   StoreWork& operator=(const StoreWork&) = delete;
 
-  // Runs `job` on the store thread (started on first use). False when a job
-  // runs: *busy then says which ("backup of /srv/data into /var/...").
-  bool Start(std::string what, Job job, std::string* busy);
+  // True while the service stops (asked on the store thread and the bus
+  // thread); set before the first Start.
+  void SetStopping(std::function<bool()> stopping);
+
+  // Runs `job` on the store thread (started on first use). kBusy when a job
+  // runs: *busy then says which ("backup of /srv/data into /var/..."), and
+  // kStopping once the stop has begun.
+  Started Start(std::string what, Job job, Failure failed, std::string* busy);
+
+  // Asks the running job to end, waits for it and ends the thread; later
+  // jobs are refused. The destructor does it too.
+  void End();
 
   // Called on the store thread as each job begins, before it runs (a test
-  // holds a job there to find the work busy).
+  // holds a job there to find the work busy, or to stop the service under it).
   void SetJobHookForTesting(std::function<void(const std::string& what)> hook);
 
  private:
   void ThreadMain();
+  bool StopRequested() const { return ending_.load() || (stopping_ && stopping_()); }
 
   std::mutex mutex_;
   std::condition_variable changed_;
   std::string running_;  // what runs or waits to run; empty: idle
   Job job_;
-  bool ending_ = false;
+  Failure failed_;
+  std::atomic<bool> ending_{false};
+  std::function<bool()> stopping_;
   std::function<void(const std::string&)> hook_;
   std::thread thread_;
 };

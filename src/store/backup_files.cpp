@@ -182,6 +182,10 @@ void cFileMgr::BackupFilesTo(RecordWriter& out, FileSet& set, const platform::fs
   std::vector<std::string> subfolders;
   std::vector<std::string> stored;  // deleted once their bytes are on disk
   for (const platform::fs::FolderItem& item : items) {
+    if (StopRequested()) {
+      last_backup_.stopped = true;
+      break;
+    }
     const std::string path = BasePath + RelPath + item.name;
     switch (item.status.kind) {
       case platform::fs::NodeKind::kFolder:
@@ -232,6 +236,10 @@ void cFileMgr::BackupFilesTo(RecordWriter& out, FileSet& set, const platform::fs
   }
 
   for (const std::string& subfolder : subfolders) {
+    if (last_backup_.stopped || StopRequested()) {
+      last_backup_.stopped = true;
+      break;
+    }
     platform::fs::WalkStop stop;
     const platform::fs::Folder child =
         platform::fs::OpenFolderBelow(folder, subfolder, platform::fs::LinkPolicy::kRefuseAll, false, &stop);

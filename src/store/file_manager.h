@@ -66,6 +66,7 @@ struct PlaybackCounts {
   int32_t damaged = 0;            // damaged places met (the header, an entry, a record, the body)
   int32_t left_out = 0;           // below a restore root: registry entries and large files
   bool completed = false;         // read to its last entry (false when a file failure or damage ended it)
+  bool stopped = false;           // ended early between two files because a stop was asked for
   PlaybackOutcome outcome = PlaybackOutcome::kNotRead;
 };
 
@@ -78,6 +79,7 @@ struct BackupCounts {
   int32_t links = 0;   // symbolic links, never stored (left in place)
   int32_t refused = 0; // folders not walked: a link in the way
   bool written = true;  // false when the store could not be written: the call failed
+  bool stopped = false; // the walk ended early because a stop was asked for: not every file is in
 };
 
 class cFileMgr : public platform::com::Object {
@@ -135,6 +137,10 @@ class cFileMgr : public platform::com::Object {
   // Called after each file stored or restored and each chunk compressed or
   // expanded.
   void SetProgress(std::function<void(const StoreProgress&)> progress) { progress_ = std::move(progress); }
+  // Asked between two files (and between entries of a playback): true ends
+  // a backup's walk or a playback there, never in the middle of a file, and
+  // the counts say `stopped`. For work that must not outlive its service.
+  void SetStopCheck(std::function<bool()> stop) { stop_check_ = std::move(stop); }
   const PlaybackCounts& LastPlayback() const { return last_playback_; }
   const BackupCounts& LastBackup() const { return last_backup_; }
   const std::string& CurrentStoreName() const { return current_store_name_; }
@@ -167,6 +173,7 @@ class cFileMgr : public platform::com::Object {
   void MarkFinalized(const std::string& Filename);
   std::string ProtectedName(int32_t handle) const;
   void ReportProgress();
+  bool StopRequested() const { return stop_check_ && stop_check_(); }
   // How a playback ended, from what it counted; `opened`: the store was opened.
   static PlaybackOutcome OutcomeOf(const PlaybackCounts& counts, bool opened);
 
@@ -229,6 +236,7 @@ class cFileMgr : public platform::com::Object {
   std::string restore_root_;
   std::string running_;  // the late-bound call that runs, while one does
   std::function<void(const StoreProgress&)> progress_;
+  std::function<bool()> stop_check_;
   StoreProgress progress_state_;
   PlaybackCounts last_playback_;
   BackupCounts last_backup_;

@@ -147,6 +147,10 @@ bool cFileMgr::PlayBackEntries(ByteSource& source, const std::string& Filename, 
                                int64_t length, PlaybackBag& bag) {
   int64_t position = start;
   for (int32_t number = 1; number <= EntryCount; ++number) {
+    if (StopRequested()) {
+      last_playback_.stopped = true;
+      return false;
+    }
     RecordReader in(source, position, length);
     const std::optional<EntryHeader> header = ReadCheckedEntryHeader(in);
     if (!header) {

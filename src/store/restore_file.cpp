@@ -106,6 +106,10 @@ bool cFileMgr::RestoreFolderBlocks(RecordReader& in, const std::string& Filename
     platform::fs::Folder folder;
     platform::fs::NodeStatus owner;
     for (int32_t i = 0; i < folder_record.FileCount; ++i) {
+      if (StopRequested()) {
+        last_playback_.stopped = true;
+        return false;
+      }
       const FileRecord record = ReadFileRecord(in);
       const int64_t data_length = StoredDataLength(record);
       if (data_length < 0 || data_length > in.remaining()) throw RecordError("file data length");

@@ -169,4 +169,14 @@ StoreCatalog ReadStoreCatalog(const std::string& path) {
   return catalog;
 }
 
+std::string EntryKindName(int16_t type) {
+  switch (type) {
+    case kRegistryKeyEntry: return "key";
+    case kRegistryValueEntry: return "value";
+    case kStructEntry: return "struct";
+    case kFileSetEntry: return "files";
+    default: return "type " + std::to_string(type);
+  }
+}
+
 }  // namespace store

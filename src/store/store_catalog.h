@@ -31,6 +31,10 @@ struct StoreCatalog {
 
 StoreCatalog ReadStoreCatalog(const std::string& path);
 
+// What a person calls an entry of `type`: "key", "value", "struct",
+// "files", or "type N" for a type the format does not use.
+std::string EntryKindName(int16_t type);
+
 // "HKEY_LOCAL_MACHINE" for a predefined root, else the number in hex.
 std::string RootText(int32_t root);
 

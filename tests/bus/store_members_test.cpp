@@ -14,6 +14,7 @@
 
 #include "bus/bus_service.h"
 #include "private_bus.h"
+#include "store/file_manager.h"
 #include "service/host/service_toolkit.h"
 #include "service/lifecycle/test_host.h"
 #include "testing/rooted/rooted_test.h"
@@ -153,10 +154,29 @@ TEST_F(StoreMembersTest, APlaybackThatSkipsAndFailsSaysSoWithCounts) {
   EXPECT_TRUE(fs::is_empty(bus_.root() / "elsewhere")) << "nothing written through the link";
 }
 
+TEST_F(StoreMembersTest, ABackupCopiesALargeFileAndNeverMovesItOutOfTheFolder) {
+  const fs::path data = bus_.root() / "data";
+  const std::string large(10'000'000, 'L');  // the file manager's own limit for moving a file aside
+  WriteFile(data / "large.bin", large);
+  Monitor monitor(bus_);
+  ASSERT_EQ(Call("BackupFolder", {"ssbb", data.string(), "l.store", "false", "false"}).exit_code, 0);
+  ASSERT_TRUE(monitor.WaitFor(".StoreFinished (1,")) << monitor.Seen();
+  EXPECT_NE(monitor.Seen().find("'complete', 'stored 1 files (10000000 bytes) from " + data.string()),
+            std::string::npos)
+      << monitor.Seen();
+  EXPECT_EQ(testing_support::ReadFileBytes(data / "large.bin"), large) << "the source stays where it was";
+
+  fs::remove_all(data);
+  ASSERT_EQ(Call("PlayBackStoreFile", {"ss", "l.store", ""}).exit_code, 0);
+  ASSERT_TRUE(monitor.WaitFor(".StoreFinished (2,")) << monitor.Seen();
+  EXPECT_EQ(testing_support::ReadFileBytes(data / "large.bin"), large) << "and comes back from the store";
+}
+
 TEST_F(StoreMembersTest, BadArgumentsAreRefusedWithTheReason) {
   const fs::path data = bus_.root() / "data";
   MakeTestFolder(data);
   WriteFile(bus_.root() / "backups/old.store", "an earlier backup");
+  fs::create_directory_symlink(data, bus_.root() / "to-data");
   struct Case {
     std::string member;
     std::vector<std::string> args;
@@ -170,6 +190,8 @@ TEST_F(StoreMembersTest, BadArgumentsAreRefusedWithTheReason) {
        "\"../x\" is no store file: give a path from / or a file name for " + root + "/backups"},
       {"BackupFolder", {"ssbb", data.string(), data.string() + "/in.store", "true", "false"},
        "the store file " + data.string() + "/in.store cannot be inside the folder it stores"},
+      {"BackupFolder", {"ssbb", data.string(), root + "/to-data/in.store", "true", "false"},
+       "the store file " + root + "/to-data/in.store cannot be inside the folder it stores"},
       {"BackupFolder", {"ssbb", data.string(), "old.store", "true", "false"},
        "the store file " + root + "/backups/old.store exists already: choose another name"},
       {"BackupFolder", {"ssbb", data.string(), root + "/nowhere/x.store", "true", "false"},
@@ -185,6 +207,7 @@ TEST_F(StoreMembersTest, BadArgumentsAreRefusedWithTheReason) {
     EXPECT_EQ(f.err, "Call failed: " + c.error + "\n");
   }
   EXPECT_EQ(testing_support::ReadFileBytes(bus_.root() / "backups/old.store"), "an earlier backup");
+  EXPECT_FALSE(fs::exists(data / "in.store"));
   Finished listed = Call("ListStoreFile", {"s", "old.store"});
   EXPECT_EQ(listed.err, "Call failed: " + root + "/backups/old.store: too short to be a store file\n");
 }
@@ -263,6 +286,144 @@ TEST_F(StoreMembersBusyTest, ASecondOperationWhileOneRunsIsRefusedAsBusyAndTheFi
   on_bus.reset();
   toolkit.Deliver({service::control::RequestKind::kStop, 0});
   EXPECT_TRUE(toolkit.WaitForEnd(10s));
+}
+
+// hearthd's own parts in this process, with the stop's "closing" flag, so a
+// test can hold a store job at its start and stop the service under it.
+class StoreMembersInProcessTest : public testing_support::RootedTest {
+ protected:
+  void Start(std::function<void(const std::string&)> job_hook) {
+    toolkit_ = std::make_unique<service::ServiceToolkit>(std::make_shared<service::Service>());
+    toolkit_->SetStopBeginsHook([closing = closing_](bool stopping) { closing->store(stopping); });
+    toolkit_->Start();
+    on_bus_ = bus::BusService::Start(toolkit_->ServiceApartment(), [this] { return toolkit_->RegisteredObject(); },
+                                     bus::BusOptions{.address = bus_.address(),
+                                                     .closing = closing_,
+                                                     .store_job_hook = std::move(job_hook)});
+    ASSERT_TRUE(bus_.WaitForName());
+  }
+  // The service's own stop, as hearthd's host runs it: the bus goes after.
+  bool StopService() {
+    if (stopped_) return true;
+    stopped_ = true;
+    toolkit_->Deliver({service::control::RequestKind::kStop, 0});
+    return toolkit_->WaitForEnd(10s);
+  }
+  void TearDown() override {
+    if (toolkit_) {
+      on_bus_.reset();
+      EXPECT_TRUE(StopService());
+    }
+    RootedTest::TearDown();
+  }
+  Finished Call(const std::string& member, const std::vector<std::string>& args) {
+    return bus_.Call(kPath, kIface, member, args);
+  }
+
+  PrivateBus bus_;
+  std::shared_ptr<std::atomic<bool>> closing_ = std::make_shared<std::atomic<bool>>(false);
+  std::unique_ptr<service::ServiceToolkit> toolkit_;
+  std::unique_ptr<bus::BusService> on_bus_;
+  bool stopped_ = false;
+};
+
+TEST_F(StoreMembersInProcessTest, AStopDuringABackupEndsItRemovesWhatWasWrittenAndSaysSo) {
+  const fs::path data = root_ / "data";
+  MakeTestFolder(data);
+  service::Gate entered, release;
+  Start([&](const std::string&) {
+    entered.Open();
+    release.Wait();
+  });
+  Monitor monitor(bus_);
+  const std::string store = (root_ / "d.store").string();
+  ASSERT_EQ(Call("BackupFolder", {"ssbb", data.string(), store, "true", "false"}).exit_code, 0);
+  entered.Wait();  // the backup holds the store thread
+
+  ASSERT_TRUE(StopService()) << "the stop does not wait for the backup";
+  // The stop has begun: no new store work.
+  Finished refused = Call("BackupFolder", {"ssbb", data.string(), (root_ / "e.store").string(), "true", "false"});
+  EXPECT_EQ(refused.err, "Call failed: the service is stopping\n");
+
+  release.Open();
+  ASSERT_TRUE(monitor.WaitFor("StoreFinished")) << monitor.Seen();
+  EXPECT_NE(monitor.Seen().find(".StoreFinished (1, 'backup', '" + store + "', 'not written', 'the backup of " +
+                                data.string() + " into " + store +
+                                " was stopped before its end because the service is stopping; the part written "
+                                "was removed', 0, 0, int64 0, 0, 0)"),
+            std::string::npos)
+      << monitor.Seen();
+  EXPECT_FALSE(fs::exists(store)) << "no partial store is left to look like a backup";
+  ExpectTestFolder(data);
+}
+
+TEST_F(StoreMembersInProcessTest, TheBusLeavingDuringAPlaybackEndsItAndItsCallerHearsHowBeforeTheNameGoes) {
+  const fs::path data = root_ / "data";
+  MakeTestFolder(data);
+  service::Gate entered, release;
+  std::atomic<int> jobs{0};
+  Start([&](const std::string&) {
+    if (++jobs < 2) return;  // the backup runs; the playback is held
+    entered.Open();
+    release.Wait();
+  });
+  Monitor monitor(bus_);
+  const std::string store = (root_ / "p.store").string();
+  ASSERT_EQ(Call("BackupFolder", {"ssbb", data.string(), store, "true", "false"}).exit_code, 0);
+  ASSERT_TRUE(monitor.WaitFor(".StoreFinished (")) << monitor.Seen();
+  fs::remove_all(data);
+  ASSERT_EQ(Call("PlayBackStoreFile", {"ss", store, ""}).exit_code, 0);
+  entered.Wait();
+  std::thread leave([&] { on_bus_.reset(); });
+  release.Open();
+  leave.join();
+  monitor.WaitFor("'playback', '" + store + "'");
+  const std::string seen = monitor.Seen();
+  const size_t at = seen.find("'playback', '" + store + "'");
+  ASSERT_NE(at, std::string::npos) << "the playback's StoreFinished went out before the bus closed: " << seen;
+  EXPECT_NE(seen.find("playback ended early: the service is stopping", at), std::string::npos) << seen;
+  EXPECT_FALSE(fs::exists(data / "a.txt")) << "nothing was written after the stop was asked for";
+}
+
+TEST_F(StoreMembersInProcessTest, AJobThatFailsStillEndsWithStoreFinishedAndTheWorkServesOn) {
+  const fs::path data = root_ / "data";
+  MakeTestFolder(data);
+  std::atomic<int> jobs{0};
+  Start([&](const std::string&) {
+    if (++jobs == 1) throw std::runtime_error("out of memory");
+  });
+  Monitor monitor(bus_);
+  const std::string store = (root_ / "f.store").string();
+  ASSERT_EQ(Call("BackupFolder", {"ssbb", data.string(), store, "true", "false"}).exit_code, 0);
+  ASSERT_TRUE(monitor.WaitFor("StoreFinished")) << monitor.Seen();
+  EXPECT_NE(monitor.Seen().find(".StoreFinished (1, 'backup', '" + store + "', 'not written', 'the backup of " +
+                                data.string() + " into " + store +
+                                " failed: out of memory (see the system log)', 0, 0, int64 0, 0, 1)"),
+            std::string::npos)
+      << monitor.Seen();
+  Finished again = Call("BackupFolder", {"ssbb", data.string(), store, "true", "false"});
+  EXPECT_EQ(again.exit_code, 0) << again.err;
+  ASSERT_TRUE(monitor.WaitFor(".StoreFinished (2,")) << monitor.Seen();
+  EXPECT_NE(monitor.Seen().find("'complete', 'stored 3 files"), std::string::npos) << monitor.Seen();
+}
+
+TEST_F(StoreMembersInProcessTest, AFolderThatFillsSeveralEntriesIsAWholeBackupNotARemovedOne) {
+  const fs::path data = root_ / "data";
+  for (const char* name : {"1", "2", "3"}) WriteFile(data / name, std::string(30000, name[0]));
+  store::SetEntryLimitForTesting(40000);  // one file per entry
+  Start({});
+  Monitor monitor(bus_);
+  const std::string store = (root_ / "e.store").string();
+  ASSERT_EQ(Call("BackupFolder", {"ssbb", data.string(), store, "false", "true"}).exit_code, 0);
+  ASSERT_TRUE(monitor.WaitFor("StoreFinished")) << monitor.Seen();
+  store::SetEntryLimitForTesting(0);
+  EXPECT_NE(monitor.Seen().find(".StoreFinished (1, 'backup', '" + store + "', 'complete', 'stored 3 files (90000 " +
+                                "bytes) from " + data.string() + " in " + store + "', 3, 3, int64 90000, 0, 0)"),
+            std::string::npos)
+      << monitor.Seen();
+  Finished listed = Call("ListStoreFile", {"s", store});
+  EXPECT_NE(listed.out.find(" 3 " + std::to_string(fs::file_size(store)) + " true 3 "), std::string::npos)
+      << listed.out;
 }
 
 }  // namespace
