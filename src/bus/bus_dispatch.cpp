@@ -118,6 +118,9 @@ int BusServer::Dispatch(ExportedObject& object, sd_bus_message* message) {
         throttle_.Failed(caller);
       }
     }
+    if (member->failure) {
+      if (std::optional<std::string> why = member->failure(result, args)) throw CallError(kErrorFailed, *why);
+    }
     Learn(member->name, result);
     // The signals the call raised go out before its answer.
     bus_apartment_->PumpPending();

@@ -4,6 +4,8 @@
 // their by-reference arguments as answers.
 #include "bus/bus_names.h"
 #include "bus/member_table.h"
+#include "platform/basic/conversions.h"
+#include "platform/basic/err.h"
 #include "plugins/action_message/action_elements.h"
 
 // The tables name only the fields a member needs.
@@ -25,6 +27,15 @@ constexpr char kProgramsNeedRoot[] =
 // The secure log entries name users and the addresses they visited; on disk
 // only root may read them (0600), and the bus does not widen that.
 constexpr char kEntriesNeedRoot[] = "the entries name users and the addresses they visited";
+
+// The secure log members answer -1 with the reason as their one entry when
+// the log could not be read: the caller hears that, not an empty log.
+std::optional<std::string> UnreadableLog(const Variant& result, const std::vector<Variant>& args) {
+  if (!result.IsNumber() || platform::CLng(result) >= 0) return std::nullopt;
+  std::string why = "the secure log cannot be read";
+  platform::Quietly([&] { why = platform::CStr(args.at(1).Items().at(0)); });
+  return why;
+}
 
 AccessNeed MessageNeed(const Variant& message) {
   if (!message.IsString()) return {Access::kAct, {}};
@@ -113,10 +124,10 @@ const BusInterface& IoNotifyInterface() {
            .outputs = {kResult, 0, 1, 2, 3, 4}, .extra = [](CallContext&) { return Empties(5); }},
           {.name = "IoGetSecureLogEntries", .in = "s", .in_names = {"LogName"}, .out = "iasi",
            .out_names = {"count", "Entry", "Unread"}, .access = Access::kRoot, .access_why = kEntriesNeedRoot,
-           .outputs = {kResult, 1, 2}, .extra = [](CallContext&) { return Empties(2); }},
+           .outputs = {kResult, 1, 2}, .extra = [](CallContext&) { return Empties(2); }, .failure = UnreadableLog},
           {.name = "IoMarkSecureLogRead", .in = "s", .in_names = {"LogName"}, .out = "ias",
            .out_names = {"count", "Entry"}, .access = Access::kRoot, .access_why = kEntriesNeedRoot,
-           .outputs = {kResult, 1}, .extra = [](CallContext&) { return Empties(1); }},
+           .outputs = {kResult, 1}, .extra = [](CallContext&) { return Empties(1); }, .failure = UnreadableLog},
           {.name = "IoVerifySecureLog", .in = "ss", .in_names = {"LogName", "VerificationKey"}, .out = "bas",
            .out_names = {"verifies", "Findings"}, .outputs = {kResult, 2},
            .extra = [](CallContext&) { return Empties(1); }},

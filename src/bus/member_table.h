@@ -71,6 +71,12 @@ struct Member {
   // Refuses arguments the member must not pass on (raises CallError), run
   // once they are read.
   std::function<void(CallContext& context, const std::vector<platform::Variant>& args)> check;
+  // A result that means the call failed (the member contains its errors and
+  // answers, say, -1 with the reason among its outputs): the reason, which
+  // the caller then gets as com.norvale.Hearth.Error.Failed instead of an
+  // answer that looks like one. Run with the outputs in `args`.
+  std::function<std::optional<std::string>(const platform::Variant& result, const std::vector<platform::Variant>& args)>
+      failure;
   // A member that cannot be a plain late-bound call: answers the message
   // itself (returns what an sd-bus handler returns).
   std::function<int(CallContext& context, sd_bus_message* message)> custom;

@@ -3,6 +3,7 @@
 // hearth_member_test.cpp), and AlertChanged.
 #include <gtest/gtest.h>
 #include <signal.h>
+#include <sys/stat.h>
 
 #include <fstream>
 #include <sstream>
@@ -100,6 +101,34 @@ TEST_F(BusSecureLogTest, VerifySaysWhatItFoundInTheServicesWords) {
   EXPECT_EQ(bus_.Call(kIo, kIoIface, "IoGetSecureLogs").out,
             "iasaiaiasas 1 1 \"report\" 1 2 1 2 1 \"does not verify\" 1 \"entry 2 does not verify (edited, removed, "
             "reordered or written with another key)\"\n");
+}
+
+TEST_F(BusSecureLogTest, ALogThatCannotBeReadIsListedAsSuchAndNeverReadAsEmpty) {
+  Report("one.example", "CF1");
+  const std::filesystem::path folder = LogFile().parent_path();
+  // Things in a log's place that no reader can take as a log: a folder, and
+  // a FIFO (opened as a file it would block the reader until a writer came).
+  std::filesystem::create_directory(folder / "other.slog");
+  ASSERT_EQ(::mkfifo((folder / "fifo.slog").c_str(), 0600), 0);
+  const std::string why = "it cannot be read (secure log: " + (folder / "fifo.slog").string() +
+                          " is not a regular file)";
+  const std::string why_other = "it cannot be read (secure log: " + (folder / "other.slog").string() +
+                                " is not a regular file)";
+
+  // The log that can be read is still listed, the others say why not.
+  EXPECT_EQ(bus_.Call(kIo, kIoIface, "IoGetSecureLogs").out,
+            "iasaiaiasas 3 3 \"fifo\" \"other\" \"report\" 3 0 0 1 3 0 0 1 3 \"does not verify\" \"does not verify\" "
+            "\"verifies\" 3 \"" + why + "\" \"" + why_other + "\" \"\"\n");
+  EXPECT_EQ(Answer("IoVerifySecureLog", {"ss", "FIFO", ""}),
+            "bas false 1 \"secure log 'fifo' does not verify: " + why + "\"\n");
+  // Reading its entries is a failure with the reason, not an empty log.
+  for (const char* member : {"IoGetSecureLogEntries", "IoMarkSecureLogRead"}) {
+    SCOPED_TRACE(member);
+    Finished f = bus_.Call(kIo, kIoIface, member, {"s", "other"});
+    EXPECT_NE(f.exit_code, 0) << f.out;
+    EXPECT_NE(f.err.find("secure log 'other': it cannot be read"), std::string::npos) << f.err;
+  }
+  EXPECT_EQ(Answer("IoGetSecureLogEntries", {"s", "report"}).rfind("iasi 1 1 \"<entry alertid='CF1'", 0), 0u);
 }
 
 TEST_F(BusSecureLogTest, AVerificationKeyGivesTheSealedRange) {

@@ -253,12 +253,14 @@ TEST_F(StoreMembersBusyTest, ASecondOperationWhileOneRunsIsRefusedAsBusyAndTheFi
   service::ServiceToolkit toolkit(service);
   toolkit.Start();
   service::Gate entered, release;
+  bus::BusOptions options;
+  options.address = bus.address();
+  options.store_job_hook = [&](const std::string&) {
+    entered.Open();
+    release.Wait();
+  };
   auto on_bus = bus::BusService::Start(toolkit.ServiceApartment(), [&toolkit] { return toolkit.RegisteredObject(); },
-                                       bus::BusOptions{.address = bus.address(),
-                                                       .store_job_hook = [&](const std::string&) {
-                                                         entered.Open();
-                                                         release.Wait();
-                                                       }});
+                                       std::move(options));
   ASSERT_TRUE(bus.WaitForName());
   Monitor monitor(bus);
   const std::string store = (root_ / "d.store").string(), other = (root_ / "other.store").string();
@@ -296,10 +298,12 @@ class StoreMembersInProcessTest : public testing_support::RootedTest {
     toolkit_ = std::make_unique<service::ServiceToolkit>(std::make_shared<service::Service>());
     toolkit_->SetStopBeginsHook([closing = closing_](bool stopping) { closing->store(stopping); });
     toolkit_->Start();
+    bus::BusOptions options;
+    options.address = bus_.address();
+    options.closing = closing_;
+    options.store_job_hook = std::move(job_hook);
     on_bus_ = bus::BusService::Start(toolkit_->ServiceApartment(), [this] { return toolkit_->RegisteredObject(); },
-                                     bus::BusOptions{.address = bus_.address(),
-                                                     .closing = closing_,
-                                                     .store_job_hook = std::move(job_hook)});
+                                     std::move(options));
     ASSERT_TRUE(bus_.WaitForName());
   }
   // The service's own stop, as hearthd's host runs it: the bus goes after.

@@ -13,6 +13,7 @@
 #pragma once
 
 #include <cstdint>
+#include <map>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -89,14 +90,17 @@ class cIoNotify : public platform::com::Object {
   int32_t IoGetAlertStores(platform::Variant& StoreName);
   // The secure logs (names in lower case, sorted) with their entry and unread
   // counts, "verifies" or "does not verify", and the first problem ("" when
-  // it verifies). Reads the files; changes nothing.
+  // it verifies; one that cannot be read is listed with why). Reads the
+  // files; changes nothing.
   int32_t IoGetSecureLogs(platform::Variant& LogName, platform::Variant& Entries, platform::Variant& Unread,
                           platform::Variant& State, platform::Variant& Problem);
   // Every entry of the log, oldest first, and how many of the newest are
-  // unread; nothing is marked. 0 when there is no such log.
+  // unread; nothing is marked. 0 when there is no such log; -1 when it
+  // cannot be read, with the reason as the one `Entry`.
   int32_t IoGetSecureLogEntries(const std::string& LogName, platform::Variant& Entry, int32_t& Unread);
   // Marks the log's unread entries read and answers them (0 for no such log:
-  // nothing is created).
+  // nothing is created; -1 with the reason as the one `Entry` when the log
+  // cannot be read or marked).
   int32_t IoMarkSecureLogRead(const std::string& LogName, platform::Variant& Entry);
   // True when the log verifies; `Findings` says what was found, as
   // "hearthctl securelog verify" does. With a verification key (setup-keys
@@ -141,6 +145,8 @@ class cIoNotify : public platform::com::Object {
   std::string time_format_;
   bool use_24_hour_ = false;
   std::unique_ptr<ObjectTable> objects_;
+  // The status IoGetFeaturePlugins last wrote to the system log, by ProgID.
+  std::map<std::string, std::string> reported_plugin_status_;
 };
 
 }  // namespace plugins::ionotify

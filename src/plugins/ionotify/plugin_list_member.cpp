@@ -1,6 +1,8 @@
 // IoGetFeaturePlugins: the ranked "plugins/system" list as the service holds
 // it, for a console: each ProgID's rank, where it resolves (looked up, not
 // created) and the status of the plug-in the service created for it.
+#include <map>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -8,10 +10,10 @@
 #include "platform/basic/conversions.h"
 #include "platform/basic/err.h"
 #include "platform/xml/document.h"
-#include "plugins/host/c_plugin_host.h"
 #include "plugins/ionotify/io_notify.h"
 #include "plugins/loader/progid_resolution.h"
 #include "plugins/notify/feature_plugins.h"
+#include "systemlog/system_log.h"
 
 namespace plugins::ionotify {
 namespace {
@@ -24,11 +26,13 @@ Variant ArrayOf(const std::vector<T>& values, VarType type) {
   return Variant::Array(std::vector<Variant>(values.begin(), values.end()), 0, type);
 }
 
-bool Created(const std::string& progid) {
-  for (const auto& host : FeaturePluginHosts()) {
-    if (host->ProgID() == progid) return true;
-  }
-  return false;
+// A console reads the list each time it shows it: the system log hears of a
+// plug-in's status when it is first read and when it changes, not per read.
+void NoteStatus(std::map<std::string, std::string>& reported, const std::string& progid, const std::string& status) {
+  auto [at, added] = reported.try_emplace(progid, status);
+  if (!added && at->second == status) return;
+  at->second = status;
+  service::WriteSystemLog("IoGetFeaturePlugins: '" + progid + "' status " + status);
 }
 
 }  // namespace
@@ -51,11 +55,9 @@ int32_t cIoNotify::IoGetFeaturePlugins(Variant& ProgID, Variant& Rank, Variant& 
       platform::Quietly([&] { rank = platform::CLng(Variant(entry.GetAttribute("rank"))); });
       ranks.push_back(rank);
       resolves.push_back(progid.empty() ? std::string("no ProgID") : loader::WhereProgIdResolves(progid));
-      if (!Created(progid)) {
-        statuses.emplace_back("not created");
-      } else {
-        statuses.emplace_back(plugins::GetFeaturePluginStatus(progid, "") ? "OK" : "NOT ok");
-      }
+      const std::optional<bool> status = plugins::AskFeaturePluginStatus(progid, "");
+      statuses.emplace_back(!status ? "not created" : *status ? "OK" : "NOT ok");
+      NoteStatus(reported_plugin_status_, progid, statuses.back());
     }
     count = static_cast<int32_t>(progids.size());
     ProgID = ArrayOf(progids, VarType::kString);

@@ -17,6 +17,7 @@
 #include "platform/basic/variant.h"
 #include "plugins/ionotify/io_notify.h"
 #include "plugins/ionotify/secure_logs.h"
+#include "support/securelog/log_format.h"
 #include "support/securelog/seal_keys.h"
 #include "support/securelog/secure_log_reading.h"
 #include "support/securelog/verify_findings.h"
@@ -62,6 +63,16 @@ std::vector<std::string> SplitEntries(std::string_view text) {
   return entries;
 }
 
+std::string CannotRead(const std::string& why) { return "it cannot be read (" + why + ")"; }
+
+// -1, with the reason as the one entry: the log is there but could not be read.
+int32_t Unreadable(const std::string& name, Variant& Entry) {
+  Entry = Texts({"secure log '" + support::securelog::FoldedLogName(name) + "': " +
+                 CannotRead(platform::Err::Description())});
+  platform::Err::Clear();
+  return -1;
+}
+
 }  // namespace
 
 int32_t cIoNotify::IoGetSecureLogs(Variant& LogName, Variant& Entries, Variant& Unread, Variant& State,
@@ -72,7 +83,12 @@ int32_t cIoNotify::IoGetSecureLogs(Variant& LogName, Variant& Entries, Variant& 
     std::vector<std::string> names, states, problems;
     std::vector<int32_t> entries, unread;
     for (const std::string& name : support::SecureLogNames(folder)) {
-      const support::SecureLogInspection log = support::InspectSecureLog(folder, name);
+      // One log that cannot be read is listed as such; it never hides the others.
+      support::SecureLogInspection log;
+      if (!platform::Step([&] { log = support::InspectSecureLog(folder, name); })) {
+        log = {.name = name, .exists = true, .problems = {CannotRead(platform::Err::Description())}};
+        platform::Err::Clear();
+      }
       if (!log.exists) continue;  // removed since the folder was read
       names.push_back(log.name);
       entries.push_back(Clamped(log.entries));
@@ -92,23 +108,24 @@ int32_t cIoNotify::IoGetSecureLogs(Variant& LogName, Variant& Entries, Variant& 
 
 int32_t cIoNotify::IoGetSecureLogEntries(const std::string& LogName, Variant& Entry, int32_t& Unread) {
   int32_t count = 0;
-  platform::Quietly([&] {
-    std::vector<std::string> entries;
-    const support::SecureLogInspection log =
-        support::InspectSecureLog(contracts::SecureLogFolder(), LogName, {}, support::EntriesWanted::kAll,
-                                  [&entries](std::string_view entry) { entries.emplace_back(entry); });
-    if (!log.exists) return;
-    count = static_cast<int32_t>(entries.size());
-    // Counted from the end: a damaged log hands over fewer entries than it numbers.
-    Unread = std::min(count, Clamped(log.entries - std::min(log.entries, log.read)));
-    Entry = Texts(std::move(entries));
+  std::vector<std::string> entries;
+  support::SecureLogInspection log;
+  const bool read = platform::Step([&] {
+    log = support::InspectSecureLog(contracts::SecureLogFolder(), LogName, {}, support::EntriesWanted::kAll,
+                                    [&entries](std::string_view entry) { entries.emplace_back(entry); });
   });
+  if (!read) return Unreadable(LogName, Entry);
+  if (!log.exists) return 0;
+  count = static_cast<int32_t>(entries.size());
+  // Counted from the end: a damaged log hands over fewer entries than it numbers.
+  Unread = std::min(count, Clamped(log.entries - std::min(log.entries, log.read)));
+  Entry = Texts(std::move(entries));
   return count;
 }
 
 int32_t cIoNotify::IoMarkSecureLogRead(const std::string& LogName, Variant& Entry) {
   int32_t count = 0;
-  platform::Quietly([&] {
+  const bool marked = platform::Step([&] {
     if (LogName.empty() || !LogExists(contracts::SecureLogFolder(), LogName)) return;
     // The entries marked are the answer: one appended after the caller last
     // looked is shown to it rather than marked unseen.
@@ -116,13 +133,14 @@ int32_t cIoNotify::IoMarkSecureLogRead(const std::string& LogName, Variant& Entr
     count = static_cast<int32_t>(entries.size());
     Entry = Texts(std::move(entries));
   });
+  if (!marked) return Unreadable(LogName, Entry);
   return count;
 }
 
 bool cIoNotify::IoVerifySecureLog(const std::string& LogName, const std::string& VerificationKey,
                                   Variant& Findings) {
   bool verifies = false;
-  platform::Quietly([&] {
+  const bool read = platform::Step([&] {
     std::optional<support::securelog::VerificationKey> key;
     if (!VerificationKey.empty()) {
       key = support::securelog::ParseVerificationKey(VerificationKey);
@@ -141,6 +159,13 @@ bool cIoNotify::IoVerifySecureLog(const std::string& LogName, const std::string&
     Findings = Texts(support::VerifyFindings(log, key.has_value()));
     verifies = log.problems.empty();
   });
+  if (!read) {
+    // What could not be read does not verify, and the caller hears why.
+    verifies = false;
+    Findings = Texts({"secure log '" + support::securelog::FoldedLogName(LogName) +
+                      "' does not verify: " + CannotRead(platform::Err::Description())});
+    platform::Err::Clear();
+  }
   return verifies;
 }
 

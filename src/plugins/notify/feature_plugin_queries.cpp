@@ -8,20 +8,34 @@
 
 namespace plugins {
 
+namespace {
+
+bool HostStatus(cPluginHost& host, platform::com::ObjectPtr data, const std::string& SubStatus) {
+  std::string sub_status = SubStatus;  // what the plug-in writes here stays here
+  bool status = false;
+  platform::Step([&] { status = host.GetStatus(data, sub_status); });
+  platform::Err::Clear();
+  return status;
+}
+
+}  // namespace
+
 bool GetFeaturePluginStatus(const std::string& ProgID, const std::string& SubStatus) {
   std::shared_ptr<cPluginHost> host = ThreadFeaturePlugins().Find(ProgID);
   if (!host) {
     service::WriteSystemLog("IoCoreEvents.GetFeaturePluginStatus - could not find object '" + ProgID + "'");
     return false;
   }
-  platform::com::ObjectPtr data = GetFeaturePluginData(ProgID);
-  std::string sub_status = SubStatus;  // what the plug-in writes here stays here
-  bool status = false;
-  platform::Step([&] { status = host->GetStatus(data, sub_status); });
+  const bool status = HostStatus(*host, GetFeaturePluginData(ProgID), SubStatus);
   service::WriteSystemLog("IoCoreEvents.GetFeaturePluginStatus - status " + std::string(status ? "OK" : "NOT ok") +
                           " for '" + ProgID + "' substatus=" + SubStatus);
-  platform::Err::Clear();
   return status;
+}
+
+std::optional<bool> AskFeaturePluginStatus(const std::string& ProgID, const std::string& SubStatus) {
+  std::shared_ptr<cPluginHost> host = ThreadFeaturePlugins().Find(ProgID);
+  if (!host) return std::nullopt;
+  return HostStatus(*host, host->PlugInData(), SubStatus);
 }
 
 platform::com::ObjectPtr GetFeaturePluginData(const std::string& ProgID) {

@@ -14,6 +14,7 @@
 
 #include <cstddef>
 #include <memory>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -47,6 +48,10 @@ void RequeryFeaturePlugins();
 // The plug-in's own status answer ("status OK"/"status NOT ok" logged); false
 // when no such plug-in is loaded. `SubStatus` is handed over as a copy.
 bool GetFeaturePluginStatus(const std::string& ProgID, const std::string& SubStatus);
+// The same answer asked without a log line, for a console that reads every
+// plug-in's status each time it shows them; nullopt when no such plug-in is
+// loaded.
+std::optional<bool> AskFeaturePluginStatus(const std::string& ProgID, const std::string& SubStatus);
 // The plug-in's data object; Nothing when there is none or no such plug-in.
 platform::com::ObjectPtr GetFeaturePluginData(const std::string& ProgID);
 

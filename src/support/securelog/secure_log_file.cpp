@@ -65,8 +65,17 @@ std::chrono::milliseconds& PathLookInterval() {
   return interval;
 }
 
+// Only a regular file is a log: a FIFO in its place would block every read.
 int OpenLogFile(const std::string& path) {
-  return ::open(path.c_str(), O_RDWR | O_CREAT | O_APPEND | O_CLOEXEC | O_NOFOLLOW, 0600);
+  const int fd = ::open(path.c_str(), O_RDWR | O_CREAT | O_APPEND | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK, 0600);
+  if (fd < 0) return fd;
+  struct stat status {};
+  if (::fstat(fd, &status) != 0 || !S_ISREG(status.st_mode)) {
+    ::close(fd);
+    errno = EINVAL;
+    return -1;
+  }
+  return fd;
 }
 
 bool WriteAll(int fd, std::string_view data) {

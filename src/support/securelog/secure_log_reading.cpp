@@ -2,6 +2,7 @@
 
 #include <fcntl.h>
 #include <sys/file.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -10,6 +11,7 @@
 #include <optional>
 #include <utility>
 
+#include "platform/basic/err.h"
 #include "platform/fs/durable.h"
 #include "platform/fs/shared_mutex_file.h"
 #include "support/securelog/log_check.h"
@@ -121,13 +123,18 @@ SecureLogInspection InspectSecureLog(const std::string& folder, const std::strin
   inspection.name = securelog::FoldedLogName(name);
   const std::string stem = folder + "/" + securelog::LogFileStem(name);
   const std::string log_path = stem + securelog::kLogSuffix;
-  const int fd = ::open(log_path.c_str(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW);
+  // Never blocks on a FIFO put in the log's place; only a regular file is read.
+  const int fd = ::open(log_path.c_str(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK);
   if (fd < 0) return inspection;
   inspection.exists = true;
   struct Closer {
     int fd;
     ~Closer() { ::close(fd); }
   } closer{fd};
+  struct stat status {};
+  if (::fstat(fd, &status) != 0 || !S_ISREG(status.st_mode)) {
+    platform::RaiseError(platform::kErrDeviceIo, "secure log: " + log_path + " is not a regular file", "SecureLog");
+  }
 
   const std::string key_file = key_path.empty() ? securelog::MachineKeyPath() : key_path;
   std::unique_ptr<securelog::ChainMac> mac = LoadKey(key_file);

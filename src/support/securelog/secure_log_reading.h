@@ -37,7 +37,8 @@ enum class EntriesWanted { kNone, kUnread, kAll };
 // The names (lower case) of the logs in the folder, sorted.
 std::vector<std::string> SecureLogNames(const std::string& folder);
 
-// `key_path` empty: the machine key. A missing key makes the log
+// Raises platform::BasicError when the log is there but cannot be read (not
+// a regular file, a read error). `key_path` empty: the machine key. A missing key makes the log
 // unverifiable (one problem) but it is still read. The entries asked for are
 // handed to `entry`, oldest first, as they are read.
 // With `verification_key` (hearthctl securelog setup-keys printed it) every

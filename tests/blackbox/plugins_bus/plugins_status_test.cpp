@@ -60,6 +60,17 @@ TEST(PluginsStatusOverTheBus, TheRankedListSaysWhereEachResolvesAndItsStatus) {
   ASSERT_EQ(list.exit_code, 0) << list.err;
   EXPECT_EQ(list.out, "iasaiasas 2 2 \"Sample.EventCounter\" \"No.Such\" 2 1 2 2 \"" + std::string(kLibrary) +
                           "\" \"not registered\" 2 \"OK\" \"not created\"\n");
+
+  // A console reads the list on every view: the log hears each status once,
+  // not two lines per plug-in per read.
+  for (int i = 0; i < 3; ++i) {
+    EXPECT_EQ(bus.Call("/com/norvale/Hearth/IoNotify", "com.norvale.Hearth.cIoNotify", "IoGetFeaturePlugins").out,
+              list.out);
+  }
+  EXPECT_EQ(bus.LogLines("IoGetFeaturePlugins: 'Sample.EventCounter' status OK").size(), 1u);
+  EXPECT_EQ(bus.LogLines("IoGetFeaturePlugins: 'No.Such' status not created").size(), 1u);
+  EXPECT_EQ(bus.LogLines("IoCoreEvents.GetFeaturePluginStatus").size(), 0u);
+  EXPECT_EQ(bus.LogLines("IoCoreEvents.GetFeaturePluginData").size(), 0u);
   bus.StopService();
 }
 
