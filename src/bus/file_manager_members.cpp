@@ -25,6 +25,7 @@
 #include "bus/store_work.h"
 #include "platform/basic/err.h"
 #include "platform/fs/file_ops.h"
+#include "platform/fs/rename_keeping.h"
 #include "platform/root/machine_root.h"
 #include "store/file_manager.h"
 #include "store/folder_totals.h"
@@ -47,6 +48,9 @@ constexpr char kStoreFolder[] = "backups";
 
 constexpr char kReadsAnyFile[] = "it reads any file as root";
 constexpr char kWritesAnywhere[] = "it writes files anywhere as root";
+
+// What a store is called while it is written.
+constexpr char kPartialSuffix[] = ".partial";
 
 // A MaxFileSize no file reaches: the bus's backups move nothing aside.
 constexpr int64_t kNeverMoved = INT64_MAX;
@@ -114,6 +118,7 @@ class ProgressSignals {
     files_total_ = files;
   }
   void Show(const store::StoreProgress& now, bool last = false) {
+    latest_ = now;
     const auto t = std::chrono::steady_clock::now();
     if (!last && sent_ && t - sent_at_ < kProgressEvery) return;
     sent_ = true;
@@ -126,11 +131,15 @@ class ProgressSignals {
                          static_cast<int64_t>(now.files_done), static_cast<int64_t>(files_total));
     });
   }
+  // Sends the last state the work reported, whatever the throttle held back:
+  // the bar ends where the work did, in the same units it ran in.
+  void Finish() { Show(latest_, /*last=*/true); }
 
  private:
   CallContext::BusPost post_;
   int32_t operation_;
   const char* kind_;
+  store::StoreProgress latest_;
   int64_t bytes_total_ = 0;
   int64_t files_total_ = 0;
   bool sent_ = false;
@@ -170,13 +179,17 @@ Finished Backup(store::cFileMgr& files, const CallContext::BusPost& post, int32_
   progress.SetTotals(totals.bytes, totals.files);
   progress.Show({});
   if (fs::path(store_file).parent_path() == DefaultStoreFolder()) platform::fs::MakeFolderTree(DefaultStoreFolder());
-  const int32_t handle = files.CreateStoreFile(store_file, kStoreToken, compress);
+  // The store is written under a work name and takes its own name only once
+  // it is whole: a service killed in the middle leaves "<name>.partial",
+  // never a store that lists and plays back as an empty one.
+  const std::string work = store_file + kPartialSuffix;
+  const int32_t handle = files.CreateStoreFile(work, kStoreToken, compress);
   if (!handle) {
     std::string why = ReadOnlyReason(fs::path(store_file).parent_path().string());
     if (why.empty()) why = Pending();
     if (why.empty()) why = "see the system log";
     done.outcome = "not written";
-    done.summary = "cannot create " + store_file + ": " + why;
+    done.summary = "cannot create " + work + ": " + why;
     return done;
   }
   files.SetProgress([&](const store::StoreProgress& now) { progress.Show(now); });
@@ -190,9 +203,9 @@ Finished Backup(store::cFileMgr& files, const CallContext::BusPost& post, int32_
   if (counts.written && !counts.stopped) files.FinalizeStoreFile(handle);
   const std::string finalize_error = Pending();
   files.SetProgress(nullptr);
-  files.UnprotectFile(store_file);
+  files.UnprotectFile(work);
   if (counts.stopped) {
-    files.KillFile(store_file);
+    files.KillFile(work);
     done.outcome = "not written";
     done.summary = "the backup of " + folder + " into " + store_file +
                    " was stopped before its end because the service is stopping; the part written was removed";
@@ -201,17 +214,25 @@ Finished Backup(store::cFileMgr& files, const CallContext::BusPost& post, int32_
   // What is on disk is the answer: a store that does not count every entry
   // written (a large folder fills more than one), or that should be
   // compressed and is not, was not made.
-  const store::StoreCatalog catalog = store::ReadStoreCatalog(store_file);
+  const store::StoreCatalog catalog = store::ReadStoreCatalog(work);
   const bool whole = counts.written && catalog.error.empty() && entries_written >= 1 &&
                      catalog.header.EntryCount == entries_written &&
                      catalog.entries.size() == static_cast<size_t>(entries_written) && catalog.damage.empty() &&
                      (!compress || catalog.body_compressed);
   if (!whole) {
-    files.KillFile(store_file);
+    files.KillFile(work);
     done.outcome = "not written";
     const std::string why = !backup_error.empty() ? backup_error : !finalize_error.empty() ? finalize_error : catalog.error;
     done.summary = "the store " + store_file + " could not be written" + (why.empty() ? "" : ": " + why) +
                    " (it was removed; see the system log)";
+    return done;
+  }
+  // Never over a file that took the name meanwhile.
+  if (!platform::fs::RenameKeeping(work, store_file)) {
+    files.KillFile(work);
+    done.outcome = "not written";
+    done.summary = "the store " + store_file + " could not take its name (a file of that name appeared meanwhile, " +
+                   "or the folder refused); what was written was removed";
     return done;
   }
   progress.Show({.bytes_done = counts.bytes, .files_done = counts.files}, /*last=*/true);
@@ -255,7 +276,7 @@ Finished Playback(store::cFileMgr& files, const CallContext::BusPost& post, int3
   files.SetRestoreRoot({});
   files.UnprotectFile(store_file);
   const store::PlaybackCounts c = files.LastPlayback();
-  progress.Show({.bytes_done = c.bytes, .files_done = c.files}, /*last=*/true);
+  progress.Finish();
   done.outcome = OutcomeName(c.outcome);
   done.entries = c.entries;
   done.files = c.files;

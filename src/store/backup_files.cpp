@@ -305,6 +305,12 @@ void cFileMgr::BackupFile(RecordWriter& out, const platform::fs::Folder& folder,
     // in: large blocks spare a large file thousands of small reads.
     const int64_t data_length = static_cast<int64_t>(record.FullChunks) * kFileChunkSize + record.LastChunkSize;
     for (int64_t done = 0; done < data_length;) {
+      // A stop asked for ends the walk here too: a long file need not be
+      // finished for a store that will not be kept.
+      if (StopRequested()) {
+        last_backup_.stopped = true;
+        platform::RaiseError(platform::kErrInvalidCall, "stopped", "BackupFile");
+      }
       const int64_t size = std::min(kBackupReadBlock, data_length - done);
       auto data = platform::fs::ReadNext(number, static_cast<size_t>(size));
       if (!data || static_cast<int64_t>(data->size()) != size) platform::RaiseError(platform::kErrInputPastEnd);

@@ -138,8 +138,9 @@ class cFileMgr : public platform::com::Object {
   // expanded.
   void SetProgress(std::function<void(const StoreProgress&)> progress) { progress_ = std::move(progress); }
   // Asked between two files (and between entries of a playback): true ends
-  // a backup's walk or a playback there, never in the middle of a file, and
-  // the counts say `stopped`. For work that must not outlive its service.
+  // a playback there, never in the middle of a file, and a backup's walk
+  // there or within the file it copies (its store is not to be kept); the
+  // counts say `stopped`. For work that must not outlive its service.
   void SetStopCheck(std::function<bool()> stop) { stop_check_ = std::move(stop); }
   const PlaybackCounts& LastPlayback() const { return last_playback_; }
   const BackupCounts& LastBackup() const { return last_backup_; }

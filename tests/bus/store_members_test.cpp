@@ -5,6 +5,7 @@
 #include <signal.h>
 
 #include <chrono>
+#include <cstdio>
 #include <filesystem>
 #include <fstream>
 #include <memory>
@@ -125,6 +126,22 @@ TEST_F(StoreMembersTest, AFolderIsBackedUpWithProgressListedAndPlayedBackWhereIt
                                 store + ": 3 files (70005 bytes), 0 keys, 0 values, 0 structs', 1, 3, int64 70005, 0, 0)"),
             std::string::npos)
       << monitor.Seen();
+  // The bar ends where the playback did, in the units it ran in (the store's
+  // bytes), not with the files' bytes against an unknown total.
+  {
+    const std::string all = monitor.Seen();
+    const std::string prefix = ".StoreProgress (2, 'playback', int64 ";
+    const size_t at = all.rfind(prefix);
+    ASSERT_NE(at, std::string::npos) << all;
+    long long done = 0, total = 0, files = 0, files_total = 0;
+    ASSERT_EQ(std::sscanf(all.c_str() + at + prefix.size(), "%lld, int64 %lld, int64 %lld, int64 %lld", &done, &total,
+                          &files, &files_total),
+              4)
+        << all.substr(at, 100);
+    EXPECT_GT(total, 70005);
+    EXPECT_EQ(done, total);
+    EXPECT_EQ(files, 3);
+  }
 
   const fs::path below = bus_.root() / "restored";
   ASSERT_EQ(Call("PlayBackStoreFile", {"ss", "data.store", below.string()}).out, "i 3\n");
@@ -409,6 +426,31 @@ TEST_F(StoreMembersInProcessTest, AJobThatFailsStillEndsWithStoreFinishedAndTheW
   EXPECT_EQ(again.exit_code, 0) << again.err;
   ASSERT_TRUE(monitor.WaitFor(".StoreFinished (2,")) << monitor.Seen();
   EXPECT_NE(monitor.Seen().find("'complete', 'stored 3 files"), std::string::npos) << monitor.Seen();
+}
+
+TEST_F(StoreMembersInProcessTest, AStoreTakesItsNameOnlyOnceItIsWhole) {
+  const fs::path data = root_ / "data";
+  MakeTestFolder(data);
+  const fs::path store = root_ / "w.store", work = root_ / "w.store.partial";
+  // Looked at while the finished body is compressed, the last step before
+  // the store is whole: a service killed there must not leave "w.store".
+  std::atomic<bool> looked{false}, named{true}, working{false};
+  store::SetChunkHookForTesting([&](int32_t) {
+    if (looked.exchange(true)) return;
+    named = fs::exists(store);
+    working = fs::exists(work);
+  });
+  Start({});
+  Monitor monitor(bus_);
+  ASSERT_EQ(Call("BackupFolder", {"ssbb", data.string(), store.string(), "true", "true"}).exit_code, 0);
+  ASSERT_TRUE(monitor.WaitFor("StoreFinished")) << monitor.Seen();
+  store::SetChunkHookForTesting(nullptr);
+  EXPECT_NE(monitor.Seen().find("'complete'"), std::string::npos) << monitor.Seen();
+  ASSERT_TRUE(looked);
+  EXPECT_FALSE(named) << "the store's own name is taken only when it is whole";
+  EXPECT_TRUE(working);
+  EXPECT_TRUE(fs::exists(store));
+  EXPECT_FALSE(fs::exists(work));
 }
 
 TEST_F(StoreMembersInProcessTest, AFolderThatFillsSeveralEntriesIsAWholeBackupNotARemovedOne) {
