@@ -3,6 +3,7 @@
 #include <cerrno>
 #include <cstring>
 
+#include "bus/answer_limit.h"
 #include "bus/bus_names.h"
 #include "bus/bus_server.h"
 #include "bus/call_error.h"
@@ -21,6 +22,21 @@ using platform::Variant;
 constexpr size_t kMaxRememberedCallers = 4096;
 // A caller that left before it could be asked about.
 constexpr uid_t kUnknownUid = static_cast<uid_t>(-1);
+
+// About what a value takes in a message (texts and bytes with their length
+// and padding; anything else a little).
+size_t WireSize(const Variant& value) {
+  if (value.IsByteArray()) return value.IsAllocated() ? value.Bytes().size() + 8 : 8;
+  if (value.IsArray()) {
+    size_t size = 8;
+    if (value.IsAllocated()) {
+      for (const Variant& item : value.Items()) size += WireSize(item);
+    }
+    return size;
+  }
+  if (value.IsString()) return value.StringValue().size() + 9;
+  return 16;
+}
 
 }  // namespace
 
@@ -125,11 +141,21 @@ int BusServer::Dispatch(ExportedObject& object, sd_bus_message* message) {
     // The signals the call raised go out before its answer.
     bus_apartment_->PumpPending();
 
+    const std::vector<std::string> types = SplitSignature(member->out);
+    size_t answer_size = 0;
+    for (size_t i = 0; i < types.size(); ++i) {
+      const int source = i < member->outputs.size() ? member->outputs[i] : kResult;
+      answer_size += WireSize(source == kResult ? result : args.at(static_cast<size_t>(source)));
+    }
+    if (answer_size > kMaxAnswerBytes) {
+      throw CallError(kErrorFailed, "the answer (about " + std::to_string(answer_size >> 20) +
+                                        " MiB) is larger than one message on the bus may be");
+    }
+
     sd_bus_message* reply = nullptr;
     int r = sd_bus_message_new_method_return(message, &reply);
     if (r < 0) throw CallError(kErrorFailed, std::string("cannot answer: ") + std::strerror(-r));
     try {
-      const std::vector<std::string> types = SplitSignature(member->out);
       auto namer = [this](const platform::com::ObjectPtr& o) { return PathOf(o); };
       for (size_t i = 0; i < types.size(); ++i) {
         const int source = i < member->outputs.size() ? member->outputs[i] : kResult;

@@ -18,6 +18,7 @@
 #include <filesystem>
 #include <memory>
 
+#include "bus/answer_limit.h"
 #include "bus/bus_names.h"
 #include "bus/call_context.h"
 #include "bus/call_error.h"
@@ -309,6 +310,14 @@ Finished Playback(store::cFileMgr& files, const CallContext::BusPost& post, int3
 int ReplyWithCatalog(sd_bus_message* call, const std::string& store_file, const store::StoreCatalog& catalog) {
   if (!catalog.error.empty()) {
     return sd_bus_reply_method_errorf(call, kErrorFailed, "%s: %s", store_file.c_str(), catalog.error.c_str());
+  }
+  size_t size = store_file.size() + 64;
+  for (const store::CatalogEntry& entry : catalog.entries) size += entry.description.size() + 32;
+  if (size > kMaxAnswerBytes) {
+    return sd_bus_reply_method_errorf(call, kErrorFailed,
+                                      "%s: the listing of its %zu entries is larger than one message on the bus may be "
+                                      "(hearthctl store list prints it)",
+                                      store_file.c_str(), catalog.entries.size());
   }
   sd_bus_message* reply = nullptr;
   int r = sd_bus_message_new_method_return(call, &reply);

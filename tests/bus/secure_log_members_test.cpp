@@ -131,6 +131,42 @@ TEST_F(BusSecureLogTest, ALogThatCannotBeReadIsListedAsSuchAndNeverReadAsEmpty) 
   EXPECT_EQ(Answer("IoGetSecureLogEntries", {"s", "report"}).rfind("iasi 1 1 \"<entry alertid='CF1'", 0), 0u);
 }
 
+// A log of `count` entries of `size` bytes each, written by hand (their
+// hashes are not the machine key's: the entries are still handed over).
+void WriteLargeLog(const std::filesystem::path& path, int count, size_t size) {
+  std::string bytes = "HEARTH-SECURELOG 1 " + std::string(32, 'a') + "\n";
+  bytes.reserve(bytes.size() + static_cast<size_t>(count) * (size + 37));
+  for (int i = 0; i < count; ++i) {
+    bytes += 'E';
+    for (int shift = 0; shift < 32; shift += 8) bytes += static_cast<char>((size >> shift) & 0xFF);
+    std::string payload = "<entry>" + std::to_string(i) + "</entry>";
+    payload.resize(size, ' ');
+    bytes += payload;
+    bytes += std::string(32, 'm');
+  }
+  std::ofstream(path, std::ios::binary) << bytes;
+}
+
+TEST_F(BusSecureLogTest, EntriesTooManyForOneAnswerGiveTheNewestAndTheServiceKeepsTheBus) {
+  Report("one.example", "CF1");
+  // 40 MB: more than the bus carries in one message (32 MiB by default).
+  WriteLargeLog(LogFile().parent_path() / "big.slog", 40000, 1000);
+  Finished f = bus_.Call(kIo, kIoIface, "IoGetSecureLogEntries", {"s", "big"});
+  EXPECT_EQ(f.exit_code, 0) << f.err;
+  EXPECT_EQ(f.out.rfind("iasi 40000 ", 0), 0u) << "the count is the log's" << f.out.substr(0, 100);
+  EXPECT_NE(f.out.find("<entry>39999</entry>"), std::string::npos) << "the newest entries are answered";
+  EXPECT_EQ(f.out.find("<entry>0</entry>"), std::string::npos) << "the oldest are left out";
+  EXPECT_LT(f.out.size(), 32u << 20);
+  // Any other answer that large is refused with why, never sent.
+  Finished action = bus_.Call(kIo, kIoIface, "DoXMLAction",
+                              {"s", "<m><action type='getsecurelog' logname='big' onlyunread='false' "
+                                    "markread='false'/></m>"});
+  EXPECT_NE(action.exit_code, 0);
+  EXPECT_NE(action.err.find("is larger than one message on the bus may be"), std::string::npos) << action.err;
+  EXPECT_TRUE(bus_.LogLines("Bus: lost the system bus").empty());
+  EXPECT_EQ(bus_.Call(kIo, kIoIface, "IoGetSecureLogs").exit_code, 0);
+}
+
 TEST_F(BusSecureLogTest, AVerificationKeyGivesTheSealedRange) {
   Finished setup = bus_.Run({ProgramPath("hearthctl"), "--root", bus_.root().string(), "securelog", "setup-keys"});
   ASSERT_EQ(setup.exit_code, 0) << setup.err;

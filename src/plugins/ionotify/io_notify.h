@@ -94,11 +94,14 @@ class cIoNotify : public platform::com::Object {
   // files; changes nothing.
   int32_t IoGetSecureLogs(platform::Variant& LogName, platform::Variant& Entries, platform::Variant& Unread,
                           platform::Variant& State, platform::Variant& Problem);
-  // Every entry of the log, oldest first, and how many of the newest are
-  // unread; nothing is marked. 0 when there is no such log; -1 when it
-  // cannot be read, with the reason as the one `Entry`.
+  // The log's entry count, and its entries, oldest first, and how many of
+  // the newest are unread; nothing is marked. `Entry` holds the newest
+  // entries whose text fits in one bus answer (16 MiB): all of them but for
+  // a very large log. 0 when there is no such log; -1 when it cannot be
+  // read, with the reason as the one `Entry`.
   int32_t IoGetSecureLogEntries(const std::string& LogName, platform::Variant& Entry, int32_t& Unread);
-  // Marks the log's unread entries read and answers them (0 for no such log:
+  // Marks the log's unread entries read and answers how many, with the
+  // newest of them that fit in one bus answer (0 for no such log:
   // nothing is created; -1 with the reason as the one `Entry` when the log
   // cannot be read or marked).
   int32_t IoMarkSecureLogRead(const std::string& LogName, platform::Variant& Entry);

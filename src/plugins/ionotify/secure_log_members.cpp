@@ -5,6 +5,8 @@
 // nothing; only marking goes through the thread's open log.
 #include <algorithm>
 #include <cstdint>
+#include <deque>
+#include <iterator>
 #include <limits>
 #include <optional>
 #include <string>
@@ -63,6 +65,35 @@ std::vector<std::string> SplitEntries(std::string_view text) {
   return entries;
 }
 
+// The newest entries whose text fits in one answer: a bus message may carry
+// 32 MiB, and the bus daemon drops a connection that sends a larger one.
+constexpr size_t kAnswerBudget = 16u << 20;
+
+class NewestEntries {
+ public:
+  void Add(std::string_view entry) {
+    ++seen_;
+    entries_.emplace_back(entry);
+    bytes_ += entry.size();
+    while (bytes_ > kAnswerBudget && entries_.size() > 1) {
+      bytes_ -= entries_.front().size();
+      entries_.pop_front();
+    }
+    if (bytes_ > kAnswerBudget) {  // one entry larger than an answer: not answered
+      bytes_ = 0;
+      entries_.clear();
+    }
+  }
+  uint64_t seen() const { return seen_; }
+  size_t kept() const { return entries_.size(); }
+  std::vector<std::string> Take() { return {std::make_move_iterator(entries_.begin()), std::make_move_iterator(entries_.end())}; }
+
+ private:
+  std::deque<std::string> entries_;
+  size_t bytes_ = 0;
+  uint64_t seen_ = 0;
+};
+
 std::string CannotRead(const std::string& why) { return "it cannot be read (" + why + ")"; }
 
 // -1, with the reason as the one entry: the log is there but could not be read.
@@ -107,20 +138,19 @@ int32_t cIoNotify::IoGetSecureLogs(Variant& LogName, Variant& Entries, Variant& 
 }
 
 int32_t cIoNotify::IoGetSecureLogEntries(const std::string& LogName, Variant& Entry, int32_t& Unread) {
-  int32_t count = 0;
-  std::vector<std::string> entries;
+  NewestEntries entries;
   support::SecureLogInspection log;
   const bool read = platform::Step([&] {
     log = support::InspectSecureLog(contracts::SecureLogFolder(), LogName, {}, support::EntriesWanted::kAll,
-                                    [&entries](std::string_view entry) { entries.emplace_back(entry); });
+                                    [&entries](std::string_view entry) { entries.Add(entry); });
   });
   if (!read) return Unreadable(LogName, Entry);
   if (!log.exists) return 0;
-  count = static_cast<int32_t>(entries.size());
-  // Counted from the end: a damaged log hands over fewer entries than it numbers.
-  Unread = std::min(count, Clamped(log.entries - std::min(log.entries, log.read)));
-  Entry = Texts(std::move(entries));
-  return count;
+  // Counted from the end: a damaged log hands over fewer entries than it
+  // numbers, and an answer holds only the newest.
+  Unread = std::min(Clamped(entries.kept()), Clamped(log.entries - std::min(log.entries, log.read)));
+  Entry = Texts(entries.Take());
+  return Clamped(entries.seen());
 }
 
 int32_t cIoNotify::IoMarkSecureLogRead(const std::string& LogName, Variant& Entry) {
@@ -129,9 +159,12 @@ int32_t cIoNotify::IoMarkSecureLogRead(const std::string& LogName, Variant& Entr
     if (LogName.empty() || !LogExists(contracts::SecureLogFolder(), LogName)) return;
     // The entries marked are the answer: one appended after the caller last
     // looked is shown to it rather than marked unseen.
-    std::vector<std::string> entries = SplitEntries(FindOrOpenSecureLog(LogName)->GetEntries(true, true));
-    count = static_cast<int32_t>(entries.size());
-    Entry = Texts(std::move(entries));
+    NewestEntries entries;
+    for (const std::string& entry : SplitEntries(FindOrOpenSecureLog(LogName)->GetEntries(true, true))) {
+      entries.Add(entry);
+    }
+    count = Clamped(entries.seen());
+    Entry = Texts(entries.Take());
   });
   if (!marked) return Unreadable(LogName, Entry);
   return count;
