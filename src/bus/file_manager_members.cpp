@@ -119,7 +119,6 @@ class ProgressSignals {
     files_total_ = files;
   }
   void Show(const store::StoreProgress& now, bool last = false) {
-    latest_ = now;
     const auto t = std::chrono::steady_clock::now();
     if (!last && sent_ && t - sent_at_ < kProgressEvery) return;
     sent_ = true;
@@ -132,15 +131,11 @@ class ProgressSignals {
                          static_cast<int64_t>(now.files_done), static_cast<int64_t>(files_total));
     });
   }
-  // Sends the last state the work reported, whatever the throttle held back:
-  // the bar ends where the work did, in the same units it ran in.
-  void Finish() { Show(latest_, /*last=*/true); }
 
  private:
   CallContext::BusPost post_;
   int32_t operation_;
   const char* kind_;
-  store::StoreProgress latest_;
   int64_t bytes_total_ = 0;
   int64_t files_total_ = 0;
   bool sent_ = false;
@@ -277,7 +272,7 @@ Finished Playback(store::cFileMgr& files, const CallContext::BusPost& post, int3
   files.SetRestoreRoot({});
   files.UnprotectFile(store_file);
   const store::PlaybackCounts c = files.LastPlayback();
-  progress.Finish();
+  progress.Show({.bytes_done = c.bytes, .files_done = c.files}, /*last=*/true);
   done.outcome = OutcomeName(c.outcome);
   done.entries = c.entries;
   done.files = c.files;
