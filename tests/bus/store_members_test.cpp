@@ -427,8 +427,9 @@ TEST_F(StoreMembersInProcessTest, AStoreTakesItsNameOnlyOnceItIsWhole) {
   Monitor monitor(bus_);
   ASSERT_EQ(Call("BackupFolder", {"ssbb", data.string(), store.string(), "true", "true"}).exit_code, 0);
   ASSERT_TRUE(monitor.WaitFor("StoreFinished")) << monitor.Seen();
-  store::SetChunkHookForTesting(nullptr);
   EXPECT_NE(monitor.Seen().find("'complete'"), std::string::npos) << monitor.Seen();
+  on_bus_.reset();  // the store thread has ended: the hook is the test's again
+  store::SetChunkHookForTesting(nullptr);
   ASSERT_TRUE(looked);
   EXPECT_FALSE(named) << "the store's own name is taken only when it is whole";
   EXPECT_TRUE(working);
