@@ -66,7 +66,8 @@ test("a backup shows its progress and result, lists its entry and plays back bel
   await page.locator("#store-playback").click();
   const played = page.locator("#store-progress[data-state=finished]", { hasText: "Playing back" });
   await played.waitFor();
-  assert.match(await played.textContent(), /Playing back.*3 files, 70020 bytes/);
+  assert.match(await played.textContent(), /Playing back.*3 files written, (\d+) of \1 bytes of the store read/);
+  assert.equal(await played.locator("[role=progressbar]").getAttribute("aria-valuenow"), "100");
   assert.equal(await result.getAttribute("data-outcome"), "complete");
   assert.match(await result.textContent(), new RegExp(`played back 1 entries from ${store}: 3 files \\(70020 bytes\\).*below ${below}`));
   for (const [name, text] of Object.entries(FILES)) {

@@ -119,6 +119,7 @@ class ProgressSignals {
     files_total_ = files;
   }
   void Show(const store::StoreProgress& now, bool last = false) {
+    latest_ = now;
     const auto t = std::chrono::steady_clock::now();
     if (!last && sent_ && t - sent_at_ < kProgressEvery) return;
     sent_ = true;
@@ -131,6 +132,8 @@ class ProgressSignals {
                          static_cast<int64_t>(now.files_done), static_cast<int64_t>(files_total));
     });
   }
+  // What the store reported last, sent or not.
+  const store::StoreProgress& Latest() const { return latest_; }
 
  private:
   CallContext::BusPost post_;
@@ -140,6 +143,7 @@ class ProgressSignals {
   int64_t files_total_ = 0;
   bool sent_ = false;
   std::chrono::steady_clock::time_point sent_at_{};
+  store::StoreProgress latest_{};
 };
 
 struct Finished {
@@ -272,7 +276,14 @@ Finished Playback(store::cFileMgr& files, const CallContext::BusPost& post, int3
   files.SetRestoreRoot({});
   files.UnprotectFile(store_file);
   const store::PlaybackCounts c = files.LastPlayback();
-  progress.Show({.bytes_done = c.bytes, .files_done = c.files}, /*last=*/true);
+  // The last word keeps the measure of the ones before it: the store's bytes
+  // read, all of them once the playback went through (the files' own bytes
+  // are in StoreFinished).
+  const store::StoreProgress read = progress.Latest();
+  progress.Show({.bytes_done = c.completed ? read.bytes_total : read.bytes_done,
+                 .files_done = c.files,
+                 .bytes_total = read.bytes_total},
+                /*last=*/true);
   done.outcome = OutcomeName(c.outcome);
   done.entries = c.entries;
   done.files = c.files;

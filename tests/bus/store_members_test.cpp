@@ -8,6 +8,7 @@
 #include <filesystem>
 #include <fstream>
 #include <memory>
+#include <regex>
 #include <string>
 #include <thread>
 #include <vector>
@@ -125,6 +126,16 @@ TEST_F(StoreMembersTest, AFolderIsBackedUpWithProgressListedAndPlayedBackWhereIt
                                 store + ": 3 files (70005 bytes), 0 keys, 0 values, 0 structs', 1, 3, int64 70005, 0, 0)"),
             std::string::npos)
       << monitor.Seen();
+  // Its last progress keeps the measure of the ones before: the store's
+  // bytes, all read, and the files written.
+  const std::string played = monitor.Seen();
+  const size_t last = played.rfind(".StoreProgress (2, 'playback', ");
+  ASSERT_NE(last, std::string::npos) << played;
+  std::smatch counts;
+  const std::string line = played.substr(last, played.find('\n', last) - last);
+  ASSERT_TRUE(std::regex_search(line, counts, std::regex(R"(int64 (\d+), int64 (\d+), int64 3, int64 0\))"))) << line;
+  EXPECT_EQ(counts[1], counts[2]) << line;
+  EXPECT_NE(counts[2], "0") << line;
 
   const fs::path below = bus_.root() / "restored";
   ASSERT_EQ(Call("PlayBackStoreFile", {"ss", "data.store", below.string()}).out, "i 3\n");

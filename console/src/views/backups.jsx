@@ -51,9 +51,11 @@ function StoreProgress({ kind, progress, finished }) {
   // A playback learns its totals only as it reads the store: without them
   // the count stands alone.
   const of = (done, total, one) => total ? `${done} of ${plural(total, one)}` : plural(done, one);
-  const counted = progress
+  // A backup counts the folder's files and bytes; a playback the files it
+  // wrote and the store's bytes it read.
+  const counted = !progress ? "starting" : kind === "backup"
     ? `${of(progress.filesDone, progress.filesTotal, "file")}, ${of(progress.bytesDone, progress.bytesTotal, "byte")}`
-    : "starting";
+    : `${plural(progress.filesDone, "file")} written, ${of(progress.bytesDone, progress.bytesTotal, "byte")} of the store read`;
   const failed = finished && OUTCOME_VARIANT[finished.outcome] === "danger";
   return (
     <Progress id="store-progress" title={kind === "backup" ? "Backing up" : "Playing back"}
