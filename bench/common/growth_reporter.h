@@ -1,6 +1,7 @@
 // The console table, then how each benchmark's time grows from one argument
-// to the next (the mean where repetitions were asked for): a linear
-// operation grows as its argument does.
+// to the next (the median where repetitions were asked for, which a busy
+// machine's outliers move least): a linear operation grows as its argument
+// does.
 //
 //   GrowthReporter reporter("settings", GrowthReporter::Time::kCpu);
 //   benchmark::RunSpecifiedBenchmarks(&reporter);
@@ -22,9 +23,9 @@ class GrowthReporter : public benchmark::ConsoleReporter {
   void ReportRuns(const std::vector<Run>& runs) override {
     ConsoleReporter::ReportRuns(runs);
     for (const Run& run : runs) {
-      const bool mean = run.run_type == Run::RT_Aggregate && run.aggregate_name == "mean";
+      const bool median = run.run_type == Run::RT_Aggregate && run.aggregate_name == "median";
       const bool single = run.run_type == Run::RT_Iteration && run.repetitions <= 1;
-      if ((!mean && !single) || run.iterations <= 0 || run.run_name.args.empty()) continue;
+      if ((!median && !single) || run.iterations <= 0 || run.run_name.args.empty()) continue;
       const long size = std::stol(run.run_name.args);
       times_[run.run_name.function_name][size] =
           time_ == Time::kCpu ? run.GetAdjustedCPUTime() : run.GetAdjustedRealTime();

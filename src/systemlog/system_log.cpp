@@ -1,6 +1,7 @@
 #include "systemlog/system_log.h"
 
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <atomic>
@@ -60,16 +61,83 @@ int OpenForAppending(const std::string& path) {
   return ::open(path.c_str(), O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0644);
 }
 
+// Set once a thread's kept log has been closed at the thread's end: a line
+// written later on that thread (from another thread-local destructor) opens
+// and closes the file itself.
+thread_local bool thread_ending = false;
+
+// Each thread keeps the log file open between its lines, so a line costs a
+// stat and a write instead of an open, a write and a close. Before each line
+// the path is looked at again: when another process (or thread) rotated the
+// log, moved it or deleted it, the path no longer names the file held, and
+// the thread opens the file the path names now. A line therefore never goes
+// into a file that was rotated away before the line began, just as with an
+// open per line. Each thread holds its own descriptor, so no thread can close
+// one another is writing to.
+class KeptLog {
+ public:
+  KeptLog() = default;
+  KeptLog(const KeptLog&) = delete;
+  KeptLog& operator=(const KeptLog&) = delete;
+  ~KeptLog() {
+    Close();
+    thread_ending = true;
+  }
+
+  // A descriptor open for appending on the file `path` names now; -1 (with
+  // errno from the open) when it cannot be opened.
+  int FdFor(const std::string& path) {
+    struct stat now {};
+    if (fd_ >= 0 && path == path_ && ::stat(path.c_str(), &now) == 0 && now.st_dev == device_ &&
+        now.st_ino == inode_) {
+      return fd_;
+    }
+    Close();
+    fd_ = OpenForAppending(path);
+    if (fd_ < 0) return -1;
+    struct stat held {};
+    // Unknown identity (never in practice): the next line opens again.
+    if (::fstat(fd_, &held) != 0) held = {};
+    path_ = path;
+    device_ = held.st_dev;
+    inode_ = held.st_ino;
+    return fd_;
+  }
+
+ private:
+  void Close() {
+    if (fd_ >= 0) ::close(fd_);
+    fd_ = -1;
+  }
+
+  int fd_ = -1;
+  std::string path_;
+  dev_t device_ = 0;
+  ino_t inode_ = 0;
+};
+
 // One write(2) to a file opened for appending: lines that many threads or
 // processes write at once never interleave within a line. Any failure (no
-// space, a folder in the file's place, no rights) loses the line.
+// space, a folder in the file's place, no rights) loses the line. A log
+// folder removed meanwhile fails the open: the path is then worked out anew,
+// which makes the folder again.
 void AppendToLog(const std::string& bytes) {
-  int fd = OpenForAppending(CurrentLogPath(false));
-  if (fd < 0 && errno == ENOENT) fd = OpenForAppending(CurrentLogPath(true));
-  if (fd < 0) return;
-  const ssize_t ignored = ::write(fd, bytes.data(), bytes.size());
-  (void)ignored;
-  ::close(fd);
+  const auto write_line = [&bytes](int fd) {
+    const ssize_t ignored = ::write(fd, bytes.data(), bytes.size());
+    (void)ignored;
+  };
+  if (thread_ending) {
+    int fd = OpenForAppending(CurrentLogPath(false));
+    if (fd < 0 && errno == ENOENT) fd = OpenForAppending(CurrentLogPath(true));
+    if (fd < 0) return;
+    write_line(fd);
+    ::close(fd);
+    return;
+  }
+  thread_local KeptLog kept;
+  int fd = kept.FdFor(CurrentLogPath(false));
+  if (fd < 0 && errno == ENOENT) fd = kept.FdFor(CurrentLogPath(true));
+  if (fd >= 0) write_line(fd);
 }
 
 std::time_t SystemClock() { return std::time(nullptr); }

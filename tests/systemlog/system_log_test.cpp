@@ -2,6 +2,11 @@
 
 #include <gtest/gtest.h>
 
+#include <unistd.h>
+
+#include <filesystem>
+#include <functional>
+#include <future>
 #include <regex>
 #include <thread>
 #include <vector>
@@ -151,6 +156,87 @@ TEST_F(SystemLogTest, LinesFromManyThreadsNeverInterleave) {
   for (size_t end; (end = text.find('\n', start)) != std::string::npos; start = end + 1, ++count)
     ASSERT_TRUE(std::regex_match(text.substr(start, end - start), line)) << text.substr(start, end - start);
   EXPECT_EQ(count, 800u);
+}
+
+// A thread keeps the log open between lines; whatever happened to the file
+// in between, the next line goes to the file the path names at that moment.
+TEST_F(SystemLogTest, TheNextLineGoesToTheFileThePathNamesNow) {
+  const std::filesystem::path log = LogDir() / "hearth.log";
+  const std::filesystem::path aside = LogDir() / "aside.log";
+  struct Case {
+    const char* what;
+    std::function<void()> change;
+    const char* left_aside;  // what the file moved aside holds afterwards; null when none is kept
+  };
+  const std::vector<Case> cases = {
+      {"moved away, as a rotation by another program does", [&] { std::filesystem::rename(log, aside); }, "before"},
+      {"deleted", [&] { std::filesystem::remove(log); }, nullptr},
+      {"replaced by another file", [&] {
+         std::filesystem::rename(log, aside);
+         WriteFileBytes(LogDir() / "new.log", "");
+         std::filesystem::rename(LogDir() / "new.log", log);
+       }, "before"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    std::filesystem::remove(log);
+    std::filesystem::remove(aside);
+    WriteSystemLog("before");
+    c.change();
+    WriteSystemLog("after");
+    const std::string text = ReadFileBytes(log);
+    EXPECT_EQ(text.find("] before\r\n"), std::string::npos) << text;
+    EXPECT_NE(text.find("] after\r\n"), std::string::npos) << text;
+    if (c.left_aside) {
+      const std::string moved = ReadFileBytes(aside);
+      EXPECT_NE(moved.find(std::string("] ") + c.left_aside + "\r\n"), std::string::npos) << moved;
+      EXPECT_EQ(moved.find("] after"), std::string::npos) << moved;
+    }
+  }
+}
+
+TEST_F(SystemLogTest, AThreadHoldingTheLogFollowsARotationMadeElsewhere) {
+  std::promise<void> wrote_first, rotated;
+  std::thread writer([&, rotated_now = rotated.get_future()]() mutable {
+    WriteSystemLog("first of the writer");
+    wrote_first.set_value();
+    rotated_now.wait();
+    WriteSystemLog("second of the writer");
+  });
+  wrote_first.get_future().wait();
+  WriteSystemLog("");  // a new log, begun on another thread
+  rotated.set_value();
+  writer.join();
+  const std::string current = ReadFileBytes(LogDir() / "hearth.log");
+  EXPECT_NE(current.find("] System service log created, version "), std::string::npos) << current;
+  EXPECT_NE(current.find("] second of the writer\r\n"), std::string::npos) << current;
+  EXPECT_EQ(current.find("first of the writer"), std::string::npos) << current;
+  const std::string older = ReadFileBytes(LogDir() / "hearth.lo1");
+  EXPECT_NE(older.find("] first of the writer\r\n"), std::string::npos) << older;
+  EXPECT_EQ(older.find("second of the writer"), std::string::npos) << older;
+}
+
+// Descriptors of this process open on the file at `path`.
+int OpenDescriptorsOn(const std::filesystem::path& path) {
+  int count = 0;
+  for (const auto& entry : std::filesystem::directory_iterator("/proc/self/fd")) {
+    std::error_code error;
+    const std::filesystem::path target = std::filesystem::read_symlink(entry.path(), error);
+    if (!error && target == path) ++count;
+  }
+  return count;
+}
+
+TEST_F(SystemLogTest, AThreadThatEndsLeavesNoLogOpen) {
+  std::thread([] { WriteSystemLog("from a short-lived thread"); }).join();
+  const std::filesystem::path log = std::filesystem::canonical(LogDir() / "hearth.log");
+  EXPECT_EQ(OpenDescriptorsOn(log), 0);
+  std::thread([] {
+    WriteSystemLog("held while the thread runs");
+    EXPECT_EQ(OpenDescriptorsOn(std::filesystem::canonical(
+                  std::filesystem::path(SystemLogPath()))), 1);
+  }).join();
+  EXPECT_EQ(OpenDescriptorsOn(log), 0);
 }
 
 }  // namespace

@@ -21,25 +21,45 @@ bool TargetRefuses(const std::string& path, struct stat* st, bool* exists) {
   return *exists && S_ISDIR(st->st_mode);
 }
 
-}  // namespace
-
-std::optional<std::string> ReadWholeFile(const std::string& path) {
-  int fd = OpenWithSharing(path, O_RDONLY, 0, Share::kShared, nullptr);
-  if (fd < 0) return std::nullopt;
-  std::string bytes;
+// Reads from `fd` to its end into `bytes`; false on a read error. A regular
+// file is read into room sized once from its length: growing the buffer as
+// it fills would copy a large file about twice over and touch that much
+// fresh memory besides.
+template <class Buffer>
+bool ReadToEnd(int fd, Buffer& bytes) {
+  struct stat st {};
+  if (::fstat(fd, &st) == 0 && S_ISREG(st.st_mode) && st.st_size > 0) {
+    bytes.reserve(static_cast<size_t>(st.st_size));
+  }
   char buffer[64 * 1024];
   for (;;) {
     ssize_t got = ::read(fd, buffer, sizeof buffer);
-    if (got == 0) break;
+    if (got == 0) return true;
     if (got < 0) {
       if (errno == EINTR) continue;
-      ::close(fd);
-      return std::nullopt;
+      return false;
     }
-    bytes.append(buffer, static_cast<size_t>(got));
+    bytes.insert(bytes.end(), buffer, buffer + got);
   }
+}
+
+template <class Buffer>
+std::optional<Buffer> ReadWhole(const std::string& path) {
+  int fd = OpenWithSharing(path, O_RDONLY, 0, Share::kShared, nullptr);
+  if (fd < 0) return std::nullopt;
+  Buffer bytes;
+  const bool read = ReadToEnd(fd, bytes);
   ::close(fd);
+  if (!read) return std::nullopt;
   return bytes;
+}
+
+}  // namespace
+
+std::optional<std::string> ReadWholeFile(const std::string& path) { return ReadWhole<std::string>(path); }
+
+std::optional<std::vector<uint8_t>> ReadWholeFileBytes(const std::string& path) {
+  return ReadWhole<std::vector<uint8_t>>(path);
 }
 
 bool WriteFileDurably(const std::string& path, std::string_view data) {

@@ -7,12 +7,15 @@
 #include <span>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace platform::fs {
 
 // The whole file; nothing when it is missing, unreadable or held with sharing
 // denied.
 std::optional<std::string> ReadWholeFile(const std::string& path);
+// The same, as bytes.
+std::optional<std::vector<uint8_t>> ReadWholeFileBytes(const std::string& path);
 
 // Writes `data` to a new file beside `path`, flushes it to disk (fsync),
 // renames it over `path` and flushes the folder. An existing target keeps its

@@ -54,12 +54,13 @@ std::string FolderOf(const std::string& path) {
   return slash == std::string::npos ? std::string(".") : path.substr(0, slash);
 }
 
-// A file's data part when the file holds data and a checksum that matches
-// it; nullopt otherwise. `log_mismatch` writes the checksum line.
-std::optional<ByteArray> CheckedData(const std::string& path, const std::string& contents, bool log_mismatch) {
+// A file's data part (its contents without the checksum) when the file holds
+// data and a checksum that matches it; nullopt otherwise. `log_mismatch`
+// writes the checksum line.
+std::optional<ByteArray> CheckedData(const std::string& path, ByteArray contents, bool log_mismatch) {
   if (contents.size() <= kChecksumSize) return std::nullopt;
   const std::size_t length = contents.size() - kChecksumSize;
-  const auto* bytes = reinterpret_cast<const uint8_t*>(contents.data());
+  const uint8_t* bytes = contents.data();
   const uint32_t stored = static_cast<uint32_t>(bytes[length]) | static_cast<uint32_t>(bytes[length + 1]) << 8 |
                           static_cast<uint32_t>(bytes[length + 2]) << 16 |
                           static_cast<uint32_t>(bytes[length + 3]) << 24;
@@ -67,15 +68,16 @@ std::optional<ByteArray> CheckedData(const std::string& path, const std::string&
     if (log_mismatch) service::WriteSystemLog("ReadFromBinFile - Checksum Error in file '" + path + "'");
     return std::nullopt;
   }
-  return ByteArray(bytes, bytes + length);
+  contents.resize(length);
+  return contents;
 }
 
 // A work file an interrupted write left behind is complete when it is as
 // long as a write makes it, its checksum holds and it is not the run of
 // zeros a crash can leave in a file's unwritten pages.
-std::optional<ByteArray> CompleteWorkFileData(const std::string& work, const std::string& contents) {
+std::optional<ByteArray> CompleteWorkFileData(const std::string& work, const ByteArray& contents) {
   if (contents.size() < kSmallestWrittenFile) return std::nullopt;
-  if (std::all_of(contents.begin(), contents.end(), [](char c) { return c == 0; })) return std::nullopt;
+  if (std::all_of(contents.begin(), contents.end(), [](uint8_t c) { return c == 0; })) return std::nullopt;
   return CheckedData(work, contents, false);
 }
 
@@ -125,7 +127,7 @@ bool WriteToBinFile(const SettingsFilePaths& paths, const ByteArray& data) {
 ByteArray ReadFromBinFile(const SettingsFilePaths& paths, WorkFileHandling work, const WorkFileCheck& holds_snapshot) {
   try {
     if (platform::fs::FileExists(paths.work)) {
-      std::optional<std::string> contents = platform::fs::ReadWholeFile(paths.work);
+      std::optional<ByteArray> contents = platform::fs::ReadWholeFileBytes(paths.work);
       std::optional<ByteArray> complete;
       if (contents) complete = CompleteWorkFileData(paths.work, *contents);
       if (complete && holds_snapshot && !holds_snapshot(*complete)) complete.reset();
@@ -143,9 +145,9 @@ ByteArray ReadFromBinFile(const SettingsFilePaths& paths, WorkFileHandling work,
         platform::fs::DeleteFile(paths.work);
       }
     }
-    std::optional<std::string> contents = platform::fs::ReadWholeFile(paths.live);
+    std::optional<ByteArray> contents = platform::fs::ReadWholeFileBytes(paths.live);
     if (!contents) return {};
-    std::optional<ByteArray> data = CheckedData(paths.live, *contents, true);
+    std::optional<ByteArray> data = CheckedData(paths.live, std::move(*contents), true);
     return data ? std::move(*data) : ByteArray();
   } catch (...) {
     return {};
