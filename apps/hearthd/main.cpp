@@ -7,9 +7,11 @@
 #include <string>
 #include <vector>
 
+#include "platform/host/memory_policy.h"
 #include "service/host/host_main.h"
 
 int main(int argc, char** argv) {
+  platform::host::KeepFreedMemoryForReuse();
   try {
     return service::HearthdMain(std::vector<std::string>(argv + 1, argv + argc));
   } catch (const std::exception& error) {
