@@ -5,7 +5,10 @@
 //     not the storing of the collection that both would do alike. Two pairs:
 //     calls from C++ (SettingsAction / SettingsDirect), and calls by name
 //     through the object model, as plug-ins and bus clients make them
-//     (SettingsActionByName / SettingsDirectByName).
+//     (SettingsActionByName / SettingsDirectByName). The fair floor of
+//     SettingsAction is SettingsMessageReadAndWrite + SettingsDirect (the same
+//     message read and written, the same calls made directly): want
+//     (SettingsMessageReadAndWrite + SettingsDirect) / SettingsAction >= 0.8.
 // (b) 10,000 secure log appends, against a floor that writes the same bytes
 //     to a file opened for appending, with the same HMAC computation, and
 //     nothing else (no lock, no check of what others appended). The log's

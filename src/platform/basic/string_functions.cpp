@@ -33,12 +33,14 @@ std::string RTrim(std::string_view text) {
   return end == std::string_view::npos ? std::string() : std::string(text.substr(0, end + 1));
 }
 
-std::string Trim(std::string_view text) {
+std::string_view TrimmedView(std::string_view text) {
   size_t start = text.find_first_not_of(' ');
-  if (start == std::string_view::npos) return std::string();
+  if (start == std::string_view::npos) return {};
   size_t end = text.find_last_not_of(' ');
-  return std::string(text.substr(start, end - start + 1));
+  return text.substr(start, end - start + 1);
 }
+
+std::string Trim(std::string_view text) { return std::string(TrimmedView(text)); }
 
 std::string Left(std::string_view text, int64_t length) {
   if (length < 0) RaiseError(kErrInvalidCall, "", "Left");

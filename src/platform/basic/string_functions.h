@@ -16,6 +16,8 @@ std::string UCase(std::string_view text);
 std::string Trim(std::string_view text);
 std::string LTrim(std::string_view text);
 std::string RTrim(std::string_view text);
+// The part of text that Trim keeps, without copying it.
+std::string_view TrimmedView(std::string_view text);
 
 // Left(text, n), Right(text, n) and Mid(text, start[, length]) with Basic's
 // 1-based start; lengths past the end are cut, never an error. A start below

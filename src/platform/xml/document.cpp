@@ -3,16 +3,17 @@
 
 #include "platform/xml/document_state.h"
 
+#include <memory>
+
 namespace platform::xml {
 
 using detail::DocumentState;
 using detail::NodeAccess;
 
 Document::Document(Threading threading)
-    : Document(std::make_shared<DocumentState>(threading == Threading::kFree)) {}
+    : Document(NodeAccess::MakeDocument(std::make_unique<DocumentState>(threading == Threading::kFree))) {}
 
-Document::Document(std::shared_ptr<DocumentState> state)
-    : Node(state, state ? state->doc().internal_object() : nullptr) {}
+Document::Document(DocumentState* state) : Node(state, state ? state->doc().internal_object() : nullptr) {}
 
 bool Document::IsFreeThreaded() const { return state_ && state_->free_threaded(); }
 
@@ -30,8 +31,9 @@ std::string ParseError::Describe() const {
 Node Document::DocumentElement() const {
   if (!state_) return {};
   auto guard = state_->Lock();
-  for (pugi::xml_node child = state_->root().first_child(); child; child = child.next_sibling()) {
-    if (child.type() == pugi::node_element && !state_->IsHolder(child)) return NodeAccess::Make(state_, child);
+  for (detail::RawNode child = detail::FirstChildOf(state_->root().internal_object()); child;
+       child = detail::NextSiblingOf(child)) {
+    if (detail::IsElement(child) && !state_->IsHolder(child)) return NodeAccess::Make(state_, child);
   }
   return {};
 }
@@ -55,7 +57,7 @@ Node Document::CreateElement(std::string_view name) const {
 
 namespace {
 
-Node CreateValueNode(const std::shared_ptr<DocumentState>& state, pugi::xml_node_type type, std::string_view text) {
+Node CreateValueNode(DocumentState* state, pugi::xml_node_type type, std::string_view text) {
   if (!state) return {};
   auto guard = state->Lock();
   state->SweepOrphans();

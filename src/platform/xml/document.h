@@ -16,7 +16,6 @@
 
 #include <cstddef>
 #include <filesystem>
-#include <memory>
 #include <string>
 #include <string_view>
 
@@ -74,7 +73,7 @@ class Document : public Node {
  private:
   friend class Node;
   friend struct detail::NodeAccess;
-  explicit Document(std::shared_ptr<detail::DocumentState> state);
+  explicit Document(detail::DocumentState* state);
 };
 
 // True for a valid XML element or attribute name (prefixes allowed).

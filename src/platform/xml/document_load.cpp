@@ -1,9 +1,13 @@
 // Loading documents from text.
+#include <cstring>
 #include <fstream>
 #include <iterator>
+#include <string_view>
+#include <unordered_set>
 
 #include "platform/xml/document.h"
 #include "platform/xml/document_state.h"
+#include "platform/xml/raw_tree.h"
 
 namespace platform::xml {
 namespace {
@@ -44,6 +48,28 @@ bool IsBlank(const char* text) {
   return true;
 }
 
+// The first name given twice among the attributes from first on, or null.
+// A few attributes are compared pair by pair; many go through a set, so that
+// an element with thousands of attributes costs no more than their count.
+const char* RepeatedAttributeName(detail::RawAttribute first, std::unordered_set<std::string_view>& seen) {
+  constexpr int kPairwise = 8;
+  int count = 0;
+  for (detail::RawAttribute a = first; a && count <= kPairwise; a = detail::NextAttributeOf(a)) ++count;
+  if (count <= kPairwise) {
+    for (detail::RawAttribute a = first; a; a = detail::NextAttributeOf(a)) {
+      for (detail::RawAttribute b = detail::NextAttributeOf(a); b; b = detail::NextAttributeOf(b)) {
+        if (std::strcmp(detail::NameOf(a), detail::NameOf(b)) == 0) return detail::NameOf(a);
+      }
+    }
+    return nullptr;
+  }
+  seen.clear();
+  for (detail::RawAttribute a = first; a; a = detail::NextAttributeOf(a)) {
+    if (!seen.insert(detail::NameOf(a)).second) return detail::NameOf(a);
+  }
+  return nullptr;
+}
+
 ParseError Check(pugi::xml_document& parsed, std::size_t size) {
   int elements = 0;
   for (pugi::xml_node child = parsed.first_child(); child;) {
@@ -64,14 +90,13 @@ ParseError Check(pugi::xml_document& parsed, std::size_t size) {
   }
   if (elements == 0) return {pugi::status_no_document_element, "No document element found", size};
   ParseError error;
-  detail::ForEachInSubtree(parsed, [&](pugi::xml_node node) {
-    for (pugi::xml_attribute a = node.first_attribute(); a; a = a.next_attribute()) {
-      for (pugi::xml_attribute b = a.next_attribute(); b; b = b.next_attribute()) {
-        if (std::string_view(a.name()) == b.name()) {
-          error = {kDuplicateAttribute, std::string("Duplicate attribute '") + a.name() + "'", OffsetOf(node)};
-          return false;
-        }
-      }
+  std::unordered_set<std::string_view> seen;
+  detail::ForEachInSubtree(parsed.internal_object(), [&](detail::RawNode node) {
+    detail::RawAttribute first = detail::FirstAttributeOf(node);
+    if (!first || !detail::NextAttributeOf(first)) return true;
+    if (const char* twice = RepeatedAttributeName(first, seen)) {
+      error = {kDuplicateAttribute, std::string("Duplicate attribute '") + twice + "'", OffsetOf(pugi::xml_node(node))};
+      return false;
     }
     return true;
   });
@@ -103,8 +128,7 @@ bool Document::LoadXml(std::string_view text) {
   }
   if (!state_->HasContentHandles()) {
     // Nobody holds a node of the old content: take the parsed tree over.
-    state_->doc() = std::move(parsed);
-    state_->ResetHolder();
+    state_->TakeOver(std::move(parsed));
     return true;
   }
   state_->ClearContent();

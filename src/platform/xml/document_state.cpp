@@ -1,6 +1,7 @@
 #include "platform/xml/document_state.h"
 
 #include <mutex>
+#include <new>
 
 namespace platform::xml::detail {
 
@@ -21,26 +22,35 @@ PairGuard::~PairGuard() {
 
 DocumentState::DocumentState(bool free_threaded)
     : mutex_(free_threaded ? std::make_unique<std::recursive_mutex>() : nullptr) {
-  ResetHolder();
+  holder_ = doc_.append_child(pugi::node_element).internal_object();
+  if (!holder_) throw std::bad_alloc();
 }
 
-void DocumentState::ResetHolder() { holder_ = doc_.append_child(pugi::node_element); }
-
-void DocumentState::AddHandle(pugi::xml_node_struct* node) {
-  ++handles_[node];
-  if (node != doc_.internal_object()) ++content_handles_;
+void DocumentState::TakeOver(pugi::xml_document&& parsed) {
+  // Made before anything changes; the move hands pugixml's pages over, so the
+  // holder's record stays where it is.
+  RawNode holder = parsed.append_child(pugi::node_element).internal_object();
+  if (!holder) throw std::bad_alloc();
+  doc_ = std::move(parsed);
+  holder_ = holder;
 }
 
-void DocumentState::DropHandle(pugi::xml_node_struct* node) noexcept {
-  auto it = handles_.find(node);
-  if (it == handles_.end()) return;
-  if (node != doc_.internal_object()) --content_handles_;
-  if (--it->second > 0) return;
-  handles_.erase(it);
-  if (!HasOrphans()) return;
-  pugi::xml_node dropped(node);
-  if (dropped.parent() == holder_) {
-    CollectIfUnreferenced(dropped);
+bool DocumentState::DropEveryContentHandle(std::size_t count, bool& last) noexcept {
+  if (count == 0 || count != content_handles_) return false;
+  handles_.Clear();
+  content_handles_ = 0;
+  all_handles_ -= count;
+  last = all_handles_ == 0;
+  if (last) return true;
+  // No node is held now: every orphan may go.
+  sweep_due_ = false;
+  while (RawNode orphan = FirstChildOf(holder_)) holder().remove_child(pugi::xml_node(orphan));
+  return true;
+}
+
+void DocumentState::LastHandleOnNodeDropped(RawNode node) noexcept {
+  if (ParentOf(node) == holder_) {
+    CollectIfUnreferenced(pugi::xml_node(node));
   } else {
     sweep_due_ = true;
   }
@@ -49,7 +59,7 @@ void DocumentState::DropHandle(pugi::xml_node_struct* node) noexcept {
 void DocumentState::SweepOrphans() noexcept {
   if (!sweep_due_) return;
   sweep_due_ = false;
-  for (pugi::xml_node orphan = holder_.first_child(); orphan;) {
+  for (pugi::xml_node orphan = holder().first_child(); orphan;) {
     pugi::xml_node next = orphan.next_sibling();
     CollectIfUnreferenced(orphan);
     orphan = next;
@@ -58,37 +68,37 @@ void DocumentState::SweepOrphans() noexcept {
 
 pugi::xml_node DocumentState::OrphanRoot(pugi::xml_node node) const {
   for (pugi::xml_node at = node; at; at = at.parent()) {
-    if (at.parent() == holder_) return at;
+    if (IsHolder(at.parent())) return at;
   }
   return {};
 }
 
 bool DocumentState::Referenced(pugi::xml_node subtree) const {
-  if (handles_.size() <= 1 && handles_.count(doc_.internal_object())) return false;
+  if (content_handles_ == 0) return false;
   bool found = false;
-  ForEachInSubtree(subtree, [&](pugi::xml_node node) {
-    found = handles_.count(node.internal_object()) > 0;
+  ForEachInSubtree(subtree.internal_object(), [&](RawNode node) {
+    found = handles_.Contains(node);
     return !found;
   });
   return found;
 }
 
 void DocumentState::Orphan(pugi::xml_node node) {
-  if (!node || node.parent() == holder_) return;
+  if (!node || IsHolder(node.parent())) return;
   SweepOrphans();
-  pugi::xml_node moved = holder_.append_move(node);
+  pugi::xml_node moved = holder().append_move(node);
   if (moved) CollectIfUnreferenced(moved);
 }
 
 void DocumentState::CollectIfUnreferenced(pugi::xml_node orphan_root) noexcept {
-  if (orphan_root.parent() != holder_) return;
-  if (!Referenced(orphan_root)) holder_.remove_child(orphan_root);
+  if (!IsHolder(orphan_root.parent())) return;
+  if (!Referenced(orphan_root)) holder().remove_child(orphan_root);
 }
 
 void DocumentState::ClearContent() {
   for (pugi::xml_node child = doc_.first_child(); child;) {
     pugi::xml_node next = child.next_sibling();
-    if (child != holder_) Orphan(child);
+    if (!IsHolder(child)) Orphan(child);
     child = next;
   }
 }

@@ -4,32 +4,15 @@
 
 #include <pugixml.hpp>
 
-#include <cstdint>
+#include <cstddef>
 #include <memory>
 #include <mutex>
-#include <unordered_map>
 
 #include "platform/xml/document.h"
+#include "platform/xml/handle_table.h"
+#include "platform/xml/raw_tree.h"
 
 namespace platform::xml::detail {
-
-// Visits root and everything below it in document order, without recursion
-// (documents may nest deeper than the stack allows); stops when visit
-// answers false.
-template <class Visit>
-void ForEachInSubtree(pugi::xml_node root, Visit&& visit) {
-  pugi::xml_node node = root;
-  while (node) {
-    if (!visit(node)) return;
-    if (node.first_child()) {
-      node = node.first_child();
-      continue;
-    }
-    while (node && node != root && !node.next_sibling()) node = node.parent();
-    if (!node || node == root) return;
-    node = node.next_sibling();
-  }
-}
 
 // The lock of one document, or no lock for an apartment document.
 class Guard {
@@ -60,6 +43,12 @@ class PairGuard {
 // Those live as children of a hidden holder element, the last child of the
 // pugixml document node, and are freed once no handle refers to them. Every
 // public view of the document hides the holder.
+//
+// The state counts its handles itself: the document lives while any handle
+// to it or to one of its nodes does, and the last handle to go deletes it.
+// Counting happens under the document's lock (a free-threaded document) or
+// on the one thread that uses the document (an apartment document), so the
+// counts need no atomic operations.
 class DocumentState {
  public:
   explicit DocumentState(bool free_threaded);
@@ -72,18 +61,44 @@ class DocumentState {
 
   pugi::xml_document& doc() { return doc_; }
   pugi::xml_node root() const { return doc_; }
-  pugi::xml_node holder() const { return holder_; }
+  pugi::xml_node holder() const { return pugi::xml_node(holder_); }
 
-  // Handle counting (callers hold the lock).
-  void AddHandle(pugi::xml_node_struct* node);
-  void DropHandle(pugi::xml_node_struct* node) noexcept;
+  // Handle counting (callers hold the lock). DropHandle answers true when
+  // that was the document's last handle: the caller then deletes the state,
+  // once it has let go of the lock.
+  void AddHandle(RawNode node) {
+    if (node != document_node_) {
+      handles_.Add(node);
+      ++content_handles_;
+    }
+    ++all_handles_;
+  }
+  bool DropHandle(RawNode node) noexcept {
+    bool last_on_node = false;
+    if (node != document_node_) {
+      --content_handles_;
+      last_on_node = handles_.Drop(node);
+    }
+    if (--all_handles_ == 0) return true;
+    if (last_on_node && HasOrphans()) LastHandleOnNodeDropped(node);
+    return false;
+  }
+  // Drops count handles on content nodes at once when they are every content
+  // handle there is (a list being dropped while nothing else is held), which
+  // empties the table in one step instead of key by key; false, with
+  // nothing done, otherwise. last: that was the document's last handle.
+  bool DropEveryContentHandle(std::size_t count, bool& last) noexcept;
+  bool IsDocumentNode(RawNode node) const { return node == document_node_; }
+  // Room for that many handles made at once (a node list).
+  void ReserveHandles(std::size_t count) { handles_.Reserve(count); }
   // True when a handle refers to a node other than the document node.
   bool HasContentHandles() const { return content_handles_ > 0; }
 
-  bool IsHolder(pugi::xml_node node) const { return node == holder_; }
+  bool IsHolder(pugi::xml_node node) const { return node.internal_object() == holder_; }
+  bool IsHolder(RawNode node) const { return node == holder_; }
   // The child of the holder that holds node, or null when node is in the tree.
   pugi::xml_node OrphanRoot(pugi::xml_node node) const;
-  bool HasOrphans() const { return holder_.first_child(); }
+  bool HasOrphans() const { return FirstChildOf(holder_) != nullptr; }
   // Takes node out of the tree into the holder; frees it when no handle
   // refers to it or below it.
   void Orphan(pugi::xml_node node);
@@ -98,29 +113,41 @@ class DocumentState {
   // Empties the document (nodes still held become orphans) and restores the
   // holder; used before loading new content.
   void ClearContent();
-  // Replaces the whole pugixml document; only when no content handle exists.
-  void ResetHolder();
+  // Takes the parsed document over whole, in place of the content; only when
+  // no content handle exists. Throws std::bad_alloc, changing nothing, when
+  // the holder cannot be made.
+  void TakeOver(pugi::xml_document&& parsed);
 
   ParseError& parse_error() { return parse_error_; }
 
  private:
   bool Referenced(pugi::xml_node subtree) const;
+  // A node nobody refers to any more may free an orphan subtree: at once
+  // when it is an orphan's top, at the next sweep otherwise.
+  void LastHandleOnNodeDropped(RawNode node) noexcept;
 
   std::unique_ptr<std::recursive_mutex> mutex_;
   pugi::xml_document doc_;
-  pugi::xml_node holder_;
-  std::unordered_map<pugi::xml_node_struct*, std::uint32_t> handles_;
+  RawNode document_node_ = doc_.internal_object();  // where doc_ keeps it: fixed for its life
+  RawNode holder_ = nullptr;
+  // Handles on nodes other than the document node; those on the document
+  // node are all_handles_ - content_handles_.
+  HandleTable handles_;
+  std::size_t all_handles_ = 0;
   std::size_t content_handles_ = 0;
   bool sweep_due_ = false;
   ParseError parse_error_;
 };
 
-// Builds handles from the inside.
+// Builds handles from the inside. Make is called with state's lock held.
 struct NodeAccess {
-  static Node Make(const std::shared_ptr<DocumentState>& state, pugi::xml_node node);
-  static Document MakeDocument(const std::shared_ptr<DocumentState>& state);
-  static pugi::xml_node Raw(const Node& node) { return pugi::xml_node(node.node_); }
-  static const std::shared_ptr<DocumentState>& State(const Node& node) { return node.state_; }
+  static Node Make(DocumentState* state, pugi::xml_node node) { return Make(state, node.internal_object()); }
+  static Node Make(DocumentState* state, RawNode node);
+  // A new document's first handle: takes the state over, and deletes it
+  // should the handle not be made.
+  static Document MakeDocument(std::unique_ptr<DocumentState> state);
+  // The document of an existing handle.
+  static Document MakeDocument(DocumentState* state);
 };
 
 }  // namespace platform::xml::detail

@@ -13,12 +13,18 @@ using detail::NodeAccess;
 
 namespace detail {
 
-Node NodeAccess::Make(const std::shared_ptr<DocumentState>& state, pugi::xml_node node) {
+Node NodeAccess::Make(DocumentState* state, RawNode node) {
   if (!state || !node) return Node();
-  return Node(state, node.internal_object());
+  return Node(state, node, Node::kLocked);
 }
 
-Document NodeAccess::MakeDocument(const std::shared_ptr<DocumentState>& state) { return Document(state); }
+Document NodeAccess::MakeDocument(std::unique_ptr<DocumentState> state) {
+  Document document(state.get());
+  state.release();  // the handle holds it now
+  return document;
+}
+
+Document NodeAccess::MakeDocument(DocumentState* state) { return state ? Document(state) : Document(nullptr); }
 
 }  // namespace detail
 
@@ -45,13 +51,17 @@ std::string DeclarationText(pugi::xml_node node) {
 
 }  // namespace
 
-Node::Node(std::shared_ptr<DocumentState> state, pugi::xml_node_struct* node) : state_(std::move(state)), node_(node) {
+Node::Node(DocumentState* state, pugi::xml_node_struct* node) : state_(state), node_(node) {
   if (!state_ || !node_) {
-    state_.reset();
+    state_ = nullptr;
     node_ = nullptr;
     return;
   }
   auto guard = state_->Lock();
+  state_->AddHandle(node_);
+}
+
+Node::Node(DocumentState* state, pugi::xml_node_struct* node, Locked) : state_(state), node_(node) {
   state_->AddHandle(node_);
 }
 
@@ -61,7 +71,8 @@ Node::Node(const Node& other) : state_(other.state_), node_(other.node_) {
   state_->AddHandle(node_);
 }
 
-Node::Node(Node&& other) noexcept : state_(std::move(other.state_)), node_(std::exchange(other.node_, nullptr)) {}
+Node::Node(Node&& other) noexcept
+    : state_(std::exchange(other.state_, nullptr)), node_(std::exchange(other.node_, nullptr)) {}
 
 Node& Node::operator=(const Node& other) {
   if (this != &other) *this = Node(other);
@@ -71,27 +82,57 @@ Node& Node::operator=(const Node& other) {
 Node& Node::operator=(Node&& other) noexcept {
   if (this != &other) {
     Release();
-    state_ = std::move(other.state_);
+    state_ = std::exchange(other.state_, nullptr);
     node_ = std::exchange(other.node_, nullptr);
   }
   return *this;
 }
 
-Node::~Node() { Release(); }
-
 void Node::Release() noexcept {
-  if (node_) {
+  if (!node_) return;
+  bool last = false;
+  {
     auto guard = state_->Lock();
-    state_->DropHandle(node_);
+    last = state_->DropHandle(node_);
   }
+  if (last) delete state_;
   node_ = nullptr;
-  state_.reset();
+  state_ = nullptr;
+}
+
+void Node::ReleaseAll(std::vector<Node>& nodes) noexcept {
+  // Lists hold nodes of one document as a rule: one take of its lock for the
+  // whole run rather than one per node.
+  for (auto at = nodes.begin(); at != nodes.end();) {
+    DocumentState* state = at->state_;
+    if (!state) {
+      ++at;
+      continue;
+    }
+    auto end = at;
+    bool content_only = true;
+    for (; end != nodes.end() && end->state_ == state; ++end) content_only = content_only && !state->IsDocumentNode(end->node_);
+    bool last = false;
+    {
+      auto guard = state->Lock();
+      const auto count = static_cast<std::size_t>(end - at);
+      if (!content_only || !state->DropEveryContentHandle(count, last)) {
+        for (auto node = at; node != end; ++node) last = state->DropHandle(node->node_);
+      }
+    }
+    for (; at != end; ++at) {
+      at->node_ = nullptr;
+      at->state_ = nullptr;
+    }
+    if (last) delete state;
+  }
+  nodes.clear();
 }
 
 NodeType Node::Type() const {
   if (!node_) return NodeType::kNull;
   auto guard = state_->Lock();
-  switch (pugi::xml_node(node_).type()) {
+  switch (detail::TypeOf(node_)) {
     case pugi::node_document: return NodeType::kDocument;
     case pugi::node_element: return NodeType::kElement;
     case pugi::node_pcdata: return NodeType::kText;
@@ -107,32 +148,30 @@ NodeType Node::Type() const {
 std::string Node::NodeName() const {
   if (!node_) return {};
   auto guard = state_->Lock();
-  pugi::xml_node node(node_);
-  switch (node.type()) {
+  switch (detail::TypeOf(node_)) {
     case pugi::node_document: return "#document";
     case pugi::node_pcdata: return "#text";
     case pugi::node_cdata: return "#cdata-section";
     case pugi::node_comment: return "#comment";
     case pugi::node_declaration: return "xml";
     case pugi::node_doctype: {
-      std::string value = node.value();
-      return value.substr(0, value.find_first_of(" \t\r\n["));
+      std::string_view value = detail::ValueOf(node_);
+      return std::string(value.substr(0, value.find_first_of(" \t\r\n[")));
     }
-    default: return node.name();
+    default: return detail::NameOf(node_);
   }
 }
 
 std::string Node::Value() const {
   if (!node_) return {};
   auto guard = state_->Lock();
-  pugi::xml_node node(node_);
-  switch (node.type()) {
+  switch (detail::TypeOf(node_)) {
     case pugi::node_pcdata:
     case pugi::node_cdata:
     case pugi::node_comment:
     case pugi::node_pi:
-    case pugi::node_doctype: return node.value();
-    case pugi::node_declaration: return DeclarationText(node);
+    case pugi::node_doctype: return detail::ValueOf(node_);
+    case pugi::node_declaration: return DeclarationText(pugi::xml_node(node_));
     default: return {};
   }
 }
@@ -140,17 +179,9 @@ std::string Node::Value() const {
 std::string Node::Text() const {
   if (!node_) return {};
   auto guard = state_->Lock();
-  pugi::xml_node node(node_);
-  if (node.type() != pugi::node_element && node.type() != pugi::node_document) return Value();
-  std::string text;
-  for (pugi::xml_node child = node.first_child(); child; child = child.next_sibling()) {
-    if (state_->IsHolder(child)) continue;
-    detail::ForEachInSubtree(child, [&](pugi::xml_node at) {
-      if (at.type() == pugi::node_pcdata || at.type() == pugi::node_cdata) text += at.value();
-      return true;
-    });
-  }
-  return text;
+  pugi::xml_node_type type = detail::TypeOf(node_);
+  if (type != pugi::node_element && type != pugi::node_document) return Value();
+  return detail::TextBelow(node_, state_->holder().internal_object());
 }
 
 bool Node::SetText(std::string_view text) {
@@ -194,7 +225,7 @@ std::string Node::Xml(EmptyElements empty) const {
 Node Node::ParentNode() const {
   if (!node_) return {};
   auto guard = state_->Lock();
-  pugi::xml_node parent = pugi::xml_node(node_).parent();
+  detail::RawNode parent = detail::ParentOf(node_);
   if (state_->IsHolder(parent)) return {};
   return NodeAccess::Make(state_, parent);
 }
@@ -202,25 +233,25 @@ Node Node::ParentNode() const {
 Node Node::FirstChild() const {
   if (!node_) return {};
   auto guard = state_->Lock();
-  pugi::xml_node child = pugi::xml_node(node_).first_child();
-  if (state_->IsHolder(child)) child = child.next_sibling();
+  detail::RawNode child = detail::FirstChildOf(node_);
+  if (child && state_->IsHolder(child)) child = detail::NextSiblingOf(child);
   return NodeAccess::Make(state_, child);
 }
 
 Node Node::LastChild() const {
   if (!node_) return {};
   auto guard = state_->Lock();
-  pugi::xml_node child = pugi::xml_node(node_).last_child();
-  if (state_->IsHolder(child)) child = child.previous_sibling();
+  detail::RawNode child = detail::LastChildOf(node_);
+  if (child && state_->IsHolder(child)) child = detail::PreviousSiblingOf(child);
   return NodeAccess::Make(state_, child);
 }
 
 Node Node::NextSibling() const {
   if (!node_) return {};
   auto guard = state_->Lock();
-  pugi::xml_node node(node_);
-  if (state_->IsHolder(node.parent())) return {};
-  pugi::xml_node next = node.next_sibling();
+  detail::RawNode parent = detail::ParentOf(node_);
+  if (!parent || state_->IsHolder(parent)) return {};
+  detail::RawNode next = detail::NextSiblingOf(node_);
   if (state_->IsHolder(next)) return {};
   return NodeAccess::Make(state_, next);
 }
@@ -228,19 +259,28 @@ Node Node::NextSibling() const {
 Node Node::PreviousSibling() const {
   if (!node_) return {};
   auto guard = state_->Lock();
-  pugi::xml_node node(node_);
-  if (state_->IsHolder(node.parent())) return {};
-  return NodeAccess::Make(state_, node.previous_sibling());
+  detail::RawNode parent = detail::ParentOf(node_);
+  if (!parent || state_->IsHolder(parent)) return {};
+  return NodeAccess::Make(state_, detail::PreviousSiblingOf(node_));
 }
 
-bool Node::HasChildNodes() const { return !FirstChild().IsNull(); }
+bool Node::HasChildNodes() const {
+  if (!node_) return false;
+  auto guard = state_->Lock();
+  detail::RawNode child = detail::FirstChildOf(node_);
+  return child && (!state_->IsHolder(child) || detail::NextSiblingOf(child));
+}
 
 NodeList Node::ChildNodes() const {
   if (!node_) return {};
   auto guard = state_->Lock();
+  std::size_t count = 0;
+  for (detail::RawNode child = detail::FirstChildOf(node_); child; child = detail::NextSiblingOf(child)) ++count;
   std::vector<Node> children;
-  for (pugi::xml_node child = pugi::xml_node(node_).first_child(); child; child = child.next_sibling()) {
-    if (!state_->IsHolder(child)) children.push_back(NodeAccess::Make(state_, child));
+  children.reserve(count);
+  state_->ReserveHandles(count);
+  for (detail::RawNode child = detail::FirstChildOf(node_); child; child = detail::NextSiblingOf(child)) {
+    if (!state_->IsHolder(child)) children.push_back(Node(state_, child, kLocked));
   }
   return NodeList(std::move(children));
 }

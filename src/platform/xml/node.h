@@ -2,7 +2,8 @@
 // processing instruction or the document itself.
 //
 // A Node is a counted handle: it keeps its document alive, so a node (or a
-// node list) may outlive every Document handle. Copies refer to the same
+// node list) may outlive every Document handle. Handles of an apartment
+// document are made, copied and dropped on the thread that uses it. Copies refer to the same
 // node. A default-constructed Node is null (Basic's Nothing); every operation
 // on a null node, and every operation the DOM forbids, does nothing and
 // answers a null node, false or empty text. Nothing here throws, except
@@ -13,7 +14,6 @@
 #pragma once
 
 #include <cstddef>
-#include <memory>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -63,7 +63,9 @@ class Node {
   Node(Node&& other) noexcept;
   Node& operator=(const Node& other);
   Node& operator=(Node&& other) noexcept;
-  ~Node();
+  ~Node() {
+    if (node_) Release();
+  }
 
   explicit operator bool() const { return node_ != nullptr; }
   bool IsNull() const { return node_ == nullptr; }
@@ -144,16 +146,22 @@ class Node {
   }
 
  protected:
-  Node(std::shared_ptr<detail::DocumentState> state, pugi::xml_node_struct* node);
+  // Counts the handle in, taking the document's lock.
+  Node(detail::DocumentState* state, pugi::xml_node_struct* node);
 
-  std::shared_ptr<detail::DocumentState> state_;
+  detail::DocumentState* state_ = nullptr;
   pugi::xml_node_struct* node_ = nullptr;
 
  private:
   friend struct detail::NodeAccess;
+  friend class NodeList;
+  enum Locked { kLocked };
+  // Counts the handle in while the caller holds the document's lock.
+  Node(detail::DocumentState* state, pugi::xml_node_struct* node, Locked);
   Node InsertAt(const Node& child, const Node& reference, bool append);
   void WalkChildElements(void* context, void (*visit)(void*, const ElementView&)) const;
   void Release() noexcept;
+  static void ReleaseAll(std::vector<Node>& nodes) noexcept;
 };
 
 // An element as ForEachChildElement shows it: read in place, valid only
@@ -166,6 +174,8 @@ class ElementView {
   bool HasAttribute(std::string_view name) const;
   // As Node::Text: all text and CDATA below the element, in document order.
   std::string Text() const;
+  // The same text appended to out (many values read into one buffer).
+  void AppendText(std::string& out) const;
 
  private:
   friend class Node;
@@ -178,6 +188,20 @@ class NodeList {
  public:
   NodeList() = default;
   explicit NodeList(std::vector<Node> nodes) : nodes_(std::move(nodes)) {}
+  NodeList(const NodeList&) = default;
+  NodeList(NodeList&&) noexcept = default;
+  NodeList& operator=(const NodeList& other) {
+    if (this != &other) *this = NodeList(other);
+    return *this;
+  }
+  NodeList& operator=(NodeList&& other) noexcept {
+    if (this != &other) {
+      Node::ReleaseAll(nodes_);
+      nodes_ = std::move(other.nodes_);
+    }
+    return *this;
+  }
+  ~NodeList() { Node::ReleaseAll(nodes_); }
 
   std::size_t Length() const { return nodes_.size(); }
   bool Empty() const { return nodes_.empty(); }

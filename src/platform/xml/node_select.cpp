@@ -21,12 +21,13 @@ NodeList Node::SelectNodes(std::string_view xpath) const {
     std::unordered_set<pugi::xml_node_struct*> in_scope;
     const pugi::xml_node scope = state_->HasOrphans() ? state_->OrphanRoot(pugi::xml_node(node_)) : pugi::xml_node();
     if (scope) {
-      detail::ForEachInSubtree(scope, [&](pugi::xml_node at) { return in_scope.insert(at.internal_object()).second; });
+      detail::ForEachInSubtree(scope.internal_object(), [&](detail::RawNode at) { return in_scope.insert(at).second; });
     } else if (state_->HasOrphans()) {
-      detail::ForEachInSubtree(state_->holder(), [&](pugi::xml_node at) {
-        return out_of_scope.insert(at.internal_object()).second;
-      });
+      detail::ForEachInSubtree(state_->holder().internal_object(),
+                               [&](detail::RawNode at) { return out_of_scope.insert(at).second; });
     }
+    nodes.reserve(found.size());
+    state_->ReserveHandles(found.size());
     for (const pugi::xpath_node& hit : found) {
       pugi::xml_node node = hit.node();
       if (!node || hit.attribute() || state_->IsHolder(node)) continue;

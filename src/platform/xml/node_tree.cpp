@@ -3,6 +3,9 @@
 #include "platform/xml/document_state.h"
 #include "platform/xml/node.h"
 
+#include <memory>
+#include <utility>
+
 namespace platform::xml {
 
 using detail::DocumentState;
@@ -100,13 +103,13 @@ Node Node::CloneNode(bool deep) const {
   auto guard = state_->Lock();
   pugi::xml_node node(node_);
   if (node.type() == pugi::node_document) {
-    auto copy = std::make_shared<DocumentState>(state_->free_threaded());
+    auto copy = std::make_unique<DocumentState>(state_->free_threaded());
     if (deep) {
       for (pugi::xml_node child = node.first_child(); child; child = child.next_sibling()) {
         if (!state_->IsHolder(child)) copy->doc().insert_copy_before(child, copy->holder());
       }
     }
-    return NodeAccess::MakeDocument(copy);
+    return NodeAccess::MakeDocument(std::move(copy));
   }
   state_->SweepOrphans();
   pugi::xml_node holder = state_->holder();

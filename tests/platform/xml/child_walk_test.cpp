@@ -13,13 +13,16 @@ namespace {
 struct Seen {
   std::string name, id, text;
   bool has_id;
+  std::string appended;  // AppendText after a marker
 };
 
 std::vector<Seen> Walk(const Node& node) {
   std::vector<Seen> seen;
   node.ForEachChildElement([&](const ElementView& element) {
+    std::string appended = "|";
+    element.AppendText(appended);
     seen.push_back({std::string(element.Name()), std::string(element.GetAttribute("id")), element.Text(),
-                    element.HasAttribute("id")});
+                    element.HasAttribute("id"), appended});
   });
   return seen;
 }
@@ -42,6 +45,7 @@ TEST(ChildWalkTest, ElementsOnlyInOrderWithAttributesAndTextAsHandlesSeeThem) {
     EXPECT_EQ(seen[i].id, handles[i].GetAttribute("id"));
     EXPECT_EQ(seen[i].has_id, handles[i].HasAttribute("id"));
     EXPECT_EQ(seen[i].text, handles[i].Text());
+    EXPECT_EQ(seen[i].appended, "|" + seen[i].text);
   }
   // An attribute is found by its whole name, not a prefix of another's.
   EXPECT_EQ(seen[0].id, "1");

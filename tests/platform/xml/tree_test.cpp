@@ -1,6 +1,8 @@
 // Building and changing trees.
 #include <gtest/gtest.h>
 
+#include <string_view>
+
 #include "platform/xml/document.h"
 
 namespace platform::xml {
@@ -91,6 +93,23 @@ TEST(TreeTest, ReplaceAndRemove) {
   // A removed node can be put back.
   root.AppendChild(removed);
   EXPECT_EQ(doc.Xml(), "<VeltrisSettings><cSettings name=\"a\"/><other/></VeltrisSettings>");
+}
+
+TEST(TreeTest, AttributesAnswerToTheirWholeNameOnly) {
+  Document doc;
+  ASSERT_TRUE(doc.LoadXml("<a id='1' idx='2'/>"));
+  Node a = doc.DocumentElement();
+  const std::string_view with_nul("id\0x", 4);  // names no attribute: it must not stop at the NUL
+  EXPECT_EQ(a.GetAttribute("id"), "1");
+  EXPECT_EQ(a.GetAttribute("idx"), "2");
+  EXPECT_EQ(a.GetAttribute("i"), "");
+  EXPECT_EQ(a.GetAttribute(with_nul), "");
+  EXPECT_FALSE(a.HasAttribute(with_nul));
+  EXPECT_FALSE(a.RemoveAttribute(with_nul));
+  EXPECT_EQ(a.Xml(), "<a id=\"1\" idx=\"2\"/>");
+  EXPECT_FALSE(a.SetAttribute(with_nul, "3"));
+  EXPECT_TRUE(a.RemoveAttribute("id"));
+  EXPECT_EQ(a.Xml(), "<a idx=\"2\"/>");
 }
 
 TEST(TreeTest, ForbiddenChangesDoNothing) {

@@ -157,6 +157,33 @@ TEST_F(IoNotifyTest, GlobalSettingsGoToTheSystemAndEverythingElseToTheUser) {
   EXPECT_TRUE(LoggedLine("(trace)setting user setting 'Global.ui.color' to value 'blue'"));
 }
 
+TEST_F(IoNotifyTest, EachSettingGetsItsWholeTextInOrderAndARefusedOneStopsNothing) {
+  std::vector<std::string> values;
+  Run([&](cIoNotify& io) {
+    Act(io,
+        "<m><action type='settings'>"
+        "<setting id='global.a.long'>a value well past the short-text size</setting>"
+        "<setting id='global.bad name'>x</setting>"
+        "<setting id='global.a.mixed'>one<![CDATA[<two>]]><i>three</i>&amp;</setting>"
+        "<setting id='global.a.empty'/>"
+        "<setting id='u.first'>1</setting><setting id='u.first'>2</setting>"
+        "</action></m>");
+    for (const char* name : {"a.long", "a.mixed", "a.empty", "bad name"}) {
+      values.push_back(Setting(settings::GetSystemSettings(), name));
+    }
+    values.push_back(Setting(settings::GetUserSettings(), "u.first"));
+  });
+  EXPECT_EQ(values, (std::vector<std::string>{"a value well past the short-text size", "one<two>three&", "", "", "2"}));
+  EXPECT_EQ(CountLogged("(trace)setting user setting 'u.first' to value '1'"), 1);
+  EXPECT_EQ(CountLogged("(trace)setting user setting 'u.first' to value '2'"), 1);
+  bool refused_logged = false;
+  for (const std::string& line : Logged()) {
+    refused_logged = refused_logged || line.find("DoXMLAction - setting 'global.bad name' refused: ") != std::string::npos;
+  }
+  EXPECT_TRUE(refused_logged);
+  EXPECT_EQ(application_->settings_changed.size(), 1u);
+}
+
 TEST_F(IoNotifyTest, EachMaintenanceActionHasItsEffect) {
   struct Case {
     const char* action;
